@@ -1,0 +1,17 @@
+# Host build: the platform-free code, its tests and benchmarks.
+file(GLOB VISTREL_NATIVE_TESTS CONFIGURE_DEPENDS tests/native/*.cpp)
+add_executable(native_tests ${VISTREL_NATIVE_TESTS})
+target_link_libraries(native_tests PRIVATE vistrel_core GTest::gtest_main)
+target_compile_options(native_tests PRIVATE ${VISTREL_WARNINGS})
+target_compile_definitions(native_tests PRIVATE
+  VISTREL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  VISTREL_TESTDATA_DIR="${CMAKE_SOURCE_DIR}/../shared/testdata")
+gtest_discover_tests(native_tests DISCOVERY_MODE PRE_TEST)
+
+file(GLOB VISTREL_NATIVE_BENCHES CONFIGURE_DEPENDS bench/native/*.cpp)
+foreach(src ${VISTREL_NATIVE_BENCHES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE vistrel_core)
+  target_compile_options(${name} PRIVATE ${VISTREL_WARNINGS})
+endforeach()

@@ -1,0 +1,76 @@
+# Cross build: vistrel.exe, its Win32 code, and the tests that run under Wine.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# Every test program runs under Wine with the prefix kept inside this build tree.
+set(VISTREL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${VISTREL_WINEPREFIX})
+
+add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
+# Static runtime: vistrel.exe needs nothing beyond the system DLLs.
+add_link_options(-static -static-libgcc -static-libstdc++)
+set(VISTREL_WIN32_LIBS gdiplus msimg32 comctl32 shlwapi shell32 ole32 gdi32 user32 kernel32)
+
+file(GLOB VISTREL_WIN32_SOURCES CONFIGURE_DEPENDS src/framework/*.cpp src/*/win32/*.cpp)
+list(FILTER VISTREL_WIN32_SOURCES EXCLUDE REGEX "src/app/win32/main\\.cpp$")
+add_library(vistrel_win STATIC ${VISTREL_WIN32_SOURCES})
+target_include_directories(vistrel_win PUBLIC src resources)
+target_compile_options(vistrel_win PRIVATE ${VISTREL_WARNINGS})
+target_link_libraries(vistrel_win PUBLIC vistrel_core ${VISTREL_WIN32_LIBS})
+
+add_executable(vistrel WIN32 src/app/win32/main.cpp resources/vistrel.rc)
+target_compile_options(vistrel PRIVATE ${VISTREL_WARNINGS})
+target_link_options(vistrel PRIVATE -municode)
+target_link_libraries(vistrel PRIVATE vistrel_win)
+set_source_files_properties(resources/vistrel.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/resources/vistrel.ico;${CMAKE_SOURCE_DIR}/resources/vistrel.manifest;${CMAKE_SOURCE_DIR}/resources/resource.h")
+
+# Paths the tests need, in both spellings: the Linux one and the one Wine maps under Z:.
+get_filename_component(VISTREL_TESTDATA_REAL ${CMAKE_SOURCE_DIR}/../shared/testdata ABSOLUTE)
+function(vistrel_wine_path out path)
+  string(REPLACE "/" "\\\\" p "${path}")
+  set(${out} "Z:${p}" PARENT_SCOPE)
+endfunction()
+vistrel_wine_path(VISTREL_SOURCE_DIR_W ${CMAKE_SOURCE_DIR})
+vistrel_wine_path(VISTREL_TESTDATA_DIR_W ${VISTREL_TESTDATA_REAL})
+vistrel_wine_path(VISTREL_BINARY_DIR_W ${CMAKE_BINARY_DIR})
+configure_file(tests/generated_paths.h.in ${CMAKE_BINARY_DIR}/generated/generated_paths.h @ONLY)
+
+file(GLOB VISTREL_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
+add_library(test_support STATIC EXCLUDE_FROM_ALL ${VISTREL_TEST_SUPPORT})
+target_include_directories(test_support PUBLIC tests ${CMAKE_BINARY_DIR}/generated)
+target_compile_options(test_support PRIVATE ${VISTREL_WARNINGS})
+target_link_libraries(test_support PUBLIC vistrel_win GTest::gtest)
+
+file(GLOB VISTREL_WINE_TESTS CONFIGURE_DEPENDS tests/wine/*.cpp)
+add_executable(wine_tests ${VISTREL_WINE_TESTS})
+target_compile_options(wine_tests PRIVATE ${VISTREL_WARNINGS})
+target_link_libraries(wine_tests PRIVATE test_support GTest::gtest_main)
+gtest_discover_tests(wine_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  PROPERTIES RESOURCE_LOCK screen)
+
+# End-to-end scenarios start the real vistrel.exe; they share the screen and the settings file.
+file(GLOB VISTREL_E2E_TESTS CONFIGURE_DEPENDS tests/e2e/*.cpp)
+add_executable(e2e_tests ${VISTREL_E2E_TESTS})
+target_compile_options(e2e_tests PRIVATE ${VISTREL_WARNINGS})
+target_link_libraries(e2e_tests PRIVATE test_support GTest::gtest_main)
+add_dependencies(e2e_tests vistrel)
+gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  PROPERTIES RUN_SERIAL TRUE TIMEOUT 180)
+
+# Small Windows tools used by the scripts (screenshots of the running viewer and the like).
+file(GLOB VISTREL_TOOLS CONFIGURE_DEPENDS tests/tools/*.cpp)
+foreach(src ${VISTREL_TOOLS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_compile_options(${name} PRIVATE ${VISTREL_WARNINGS})
+  target_link_libraries(${name} PRIVATE test_support)
+endforeach()
+
+# Benchmarks print figures; they are not tests.
+file(GLOB VISTREL_WINE_BENCHES CONFIGURE_DEPENDS bench/wine/*.cpp)
+foreach(src ${VISTREL_WINE_BENCHES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_compile_options(${name} PRIVATE ${VISTREL_WARNINGS})
+  target_link_libraries(${name} PRIVATE test_support)
+endforeach()

@@ -1,0 +1,21 @@
+// The ordered list of the image files of one folder and the position of the shown one.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Process-wide; defined with the other process-wide objects in app/win32/globals.cpp so that
+// they are constructed in a fixed order.
+extern std::vector<std::wstring> ImageList;  // absolute paths, sorted by NaturalLess
+extern int32_t currentIndex;                 // position of the shown file; -1 when none
+extern std::wstring startPath;               // the path the list was built for; " " when none
+
+enum ScanMode : int32_t { UpToStartFile = 0, FromStartFile = 1 };
+
+// Builds the list from the start file's folder: from the command line when fromDrop is false
+// (path ignored), else from path. Loads and draws nothing.
+void OpenStartFile(bool fromDrop, const std::wstring& path);
+// Appends the folder's matching files (folder without trailing backslash).
+void ScanFolder(const std::wstring& folder, ScanMode mode);
+// Windows' logical order: case-insensitive, digit runs by value.
+bool NaturalLess(const std::wstring& a, const std::wstring& b);
