@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <string>
+
+#include "imagelist/image_rules.h"
+
+namespace {
+
+TEST(ImageExtensionTest, TableHoldsLowerThenUpperInOrder) {
+  EXPECT_EQ(std::wstring(L".jpg"), imageExtensions[0]);
+  EXPECT_EQ(std::wstring(L".tif"), imageExtensions[15]);
+  EXPECT_EQ(std::wstring(L".JPG"), imageExtensions[16]);
+  EXPECT_EQ(std::wstring(L".TIF"), imageExtensions[31]);
+  for (size_t i = 0; i < 16; ++i) {
+    std::wstring upper = imageExtensions[i];
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+    EXPECT_EQ(upper, imageExtensions[i + 16]) << i;
+  }
+}
+
+TEST(ImageExtensionTest, SubstringTestIsCaseSensitiveAndAnywhereInThePath) {
+  EXPECT_TRUE(HasImageExtension(L"C:\\p\\photo.JPG"));
+  EXPECT_TRUE(HasImageExtension(L"C:\\p\\photo.jpg"));
+  EXPECT_FALSE(HasImageExtension(L"C:\\p\\photo.Jpg"));
+  EXPECT_TRUE(HasImageExtension(L"C:\\p\\scan.tiff"));
+  EXPECT_TRUE(HasImageExtension(L"C:\\p\\old.gifts.txt"));
+  EXPECT_TRUE(HasImageExtension(L"C:\\x.jpg\\notes.txt"));  // folder name counts
+  EXPECT_TRUE(HasImageExtension(L"C:\\p\\a.jfif"));
+  EXPECT_TRUE(HasImageExtension(L"C:\\p\\A.MJ2"));
+  EXPECT_FALSE(HasImageExtension(L"C:\\p\\d.txt"));
+  EXPECT_FALSE(HasImageExtension(L"C:\\p\\jpg"));  // no dot
+  EXPECT_FALSE(HasImageExtension(L""));
+}
+
+TEST(PathPartsTest, FolderAndFileNameCutAtTheLastBackslash) {
+  EXPECT_EQ(L"C:\\Pics", FolderOf(L"C:\\Pics\\b.jpg"));
+  EXPECT_EQ(L"C:\\Pics", FolderOf(L"C:\\Pics\\"));
+  EXPECT_EQ(L"", FolderOf(L"b.jpg"));
+  EXPECT_EQ(L"", FolderOf(L"\\b.jpg"));
+  EXPECT_EQ(L"b.jpg", fileNamePart(L"C:\\Pics\\b.jpg"));
+  EXPECT_EQ(L"b.jpg", fileNamePart(L"b.jpg"));
+  EXPECT_EQ(L"", fileNamePart(L"C:\\Pics\\"));
+  EXPECT_EQ(L"C:/x/y.png", fileNamePart(L"C:/x/y.png"));  // only backslashes separate
+}
+
+TEST(AsciiCaseTest, FoldsOnlyAtoZ) {
+  EXPECT_TRUE(EqualsIgnoringAsciiCase(L"C:\\PICS\\B.JPG", L"c:\\pics\\b.jpg"));
+  EXPECT_TRUE(EqualsIgnoringAsciiCase(L"", L""));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(L"a.jpg", L"a.jpg "));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(L"\u00C9t\u00E9.jpg", L"\u00E9t\u00E9.jpg"));  // É vs é
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(L"\u0424.jpg", L"\u0444.jpg"));  // Cyrillic Ф vs ф
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(L"[", L"{"));  // neighbours of A-Z are not folded
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(L"@", L"`"));
+  EXPECT_TRUE(EqualsIgnoringAsciiCase(L"\u0424.JPG", L"\u0424.jpg"));
+}
+
+TEST(IndexRulesTest, NextWrapsAfterTheLastEntry) {
+  EXPECT_EQ(1, NextIndex(0, 3));
+  EXPECT_EQ(2, NextIndex(1, 3));
+  EXPECT_EQ(0, NextIndex(2, 3));
+  EXPECT_EQ(0, NextIndex(0, 1));
+  EXPECT_EQ(0, NextIndex(-1, 3));  // after the list emptied and was rebuilt
+  EXPECT_EQ(0, NextIndex(-7, 3));  // negative reads as a huge unsigned value
+}
+
+TEST(IndexRulesTest, NextOnAnEmptyListGrowsWithoutOverflow) {
+  EXPECT_EQ(0, NextIndex(-1, 0));
+  EXPECT_EQ(1, NextIndex(0, 0));
+  EXPECT_EQ(6, NextIndex(5, 0));
+  EXPECT_EQ(INT32_MIN, NextIndex(INT32_MAX, 0));
+}
+
+TEST(IndexRulesTest, PreviousWrapsToTheLastEntryOrMinusOne) {
+  EXPECT_EQ(2, PreviousIndex(0, 3));
+  EXPECT_EQ(0, PreviousIndex(1, 3));
+  EXPECT_EQ(0, PreviousIndex(0, 1));
+  EXPECT_EQ(-1, PreviousIndex(0, 0));
+  EXPECT_EQ(-1, PreviousIndex(-1, 0));
+  EXPECT_EQ(4, PreviousIndex(5, 0));
+  EXPECT_EQ(2, PreviousIndex(INT32_MIN, 3));
+}
+
+TEST(IndexRulesTest, AfterDeleteNamesTheFollowingEntryOrTheFirst) {
+  EXPECT_EQ(1, IndexAfterDelete(1, 2));   // middle of three: same index, next file
+  EXPECT_EQ(0, IndexAfterDelete(2, 2));   // last of three: first
+  EXPECT_EQ(-1, IndexAfterDelete(0, 0));  // only entry
+  EXPECT_EQ(0, IndexAfterDelete(-1, 2));
+}
+
+TEST(IndexRulesTest, AfterRebuildStaysInsideTheList) {
+  EXPECT_EQ(2, IndexAfterRebuild(2, 3));
+  EXPECT_EQ(0, IndexAfterRebuild(3, 3));
+  EXPECT_EQ(0, IndexAfterRebuild(-1, 3));
+  EXPECT_EQ(-1, IndexAfterRebuild(-1, 0));
+  EXPECT_EQ(7, IndexAfterRebuild(7, 0));
+}
+
+TEST(WindowTitleTest, NamesTheFilePart) {
+  EXPECT_EQ(L"Vistrel - b.jpg", WindowTitle(L"C:\\Pics\\b.jpg"));
+  EXPECT_EQ(L"Vistrel - \u0444\u043E\u0442\u043E.png", WindowTitle(L"Z:\\x\\\u0444\u043E\u0442\u043E.png"));
+}
+
+}  // namespace
