@@ -1,0 +1,46 @@
+// Applying the settings file at start-up and writing it on close.
+#include <windows.h>
+
+#include "app/settings_record.h"
+#include "app/win32/settings_file.h"
+#include "app/win32/vistrel_dlg.h"
+#include "view/view_state.h"
+
+namespace {
+
+EdgeRect EdgesOf(const RECT& r) {
+  return EdgeRect{static_cast<int32_t>(r.left), static_cast<int32_t>(r.top),
+                  static_cast<int32_t>(r.right), static_cast<int32_t>(r.bottom)};
+}
+
+}  // namespace
+
+void CVistrelDlg::LoadSettings() {
+  SettingsReadResult read = ReadSettingsFile(SettingsFilePath());
+  if (read.status == SettingsReadStatus::couldNotOpen) {
+    ShowWindow(hwnd_, SW_MAXIMIZE);
+    return;
+  }
+  if (read.status != SettingsReadStatus::ok) return;
+  SettingsToApply apply = SettingsEffects(read.record);
+  if (apply.place) {
+    SetWindowPos(hwnd_, HWND_TOP, apply.x, apply.y, apply.width, apply.height, SWP_SHOWWINDOW);
+    if (apply.maximize) ShowWindow(hwnd_, SW_MAXIMIZE);
+  }
+  viewState.backgroundLevel = apply.backgroundLevel;
+}
+
+void CVistrelDlg::SaveSettings(const RECT& measured) {
+  LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
+  std::optional<SettingsRecord> record =
+      SettingsRecordForClose(EdgesOf(measured), viewState.windowRect, (style & WS_MINIMIZE) != 0,
+                             (style & WS_MAXIMIZE) != 0, viewState.backgroundLevel);
+  if (record) WriteSettingsFile(SettingsFilePath(), *record);
+}
+
+LRESULT CVistrelDlg::OnClose(WPARAM, LPARAM) {
+  RECT measured;
+  GetWindowRect(hwnd_, &measured);
+  SaveSettings(measured);
+  return Default();
+}

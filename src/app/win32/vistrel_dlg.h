@@ -1,0 +1,58 @@
+// The viewer window: a modal dialog whose picture control covers the client area.
+// Program state lives in process-wide objects; the window keeps only its icon and whether
+// the first paint has laid it out.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+#include "framework/dialog.h"
+#include "view/win32/render.h"
+
+class CWinApp;
+
+class CVistrelDlg : public CDialog {
+ public:
+  CVistrelDlg();
+  ~CVistrelDlg() override = default;
+
+  // Makes this the application's main window and runs it until it closes.
+  void RunModal(CWinApp* app);
+
+  const MessageMap* GetMessageMap() const override;
+  BOOL PreTranslateMessage(MSG* msg) override { return FilterQueuedMessage(msg); }
+  BOOL OnInitDialog() override;
+
+  void ShowNextImage();
+  void ShowPreviousImage();
+  void UpdateWindowTitle();
+  int32_t Render(int32_t reuse, RotateRequest rotate);
+  void LoadSettings();
+  void SaveSettings(const RECT& measured);
+  BOOL FilterQueuedMessage(MSG* msg);
+
+  bool InitialLayoutDone() const { return initialLayoutDone != 0; }
+
+ private:
+  LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
+  LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSize(WPARAM wParam, LPARAM lParam);
+  LRESULT OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam);
+  LRESULT OnDrawItem(WPARAM wParam, LPARAM lParam);
+  LRESULT OnPictureClicked(WPARAM wParam, LPARAM lParam);
+  LRESULT OnOkCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnCancelCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnClose(WPARAM wParam, LPARAM lParam);
+  LRESULT OnMove(WPARAM wParam, LPARAM lParam);
+  LRESULT OnDropFiles(WPARAM wParam, LPARAM lParam);
+  LRESULT OnNextCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnPreviousCommand(WPARAM wParam, LPARAM lParam);
+
+  void AddAboutItem();
+  void LayOutPictureOverClient();
+  void PaintIcon();
+  void RememberNormalRect();
+
+  HICON icon_;
+  int32_t initialLayoutDone = 0;
+};

@@ -1,0 +1,48 @@
+// The decoded current picture: one DIB section and what is known of it.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+class CImage {
+ public:
+  // Each object counts as one live user of the imaging library; the last one to go shuts the
+  // library down if a decode started it.
+  CImage();
+  ~CImage();
+  CImage(const CImage&) = delete;
+  CImage& operator=(const CImage&) = delete;
+
+  bool IsNull() const { return bitmap_ == nullptr; }
+  // Creates a DIB section with rows stored bottom-up; depths of 8 or less get a 256-entry
+  // colour table of zeros. Releases what was held first.
+  bool Create(int32_t width, int32_t height, int32_t bitsPerPixel, bool hasAlpha);
+  // Takes ownership of a bitmap handle; width, depth and row order come from the bitmap itself.
+  void Attach(HBITMAP bitmap);
+  // Gives the handle back to the caller without deleting it.
+  HBITMAP Detach();
+  // Deletes the handle and empties the image.
+  void Destroy();
+
+  HBITMAP Handle() const { return bitmap_; }
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+  int32_t BitsPerPixel() const { return bitsPerPixel_; }
+  int32_t Pitch() const { return pitch_; }           // negative for bottom-up rows
+  uint8_t* TopRow() const { return topRow_; }
+  bool HasAlpha() const { return hasAlpha_; }
+
+ private:
+  HBITMAP bitmap_ = nullptr;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  int32_t bitsPerPixel_ = 0;
+  int32_t pitch_ = 0;
+  uint8_t* topRow_ = nullptr;
+  bool hasAlpha_ = false;
+};
+
+// The one process-wide decoded picture (defined with the other process-wide objects).
+extern CImage currentImage;
+
+// Starts the imaging library once, under its lock. False when start-up fails (retried later).
+bool EnsureImagingStarted();
