@@ -19,3 +19,12 @@ void OpenStartFile(bool fromDrop, const std::wstring& path);
 void ScanFolder(const std::wstring& folder, ScanMode mode);
 // Windows' logical order: case-insensitive, digit runs by value.
 bool NaturalLess(const std::wstring& a, const std::wstring& b);
+
+// The pieces OpenStartFile is made of, for callers that know their start file or folder.
+// Builds the list for the given start file (startPath = file, unchanged), sorts it and makes
+// the start file current when it is listed.
+void BuildFromStartFile(const std::wstring& file);
+// Builds the list of every image of folder with no start file (startPath = " ").
+void BuildFromFolder(const std::wstring& folder);
+// The running program's folder, without a trailing backslash.
+std::wstring ProgramFolder();
