@@ -1,23 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cwctype>
 #include <string>
 
 #include "imagelist/image_rules.h"
 
 namespace {
-
-TEST(ImageExtensionTest, TableHoldsLowerThenUpperInOrder) {
-  EXPECT_EQ(std::wstring(L".jpg"), imageExtensions[0]);
-  EXPECT_EQ(std::wstring(L".tif"), imageExtensions[15]);
-  EXPECT_EQ(std::wstring(L".JPG"), imageExtensions[16]);
-  EXPECT_EQ(std::wstring(L".TIF"), imageExtensions[31]);
-  for (size_t i = 0; i < 16; ++i) {
-    std::wstring upper = imageExtensions[i];
-    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
-    EXPECT_EQ(upper, imageExtensions[i + 16]) << i;
-  }
-}
 
 TEST(ImageExtensionTest, SubstringTestIsCaseSensitiveAndAnywhereInThePath) {
   EXPECT_TRUE(HasImageExtension(L"C:\\p\\photo.JPG"));

@@ -81,14 +81,4 @@ TEST_F(CFileTest, WriteToAReadOnlyOpenRaisesWithTheSystemError) {
   }
 }
 
-TEST_F(CFileTest, ReadOnAClosedFileRaises) {
-  CFile file;
-  ASSERT_TRUE(file.Open(path_, CFile::modeCreate));
-  file.Close();
-  file.Close();  // closing twice is harmless
-  char byte;
-  EXPECT_THROW(file.Read(&byte, 1), CFileException);
-  EXPECT_THROW(file.Flush(), CFileException);
-}
-
 }  // namespace

@@ -128,15 +128,6 @@ TEST_F(SettingsFileTest, FailedWriteLeavesTheOldFileIntactAndNoTemporary) {
   EXPECT_FALSE(Exists(temp));
 }
 
-TEST_F(SettingsFileTest, DirectoryInThePlaceOfTheFileIsNeitherReadNorReplaced) {
-  ASSERT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
-  EXPECT_EQ(SettingsReadStatus::couldNotOpen, ReadSettingsFile(path_).status);
-  EXPECT_FALSE(WriteSettingsFile(path_, {1, 2, 3, 4, 0, 0}));
-  EXPECT_FALSE(Exists(SettingsTempPath(path_)));
-  DWORD attributes = GetFileAttributesW(path_.c_str());
-  EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
-}
-
 TEST_F(SettingsFileTest, PathOf260CharactersOrMoreDoesNotOpen) {
   std::wstring name(260 - dir_.size() - 1, L'n');
   ASSERT_LT(name.size(), 256u) << "scratch folder path too short for this test";
