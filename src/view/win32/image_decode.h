@@ -1,0 +1,27 @@
+// Turning the current file of the image list into currentImage, and keeping it ready to draw.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include <string>
+
+#include "view/win32/dib_image.h"
+#include "view/win32/render.h"
+
+// Decodes ImageList[currentIndex] into currentImage. On success clears loadFailed and
+// alphaPrepared and sets rotation from the file's EXIF orientation; on failure sets loadFailed
+// and leaves currentImage empty. An index outside the list fails like an unreadable file.
+bool DecodeCurrentFile(RotateRequest& rotation);
+
+// Decodes one file into image (released first). False leaves it empty.
+bool DecodeFileToImage(const std::wstring& path, CImage& image);
+
+// The orientation tag of the current file when it is a JPEG with a parsable EXIF block.
+bool ReadOrientation(int32_t& exifOrientation);
+
+// Turns currentImage for good (1 clockwise, 2 counter-clockwise, 3 half turn; anything else
+// does nothing) and stores zoom 1.0. Pixels already premultiplied keep their alpha.
+void RotateCurrentImage(RotateRequest request);
+
+// Premultiplies a 32-bit DIB section's colours by alpha, once per decoded bitmap: marks
+// alphaPrepared first, so a bitmap of another depth is never looked at again either.
+void PremultiplyAlpha(HBITMAP bitmap);

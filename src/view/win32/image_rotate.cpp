@@ -1,0 +1,132 @@
+// Turning and premultiplying the kept bitmap in memory; the file is never read again.
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <cstring>
+
+#include "view/orientation.h"
+#include "view/pixel_layout.h"
+#include "view/premultiply.h"
+#include "view/view_state.h"
+#include "view/win32/gdi_handles.h"
+#include "view/win32/gdiplus_handles.h"
+#include "view/win32/image_decode.h"
+
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+// The format the DIB's own pixels are read in when they are wrapped for turning.
+Gdiplus::PixelFormat WrapperFormat(int32_t bitsPerPixel) {
+  switch (bitsPerPixel) {
+    case 1: return PixelFormat1bppIndexed;
+    case 4: return PixelFormat4bppIndexed;
+    case 8: return PixelFormat8bppIndexed;
+    case 16: return PixelFormat16bppRGB555;
+    case 24: return PixelFormat24bppRGB;
+    default: return PixelFormat32bppARGB;
+  }
+}
+
+// Gives a wrapper of palette pixels the DIB's colour table, opaque, so the turned copy keeps the
+// picture's colours instead of whatever a bare wrapper would assume.
+void GiveWrapperColourTable(Gdiplus::GpBitmap* wrapper, const CImage& image) {
+  RGBQUAD table[256] = {};
+  UINT count = 0;
+  {
+    MemoryDc dc(nullptr, image.Handle());
+    if (dc.Ok()) count = GetDIBColorTable(dc.Get(), 0, 256, table);
+  }
+  if (count == 0) return;
+  struct {
+    UINT Flags;
+    UINT Count;
+    Gdiplus::ARGB Entries[256];
+  } palette = {};
+  palette.Count = count;
+  for (UINT i = 0; i < count; ++i) {
+    palette.Entries[i] = 0xFF000000u | (static_cast<Gdiplus::ARGB>(table[i].rgbRed) << 16) |
+                         (static_cast<Gdiplus::ARGB>(table[i].rgbGreen) << 8) | table[i].rgbBlue;
+  }
+  GdipSetImagePalette(wrapper, reinterpret_cast<Gdiplus::ColorPalette*>(&palette));
+}
+
+// Pixels as decoded: through a bitmap handle, which drops any alpha.
+void RotateThroughHandle(Gdiplus::RotateFlipType code) {
+  Bitmap old(currentImage.Detach());
+  GpBitmapOwner turned;
+  if (GdipCreateBitmapFromHBITMAP(old.Get(), nullptr, turned.Out()) != Gdiplus::Ok) return;
+  old.Reset();
+  GdipImageRotateFlip(turned.Get(), code);
+  HBITMAP result = nullptr;
+  if (GdipCreateHBITMAPFromBitmap(turned.Get(), &result, 0) == Gdiplus::Ok) currentImage.Attach(result);
+}
+
+// Premultiplied pixels: copied, turned and written into a new 32-bit DIB with alpha, byte for
+// byte, so they are neither premultiplied again nor lose their alpha.
+void RotatePremultiplied(Gdiplus::RotateFlipType code) {
+  const Gdiplus::PixelFormat format = WrapperFormat(currentImage.BitsPerPixel());
+  GpBitmapOwner turned;
+  {
+    GpBitmapOwner wrapper;
+    if (GdipCreateBitmapFromScan0(currentImage.Width(), currentImage.Height(), currentImage.Pitch(),
+                                  format, currentImage.TopRow(), wrapper.Out()) != Gdiplus::Ok) {
+      currentImage.Destroy();
+      return;
+    }
+    if (format & PixelFormatIndexed) GiveWrapperColourTable(wrapper.Get(), currentImage);
+    // The copy owns its pixels, so nothing depends on the old DIB once it is deleted.
+    GdipCloneBitmapAreaI(0, 0, currentImage.Width(), currentImage.Height(), PixelFormat32bppARGB,
+                         wrapper.Get(), turned.Out());
+  }
+  currentImage.Destroy();
+  if (turned.Get() == nullptr) return;
+  GdipImageRotateFlip(turned.Get(), code);
+
+  UINT width = 0, height = 0;
+  GdipGetImageWidth(turned.Get(), &width);
+  GdipGetImageHeight(turned.Get(), &height);
+  if (!currentImage.Create(static_cast<int32_t>(width), static_cast<int32_t>(height), 32, true)) return;
+  LockedBits locked(turned.Get(), PixelFormat32bppARGB, Gdiplus::ImageLockModeRead);
+  if (!locked.Ok()) {
+    currentImage.Destroy();
+    return;
+  }
+  const auto* from = static_cast<const uint8_t*>(locked.Data().Scan0);
+  for (int32_t y = 0; y < currentImage.Height(); ++y) {
+    std::memcpy(currentImage.TopRow() + static_cast<ptrdiff_t>(y) * currentImage.Pitch(),
+                from + static_cast<ptrdiff_t>(y) * locked.Data().Stride,
+                static_cast<size_t>(currentImage.Width()) * 4);
+  }
+}
+
+}  // namespace
+
+void RotateCurrentImage(RotateRequest request) {
+  const int32_t code = RotateFlipCodeForTurn(request);
+  if (code < 0 || currentImage.IsNull()) return;
+  const auto rotateFlip = static_cast<Gdiplus::RotateFlipType>(code);
+  if (viewState.alphaPrepared == 0) {
+    RotateThroughHandle(rotateFlip);
+  } else {
+    RotatePremultiplied(rotateFlip);
+  }
+  viewState.zoom = 1.0f;
+}
+
+void PremultiplyAlpha(HBITMAP bitmap) {
+  if (viewState.alphaPrepared == 1) return;
+  viewState.alphaPrepared = 1;
+  DIBSECTION section = {};
+  if (GetObjectW(bitmap, sizeof(section), &section) != static_cast<int>(sizeof(section)) ||
+      section.dsBm.bmBitsPixel != 32 || section.dsBm.bmBits == nullptr) {
+    return;
+  }
+  GdiFlush();  // the pixels are changed directly; pending drawing into them must land first
+  auto* rows = static_cast<uint8_t*>(section.dsBm.bmBits);
+  const int32_t height = section.dsBm.bmHeight < 0 ? -section.dsBm.bmHeight : section.dsBm.bmHeight;
+  for (int32_t y = 0; y < height; ++y) {
+    PremultiplyPixels(rows + static_cast<ptrdiff_t>(y) * section.dsBm.bmWidthBytes,
+                      static_cast<size_t>(section.dsBm.bmWidth));
+  }
+}

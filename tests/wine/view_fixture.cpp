@@ -1,0 +1,163 @@
+#include "view_fixture.h"
+
+#include <gdiplus.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "imagelist/win32/image_list.h"
+#include "resource.h"
+#include "support/test_paths.h"
+#include "view/view_state.h"
+#include "view/win32/dib_image.h"
+#include "view/win32/kept_frame.h"
+#include "view/win32/render.h"
+
+using namespace Gdiplus::DllExports;
+
+bool RgbNear(Rgb a, Rgb b, int tolerance) {
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (std::abs(d) > tolerance) return false;
+  }
+  return true;
+}
+
+std::string RgbText(Rgb c) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "(%u, %u, %u)", (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+  return text;
+}
+
+namespace {
+
+bool EncoderFor(const wchar_t* mime, CLSID& clsid) {
+  UINT count = 0, bytes = 0;
+  if (GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+  std::vector<uint8_t> buffer(bytes);
+  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+  if (GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+  for (UINT i = 0; i < count; ++i) {
+    if (wcscmp(codecs[i].MimeType, mime) == 0) {
+      clsid = codecs[i].Clsid;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool SaveTestImage(const std::wstring& path, int32_t width, int32_t height, const wchar_t* mime,
+                   const std::function<uint32_t(int32_t, int32_t)>& pixel) {
+  if (!EnsureImagingStarted()) return false;
+  CLSID clsid;
+  if (!EncoderFor(mime, clsid)) return false;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = pixel(x, y);
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  if (GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
+                                reinterpret_cast<BYTE*>(pixels.data()), &bitmap) != Gdiplus::Ok) {
+    return false;
+  }
+  const bool ok = GdipSaveImageToFile(bitmap, path.c_str(), &clsid, nullptr) == Gdiplus::Ok;
+  GdipDisposeImage(bitmap);
+  return ok;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (file == nullptr) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+Rgb ImagePixel(int32_t x, int32_t y) {
+  const uint8_t* row = currentImage.TopRow() + static_cast<ptrdiff_t>(y) * currentImage.Pitch();
+  switch (currentImage.BitsPerPixel()) {
+    case 32: case 24: {
+      const uint8_t* p = row + x * (currentImage.BitsPerPixel() / 8);
+      return MakeRgb(p[2], p[1], p[0]);
+    }
+    case 8: {
+      RGBQUAD table[256] = {};
+      HDC dc = CreateCompatibleDC(nullptr);
+      HGDIOBJ old = SelectObject(dc, currentImage.Handle());
+      GetDIBColorTable(dc, 0, 256, table);
+      SelectObject(dc, old);
+      DeleteDC(dc);
+      const RGBQUAD& q = table[row[x]];
+      return MakeRgb(q.rgbRed, q.rgbGreen, q.rgbBlue);
+    }
+    default:
+      ADD_FAILURE() << "unexpected depth " << currentImage.BitsPerPixel();
+      return 0;
+  }
+}
+
+uint8_t ImageAlpha(int32_t x, int32_t y) {
+  return currentImage.TopRow()[static_cast<ptrdiff_t>(y) * currentImage.Pitch() + x * 4 + 3];
+}
+
+namespace {
+
+const wchar_t kViewerClass[] = L"VistrelViewTestWindow";
+
+void RegisterViewerClass() {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kViewerClass;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  registered = RegisterClassW(&wc) != 0;
+}
+
+}  // namespace
+
+void ViewWindowTest::SetUp() {
+  RegisterViewerClass();
+  viewer_ = CreateWindowExW(0, kViewerClass, L"view test", WS_POPUP, 0, 0, kWidth,
+                            kHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(viewer_, nullptr) << "CreateWindowEx failed, error " << GetLastError();
+  picture_ = CreateWindowExW(0, L"STATIC", L"", 0x5000030D, 0, 0, kWidth, kHeight, viewer_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PICTURE)),
+                             GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(picture_, nullptr) << "picture control not created, error " << GetLastError();
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+  scratch_ = MakeScratchDir(std::wstring(name.begin(), name.end()));
+  ImageList.clear();
+  currentIndex = 0;
+  currentImage.Destroy();
+  SetInitialViewState(viewState);
+  viewState.alphaPrepared = 0;
+}
+
+void ViewWindowTest::TearDown() {
+  if (viewer_ != nullptr) DestroyWindow(viewer_);
+  ImageList.clear();
+  currentIndex = 0;
+  currentImage.Destroy();
+  RemoveTree(scratch_);
+}
+
+int32_t ViewWindowTest::ShowFile(const std::wstring& path) {
+  ImageList = {path};
+  currentIndex = 0;
+  return Render(viewer_, 0, 0);
+}
+
+void ViewWindowTest::ReadFrame() {
+  ASSERT_TRUE(ReadKeptFrame(frame_, frameWidth_, frameHeight_)) << "no kept frame";
+}
+
+Rgb ViewWindowTest::FramePixel(int32_t x, int32_t y) const {
+  if (x < 0 || y < 0 || x >= frameWidth_ || y >= frameHeight_) {
+    ADD_FAILURE() << "pixel (" << x << ", " << y << ") outside the frame";
+    return 0;
+  }
+  return frame_[static_cast<size_t>(y) * frameWidth_ + x];
+}
