@@ -1,0 +1,108 @@
+// viewer_shot OUTPUT.png [ARGUMENT]
+// Starts vistrel.exe (beside this program) with ARGUMENT, waits for its first paint, saves
+// the viewer window's area of the screen as a PNG and closes the viewer. Used by the run
+// script when there is no display of the user's own (the viewer then runs under Xvfb).
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/viewer_driver.h"
+
+namespace {
+
+// The command line's arguments, freed with LocalFree as CommandLineToArgvW asks.
+class ArgumentList {
+ public:
+  ArgumentList() : args_(CommandLineToArgvW(GetCommandLineW(), &count_)) {}
+  ~ArgumentList() {
+    if (args_) LocalFree(args_);
+  }
+  ArgumentList(const ArgumentList&) = delete;
+  ArgumentList& operator=(const ArgumentList&) = delete;
+  int Count() const { return args_ ? count_ : 0; }
+  std::wstring At(int i) const { return args_[i]; }
+
+ private:
+  int count_ = 0;
+  wchar_t** args_;
+};
+
+constexpr DWORD kWindowTimeoutMs = 15000;
+constexpr DWORD kTitleTimeoutMs = 10000;
+// An empty list never changes the caption: after this long with the caption still the
+// template's, the bare background is taken as the first paint.
+constexpr DWORD kEmptyListGraceMs = 1500;
+
+bool IsBackgroundGrey(const Rgb& colour) {
+  return colour == Rgb{250, 250, 250} || colour == Rgb{0, 0, 0};
+}
+
+// True once the title names a file, or the caption is still "Vistrel" after the grace
+// period and the picture area shows the background colour (the folder had no images).
+bool WaitForFirstPaint(ViewerProcess& viewer) {
+  const ULONGLONG start = GetTickCount64();
+  return WaitUntil([&] {
+    const std::wstring caption = viewer.Caption();
+    if (caption.rfind(L"Vistrel - ", 0) == 0) return true;
+    if (GetTickCount64() - start < kEmptyListGraceMs) return false;
+    ScreenCapture capture = viewer.CaptureClient();
+    if (capture.Empty()) return false;
+    return IsBackgroundGrey(ToRgb(capture.At(capture.width / 2, capture.height / 2)));
+  }, kTitleTimeoutMs, 50);
+}
+
+// Quotes an argument for the viewer's command line unless it is already quoted.
+std::wstring Quoted(const std::wstring& argument) {
+  if (argument.empty() || argument.front() == L'"') return argument;
+  return L"\"" + argument + L"\"";
+}
+
+// A maximised window's frame lies partly off the screen; only the visible part is read.
+RECT OnScreenPart(const RECT& window) {
+  RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT visible = {};
+  IntersectRect(&visible, &window, &screen);
+  return visible;
+}
+
+}  // namespace
+
+int main() {
+  ArgumentList args;
+  if (args.Count() < 2) {
+    std::fprintf(stderr, "usage: viewer_shot OUTPUT.png [ARGUMENT]\n");
+    return 2;
+  }
+  const std::wstring output = args.At(1);
+  const std::wstring argument = args.Count() > 2 ? Quoted(args.At(2)) : L"";
+
+  ViewerProcess viewer;
+  std::string error;
+  if (!viewer.Start(ViewerExePath(), argument, &error) || !viewer.WaitForWindow(kWindowTimeoutMs, &error)) {
+    std::fprintf(stderr, "viewer_shot: %s\n", error.c_str());
+    return 1;
+  }
+  if (!WaitForFirstPaint(viewer)) {
+    std::fprintf(stderr, "viewer_shot: no first paint seen within %lu ms (caption \"%s\")\n",
+                 static_cast<unsigned long>(kTitleTimeoutMs), Narrow(viewer.Caption()).c_str());
+  }
+  viewer.WaitForStillPicture(3000);
+  ScreenCapture shot = CaptureScreen(OnScreenPart(viewer.WindowEdges()));
+  const bool saved = SaveCaptureAsPng(shot, output);
+
+  viewer.RequestClose();
+  DWORD exitCode = 0;
+  if (!viewer.WaitForExit(10000, &exitCode)) {
+    std::fprintf(stderr, "viewer_shot: the viewer did not end within 10 s after WM_CLOSE\n");
+    viewer.Terminate();
+  }
+  if (!saved) {
+    std::fprintf(stderr, "viewer_shot: could not write %s (%d x %d capture)\n", Narrow(output).c_str(), shot.width,
+                 shot.height);
+    return 1;
+  }
+  std::printf("%s\n", Narrow(output).c_str());
+  return 0;
+}
