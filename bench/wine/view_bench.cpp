@@ -1,0 +1,276 @@
+// Decode, render and memory figures for the image pipeline, each against a bare baseline measured
+// in the same run. Prints figures; it is not a test.
+//
+//   view_bench.exe                       makes a 24 MP JPEG, a 12 MP JPEG and a 12 MP RGBA PNG
+//   view_bench.exe FILE...               measures the given files instead
+//   view_bench.exe --memory FILE         (used by the above) peak working set of one decode
+#include <windows.h>
+#include <gdiplus.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "imagelist/win32/image_list.h"
+#include "resource.h"
+#include "support/test_paths.h"
+#include "view/fit_layout.h"
+#include "view/view_state.h"
+#include "view/win32/dib_image.h"
+#include "view/win32/gdi_handles.h"
+#include "view/win32/image_decode.h"
+#include "view/win32/render.h"
+
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+constexpr int kRuns = 7;
+constexpr int32_t kControlWidth = 1920;
+constexpr int32_t kControlHeight = 1080;
+
+double NowMs() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+bool EncoderFor(const wchar_t* mime, CLSID& clsid) {
+  UINT count = 0, bytes = 0;
+  if (GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+  std::vector<uint8_t> buffer(bytes);
+  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+  if (GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+  for (UINT i = 0; i < count; ++i) {
+    if (wcscmp(codecs[i].MimeType, mime) == 0) {
+      clsid = codecs[i].Clsid;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A photo-like picture: smooth gradients with grain, so the encoders have real work to do; the
+// PNG gets an alpha ramp.
+bool MakePicture(const std::wstring& path, int32_t width, int32_t height, const wchar_t* mime, bool alpha) {
+  CLSID clsid;
+  if (!EncoderFor(mime, clsid)) return false;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  uint32_t seed = 12345;
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      const uint32_t grain = (seed >> 27);
+      const uint32_t r = (x * 255 / width + grain) & 0xFF;
+      const uint32_t g = (y * 255 / height + grain) & 0xFF;
+      const uint32_t b = ((x + y) * 255 / (width + height)) & 0xFF;
+      const uint32_t a = alpha ? (x * 255 / width) : 255;
+      pixels[static_cast<size_t>(y) * width + x] = (a << 24) | (r << 16) | (g << 8) | b;
+    }
+  }
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  if (GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
+                                reinterpret_cast<BYTE*>(pixels.data()), &bitmap) != Gdiplus::Ok) {
+    return false;
+  }
+  const bool ok = GdipSaveImageToFile(bitmap, path.c_str(), &clsid, nullptr) == Gdiplus::Ok;
+  GdipDisposeImage(bitmap);
+  return ok;
+}
+
+HWND MakeViewer() {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"VistrelViewBench";
+  RegisterClassW(&wc);
+  HWND viewer = CreateWindowExW(0, wc.lpszClassName, L"view bench", WS_POPUP | WS_VISIBLE, 0, 0,
+                                kControlWidth, kControlHeight, nullptr, nullptr, wc.hInstance, nullptr);
+  CreateWindowExW(0, L"STATIC", L"", 0x5000030D, 0, 0, kControlWidth, kControlHeight, viewer,
+                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PICTURE)), wc.hInstance, nullptr);
+  return viewer;
+}
+
+void DecodeFigures(const std::wstring& path) {
+  std::vector<double> bare, ours;
+  for (int i = 0; i < kRuns; ++i) {
+    double start = NowMs();
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    GdipCreateBitmapFromFile(path.c_str(), &bitmap);
+    if (bitmap != nullptr) GdipDisposeImage(bitmap);
+    bare.push_back(NowMs() - start);
+
+    start = NowMs();
+    RotateRequest rotation = 0;
+    DecodeCurrentFile(rotation);
+    ours.push_back(NowMs() - start);
+  }
+  // The part of ours that is not the library's decode: a DIB of the same size, touched once.
+  std::vector<double> copy;
+  const int32_t w = currentImage.Width(), h = currentImage.Height(), bits = currentImage.BitsPerPixel();
+  for (int i = 0; i < kRuns; ++i) {
+    CImage scratch;
+    const double start = NowMs();
+    if (scratch.Create(w, h, bits, false)) {
+      for (int32_t y = 0; y < h; ++y) std::memset(scratch.TopRow() + static_cast<ptrdiff_t>(y) * scratch.Pitch(), y, static_cast<size_t>(-scratch.Pitch()));
+    }
+    scratch.Destroy();
+    copy.push_back(NowMs() - start);
+  }
+  const double b = Median(bare), o = Median(ours);
+  std::printf("  (a) creating, filling and freeing a %dx%d %d-bit DIB alone: %.1f ms\n", w, h, bits, Median(copy));
+  std::printf("  (a) decode: DecodeCurrentFile %.1f ms, bare GdipCreateBitmapFromFile %.1f ms, ratio %.3f (target <= 1.15)\n",
+              o, b, o / b);
+}
+
+// One HALFTONE StretchBlt of the kept bitmap into a control-sized bitmap, the way Render draws it.
+double BareStretchMs(HWND viewer) {
+  HWND control = GetDlgItem(viewer, IDC_PICTURE);
+  WindowDc screen(control);
+  Bitmap target(CreateCompatibleBitmap(screen.Get(), kControlWidth, kControlHeight));
+  MemoryDc dest(screen.Get(), target.Get());
+  MemoryDc source(dest.Get(), currentImage.Handle());
+  const XywhRect d = FitImage(currentImage.Width(), currentImage.Height(), kControlWidth, kControlHeight);
+  std::vector<double> runs;
+  for (int i = 0; i < kRuns; ++i) {
+    const double start = NowMs();
+    SetStretchBltMode(dest.Get(), HALFTONE);
+    SetBrushOrgEx(dest.Get(), 0, 0, nullptr);
+    StretchBlt(dest.Get(), d.x, d.y, d.width, d.height, source.Get(), 0, 0, currentImage.Width(),
+               currentImage.Height(), SRCCOPY);
+    GdiFlush();
+    runs.push_back(NowMs() - start);
+  }
+  return Median(runs);
+}
+
+void RenderFigures(HWND viewer, const std::wstring& path, const wchar_t* listedAs) {
+  currentIndex = 0;
+  // Decode from the real file, then list it under the spelling that picks the path to measure.
+  RotateRequest rotation = 0;
+  ImageList = {path};
+  DecodeCurrentFile(rotation);
+  ImageList = {listedAs};
+  viewState.zoom = 1.0f;
+  Render(viewer, 1, 0);  // first draw premultiplies once on the alpha path
+  std::vector<double> runs;
+  for (int i = 0; i < kRuns; ++i) {
+    const double start = NowMs();
+    Render(viewer, 1, 0);
+    GdiFlush();
+    runs.push_back(NowMs() - start);
+  }
+  const double ours = Median(runs);
+  const double bare = BareStretchMs(viewer);
+  std::printf("  (b) Render reuse 1, %s path, %dx%d: %.1f ms, bare HALFTONE StretchBlt %.1f ms, ratio %.3f (target <= 1.15)\n",
+              wcsstr(listedAs, L".png") ? "alpha" : "plain", kControlWidth, kControlHeight, ours, bare, ours / bare);
+}
+
+void MemoryFigures(const std::wstring& path) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --memory \"" + path + L"\"";
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    std::printf("  (c) could not start the memory run, error %lu\n", GetLastError());
+    return;
+  }
+  WaitForSingleObject(pi.hProcess, 120000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+double PeakWorkingSetMb() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+}
+
+int MemoryRun(const std::wstring& path) {
+  EnsureImagingStarted();
+  const double before = PeakWorkingSetMb();
+  ImageList = {path};
+  currentIndex = 0;
+  RotateRequest rotation = 0;
+  const bool ok = DecodeCurrentFile(rotation);
+  const double after = PeakWorkingSetMb();
+  const double dib = static_cast<double>(-currentImage.Pitch()) * currentImage.Height() / (1024.0 * 1024.0);
+  std::printf("  (c) peak working set: %.1f MB before decode, %.1f MB after (+%.1f MB); DIB itself %.1f MB; peak growth / DIB %.2f%s\n",
+              before, after, after - before, dib, dib > 0 ? (after - before) / dib : 0.0, ok ? "" : " (decode failed)");
+  std::fflush(stdout);
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argc == 3 && wcscmp(argv[1], L"--memory") == 0) return MemoryRun(argv[2]);
+  if (!EnsureImagingStarted()) {
+    std::printf("imaging library did not start\n");
+    return 1;
+  }
+
+  std::vector<std::wstring> files;
+  std::wstring scratch;
+  for (int i = 1; i < argc; ++i) files.push_back(argv[i]);
+  if (files.empty()) {
+    scratch = MakeScratchDir(L"view-bench");
+    struct Made {
+      const wchar_t* name;
+      int32_t w, h;
+      const wchar_t* mime;
+      bool alpha;
+    };
+    for (const Made& m : {Made{L"\\24mp.jpg", 6000, 4000, L"image/jpeg", false},
+                          Made{L"\\12mp.jpg", 4000, 3000, L"image/jpeg", false},
+                          Made{L"\\12mp-rgba.png", 4000, 3000, L"image/png", true}}) {
+      const double start = NowMs();
+      if (!MakePicture(scratch + m.name, m.w, m.h, m.mime, m.alpha)) {
+        std::printf("could not make %s\n", Narrow(m.name).c_str());
+        return 1;
+      }
+      std::printf("made %s (%dx%d) in %.0f ms\n", Narrow(m.name).c_str() + 1, m.w, m.h, NowMs() - start);
+      files.push_back(scratch + m.name);
+    }
+  }
+
+  SetInitialViewState(viewState);
+  HWND viewer = MakeViewer();
+  for (const std::wstring& path : files) {
+    std::printf("%s\n", Narrow(path.substr(path.find_last_of(L'\\') + 1)).c_str());
+    ImageList = {path};
+    currentIndex = 0;
+    DecodeFigures(path);
+    // The plain path under a name without the alpha spellings, the alpha path under ".png".
+    RenderFigures(viewer, path, L"C:\\bench\\picture.jpg");
+    RenderFigures(viewer, path, L"C:\\bench\\picture.png");
+    std::fflush(stdout);
+    MemoryFigures(path);
+  }
+  DestroyWindow(viewer);
+  currentImage.Destroy();
+  if (!scratch.empty()) RemoveTree(scratch);
+  LocalFree(argv);
+  return 0;
+}
