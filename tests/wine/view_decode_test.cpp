@@ -111,6 +111,20 @@ TEST_F(ViewDecodeTest, EachKindGetsTheDescribedDepthAlphaAndColours) {
   ExpectMatchesDecoder(Sample(L"6.tif"), 0);
 }
 
+TEST_F(ViewDecodeTest, EveryPngSuiteLayoutArrivesPixelForPixel) {
+  // Grey, 2- and 4-bit palettes, 16-bit channels: row copies and library conversions alike.
+  const std::wstring dir = TestDataDir();
+  if (dir.empty()) GTEST_SKIP() << "shared test data absent";
+  for (const wchar_t* name : {L"basn0g01", L"basn0g02", L"basn0g04", L"basn0g08", L"basn0g16", L"basn2c08",
+                              L"basn2c16", L"basn3p01", L"basn3p02", L"basn3p04", L"basn3p08", L"basn4a16",
+                              L"basn6a16", L"basi2c16"}) {
+    const std::wstring path = dir + L"\\pngsuite\\png\\" + name + L".png";
+    SCOPED_TRACE(std::string(path.begin(), path.end()));
+    ASSERT_TRUE(Decode(path));
+    ExpectMatchesDecoder(path, 1);
+  }
+}
+
 TEST_F(ViewDecodeTest, PaletteImageKeepsItsColourTableWithoutTransparency) {
   if (GetFileAttributesW(Sample(L"4-palette.gif").c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "samples folder absent";
   ASSERT_TRUE(Decode(Sample(L"4-palette.gif")));

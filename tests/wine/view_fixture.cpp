@@ -80,14 +80,17 @@ Rgb ImagePixel(int32_t x, int32_t y) {
       const uint8_t* p = row + x * (currentImage.BitsPerPixel() / 8);
       return MakeRgb(p[2], p[1], p[0]);
     }
-    case 8: {
+    case 1: case 4: case 8: {
+      const int32_t bits = currentImage.BitsPerPixel();
+      const int32_t bit = x * bits;
+      const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
       RGBQUAD table[256] = {};
       HDC dc = CreateCompatibleDC(nullptr);
       HGDIOBJ old = SelectObject(dc, currentImage.Handle());
       GetDIBColorTable(dc, 0, 256, table);
       SelectObject(dc, old);
       DeleteDC(dc);
-      const RGBQUAD& q = table[row[x]];
+      const RGBQUAD& q = table[index];
       return MakeRgb(q.rgbRed, q.rgbGreen, q.rgbBlue);
     }
     default:
