@@ -56,8 +56,8 @@ TEST_F(StartupSamples, OrientedJpegIsShownUpright) {
     return edges.Height() > 0 && edges.Height() == capture.height && edges.Width() < edges.Height();
   }, kStateTimeoutMs)) << "expected a portrait picture filling the height of " << capture.height
                        << ", got content at " << ToString(edges);
-  // The arrow's tip is near the top: the middle column is green a little below the top
-  // edge and pale at the bottom end of the shaft's gap under "UP".
+  // Upright, the arrow's tip is near the top: the middle column is green a little below the
+  // top edge (turned the wrong way that point would be pale background).
   const int x = (edges.left + edges.right) / 2;
   const Rgb nearTop = ToRgb(capture.At(x, edges.top + edges.Height() * 15 / 100));
   EXPECT_TRUE(Near(nearTop, Rgb{31, 122, 58}, 40)) << "expected the green arrow tip near the top, got "
