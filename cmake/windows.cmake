@@ -54,6 +54,7 @@ add_executable(e2e_tests ${VISTREL_E2E_TESTS})
 target_compile_options(e2e_tests PRIVATE ${VISTREL_WARNINGS})
 target_link_libraries(e2e_tests PRIVATE test_support GTest::gtest_main)
 add_dependencies(e2e_tests vistrel)
+add_dependencies(wine_tests vistrel)
 gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   PROPERTIES RUN_SERIAL TRUE TIMEOUT 180)
 

@@ -2,7 +2,7 @@
 # Creates the Wine prefix once: no Mono or Gecko installers, and every program runs in a
 # 1600x1000 virtual desktop, where Wine draws captions and maximises windows as Windows does.
 set -euo pipefail
-prefix=$1
+prefix=$(realpath -m "$1")
 mkdir -p "$(dirname "$prefix")"
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 exec 9>"$prefix.lock"

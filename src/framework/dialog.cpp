@@ -4,6 +4,9 @@
 
 CDialog::CDialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
 
+CDialog::CDialog(const DLGTEMPLATE* memoryTemplate, HWND parent)
+    : memoryTemplate_(memoryTemplate), parent_(parent) {}
+
 CDialog::~CDialog() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
@@ -29,8 +32,10 @@ bool CDialog::CreateModeless(HWND owner) {
   ended_ = false;
   result_ = -1;
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  HWND hwnd = CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId_), owner, DialogProc,
-                                 reinterpret_cast<LPARAM>(this));
+  LPARAM self = reinterpret_cast<LPARAM>(this);
+  HWND hwnd = memoryTemplate_ != nullptr
+                  ? CreateDialogIndirectParamW(instance, memoryTemplate_, owner, DialogProc, self)
+                  : CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId_), owner, DialogProc, self);
   return hwnd != nullptr;
 }
 
@@ -38,6 +43,9 @@ INT_PTR CDialog::DoModal() {
   HWND owner = ChooseOwner();
   if (!CreateModeless(owner)) return -1;
   if (owner != nullptr) EnableWindow(owner, FALSE);
+  // A template without WS_VISIBLE (the about box) is shown here; a visible one keeps the
+  // placement its initialisation gave it.
+  if (hwnd_ != nullptr && !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_SHOWNORMAL);
 
   MSG msg;
   while (!ended_) {

@@ -14,6 +14,8 @@ class CDialog : public CCmdTarget {
   // parent null: the application's main window (when there is one besides this dialog) owns
   // the dialog and is disabled while it runs.
   explicit CDialog(UINT templateId, HWND parent = nullptr);
+  // From a template in memory; the caller keeps the template alive while the dialog runs.
+  explicit CDialog(const DLGTEMPLATE* memoryTemplate, HWND parent = nullptr);
   ~CDialog() override;
 
   // Creates the window, runs it until EndDialog and destroys it. Returns the EndDialog result,
@@ -62,7 +64,8 @@ class CDialog : public CCmdTarget {
   HWND ChooseOwner() const;
   bool IsOwnMessage(const MSG& msg) const;
 
-  UINT templateId_;
+  UINT templateId_ = 0;
+  const DLGTEMPLATE* memoryTemplate_ = nullptr;
   HWND parent_;
   WNDPROC defaultProc_ = nullptr;
   CurrentMessage current_{};

@@ -1,9 +1,7 @@
 // Process entry: hands over to the application object.
 #include <windows.h>
 
-#include "framework/win_app.h"
+#include "app/win32/vistrel_app.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  CWinApp* app = CWinApp::Current();
-  return app != nullptr ? app->Run(instance) : 1;
-}
+// Naming theApp here also makes the linker keep the process-wide objects' translation unit.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return theApp.Run(instance); }
