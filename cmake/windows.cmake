@@ -75,3 +75,6 @@ foreach(src ${VISTREL_WINE_BENCHES})
   target_compile_options(${name} PRIVATE ${VISTREL_WARNINGS})
   target_link_libraries(${name} PRIVATE test_support)
 endforeach()
+
+# The viewer window's own tests create it from its real template.
+target_sources(wine_tests PRIVATE resources/vistrel.rc)

@@ -21,15 +21,6 @@ TEST_F(Navigation, NextAndPreviousWrapAtBothEnds) {
   ExpectShowing(kBlue);
 }
 
-TEST_F(Navigation, StepAfterZoomingShowsTheNextPictureFitted) {
-  ASSERT_NO_FATAL_FAILURE(StartOn(kRed));
-  viewer_.MoveCursorToClient(200, 200);
-  viewer_.PostCommand(ID_ZOOM_IN);
-  viewer_.PostCommand(ID_ZOOM_IN);
-  viewer_.PostCommand(ID_NEXT);
-  ExpectShowing(kGreen);
-}
-
 // The start file is found whatever the case of A to Z in the argument.
 TEST_F(Navigation, StartFileIsFoundWhenTheArgumentDiffersInCase) {
   std::wstring argument = PathOf(kGreen);

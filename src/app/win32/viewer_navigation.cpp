@@ -48,9 +48,8 @@ LRESULT CVistrelDlg::OnDropFiles(WPARAM wParam, LPARAM) {
     std::wstring path(length + 1, L'\0');
     DragQueryFileW(drop, 0, &path[0], length + 1);
     path.resize(length);
+    // The rebuild keeps the position inside the new list even when the file is not in it.
     OpenStartFile(true, path);
-    // A file the new list lacks must not leave the position outside that list.
-    currentIndex = IndexAfterRebuild(currentIndex, ImageList.size());
     viewState.zoom = 1.0f;
     UpdateWindowTitle();
     Render(0, 0);

@@ -1,0 +1,140 @@
+// Files dropped on the viewer window. A drop handle is memory of the receiving process, so
+// the window is created here, from its real template, and given a drop built in this process.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/win32/vistrel_dlg.h"
+#include "imagelist/win32/image_list.h"
+#include "resource.h"
+#include "support/test_paths.h"
+#include "support/viewer_driver.h"
+#include "view/view_state.h"
+#include "view/win32/kept_frame.h"
+
+namespace {
+
+// A drop of the given paths in the shell's format: a DROPFILES header and a double-null list.
+HGLOBAL MakeDrop(const std::vector<std::wstring>& paths) {
+  size_t chars = 1;
+  for (const std::wstring& p : paths) chars += p.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  auto* list = reinterpret_cast<wchar_t*>(header + 1);
+  for (const std::wstring& p : paths) {
+    std::memcpy(list, p.c_str(), (p.size() + 1) * sizeof(wchar_t));
+    list += p.size() + 1;
+  }
+  GlobalUnlock(memory);
+  return memory;
+}
+
+void PumpUntil(bool (*done)(const CVistrelDlg&), const CVistrelDlg& viewer) {
+  DWORD start = GetTickCount();
+  MSG msg;
+  while (!done(viewer) && GetTickCount() - start < 5000) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(10);
+  }
+}
+
+std::wstring Caption(HWND window) {
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  return text;
+}
+
+// The colour at the middle of the kept frame.
+uint32_t CentreOfFrame() {
+  std::vector<uint32_t> pixels;
+  int32_t width = 0, height = 0;
+  if (!ReadKeptFrame(pixels, width, height) || width == 0 || height == 0) return 0xFFFFFFFF;
+  return pixels[static_cast<size_t>(height / 2) * static_cast<size_t>(width) + static_cast<size_t>(width / 2)];
+}
+
+class ViewerDrop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    first_ = MakeScratchDir(L"drop-first");
+    second_ = MakeScratchDir(L"drop-second");
+    ASSERT_TRUE(WriteSolidBmp(first_ + L"\\a.bmp", 40, 30, Rgb{255, 0, 0}));
+    ASSERT_TRUE(WriteSolidBmp(first_ + L"\\b.bmp", 40, 30, Rgb{255, 0, 0}));
+    ASSERT_TRUE(WriteSolidBmp(first_ + L"\\c.bmp", 40, 30, Rgb{255, 0, 0}));
+    ASSERT_TRUE(WriteSolidBmp(second_ + L"\\x.bmp", 40, 30, Rgb{0, 0, 255}));
+    ASSERT_TRUE(WriteSolidBmp(second_ + L"\\y.bmp", 40, 30, Rgb{0, 255, 0}));
+    HANDLE text = CreateFileW((second_ + L"\\notes.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(text, INVALID_HANDLE_VALUE);
+    CloseHandle(text);
+
+    ASSERT_TRUE(viewer_.CreateModeless(nullptr));
+    PumpUntil([](const CVistrelDlg& v) { return v.InitialLayoutDone(); }, viewer_);
+    ASSERT_TRUE(viewer_.InitialLayoutDone()) << "the viewer never painted";
+    // Start as if the viewer had been opened on c.bmp, the last of three.
+    OpenStartFile(true, first_ + L"\\c.bmp");
+    ASSERT_EQ(ImageList.size(), 3u);
+    ASSERT_EQ(currentIndex, 2);
+  }
+  void TearDown() override {
+    RemoveTree(first_);
+    RemoveTree(second_);
+  }
+
+  void Drop(const std::vector<std::wstring>& paths) {
+    HGLOBAL drop = MakeDrop(paths);
+    SendMessageW(viewer_.GetSafeHwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE)) << "the drop handle must be released";
+  }
+
+  std::wstring first_, second_;
+  CVistrelDlg viewer_;
+};
+
+TEST_F(ViewerDrop, FileFromAnotherFolderReplacesTheListAndIsShown) {
+  viewState.zoom = 2.0f;
+  Drop({second_ + L"\\y.bmp", first_ + L"\\a.bmp"});  // only the first file counts
+  ASSERT_EQ(ImageList.size(), 2u);
+  EXPECT_EQ(currentIndex, 1);
+  EXPECT_EQ(Caption(viewer_.GetSafeHwnd()), L"Vistrel - y.bmp");
+  EXPECT_EQ(viewState.zoom, 1.0f);
+  EXPECT_EQ(CentreOfFrame(), 0x0000FF00u) << "expected the dropped green picture in the frame";
+}
+
+TEST_F(ViewerDrop, UnlistedFileKeepsAPositionInsideTheNewList) {
+  // Position 2 does not exist in a folder of two images: the first one is shown instead.
+  Drop({second_ + L"\\notes.txt"});
+  ASSERT_EQ(ImageList.size(), 2u);
+  EXPECT_EQ(currentIndex, 0);
+  EXPECT_EQ(Caption(viewer_.GetSafeHwnd()), L"Vistrel - x.bmp");
+  EXPECT_EQ(CentreOfFrame(), 0x000000FFu) << "expected the blue x.bmp in the frame";
+}
+
+TEST_F(ViewerDrop, UnlistedFileKeepsAPositionThatStillFits) {
+  currentIndex = 1;
+  Drop({first_ + L"\\missing.txt"});
+  ASSERT_EQ(ImageList.size(), 3u);
+  EXPECT_EQ(currentIndex, 1) << "the earlier position stays when it lies inside the list";
+}
+
+TEST_F(ViewerDrop, NextAndPreviousWrapAndResetTheZoom) {
+  viewState.zoom = 3.0f;
+  SendMessageW(viewer_.GetSafeHwnd(), WM_COMMAND, ID_NEXT, 0);
+  EXPECT_EQ(currentIndex, 0);
+  EXPECT_EQ(viewState.zoom, 1.0f);
+  EXPECT_EQ(Caption(viewer_.GetSafeHwnd()), L"Vistrel - a.bmp");
+  SendMessageW(viewer_.GetSafeHwnd(), WM_COMMAND, ID_PREVIOUS, 0);
+  EXPECT_EQ(currentIndex, 2);
+  EXPECT_EQ(Caption(viewer_.GetSafeHwnd()), L"Vistrel - c.bmp");
+}
+
+}  // namespace
