@@ -53,10 +53,12 @@ bool WaitForFirstPaint(ViewerProcess& viewer) {
   }, kTitleTimeoutMs, 50);
 }
 
-// Quotes an argument for the viewer's command line unless it is already quoted.
+// Quotes an argument for the viewer's command line unless it is already quoted. Backslashes
+// before the closing quote are doubled, or a folder's trailing backslash would escape it.
 std::wstring Quoted(const std::wstring& argument) {
   if (argument.empty() || argument.front() == L'"') return argument;
-  return L"\"" + argument + L"\"";
+  size_t trailing = argument.size() - argument.find_last_not_of(L'\\') - 1;
+  return L"\"" + argument + std::wstring(trailing, L'\\') + L"\"";
 }
 
 // A maximised window's frame lies partly off the screen; only the visible part is read.
