@@ -36,6 +36,10 @@ if cmake --preset windows >/dev/null && cmake --build --preset windows; then
   cmake/wine-prefix.sh "$WINEPREFIX"
   # One persistent wineserver for the whole run: each test process then starts in tens of ms.
   wineserver -p
+  # Keep the virtual desktop up for the whole run, so test processes join it instead of
+  # creating and tearing it down each time.
+  wine explorer /desktop=Default,1600x1000 >/dev/null 2>&1 &
+  sleep 2
   run_ctest windows || failed+=(windows)
 else
   failed+=(windows-build)
