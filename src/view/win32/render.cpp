@@ -50,33 +50,37 @@ void DrawPlain(HDC frame, const XywhRect& d) {
              currentImage.Height(), SRCCOPY);
 }
 
-// Composes margins and image into the kept frame, then puts the whole frame on the screen in one
-// blit, so margins and image never flicker apart and the frame can be repainted later.
-void ComposeAndShow(HWND control, int32_t width, int32_t height) {
+// Lets compose draw into the kept frame (sized to the control), then puts the whole frame on the
+// screen in one blit, so margins and image never flicker apart and the frame can be repainted.
+template <class Compose>
+void ComposeIntoFrame(HWND control, int32_t width, int32_t height, Compose compose) {
   WindowDc screen(control);
   if (screen.Get() == nullptr) return;
   HBITMAP frameBitmap = TheKeptFrame().Ensure(screen.Get(), width, height);
   if (frameBitmap == nullptr) return;
   MemoryDc frame(screen.Get(), frameBitmap);
   if (!frame.Ok()) return;
+  compose(frame.Get());
+  BitBlt(screen.Get(), 0, 0, width, height, frame.Get(), 0, 0, SRCCOPY);
+}
 
+void ComposePicture(HDC frame, int32_t width, int32_t height) {
   const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), width, height);
   const XywhRect drawn = DrawnRect(fitted, viewState.zoom, viewState.panX, viewState.panY);
   const bool alpha = TakesAlphaPathNow();
   if (alpha || viewState.zoom != 1.0f) {
     // Zoomed strips come from truncated float sums and can miss a row or column next to the
     // image; the whole frame is filled so no stale pixel of an earlier frame shows there.
-    FillWithBackground(frame.Get(), XywhRect{0, 0, width, height});
+    FillWithBackground(frame, XywhRect{0, 0, width, height});
   } else {
     const MarginStrips margins = MarginStripsFor(fitted, 1.0f, 0.0f, 0.0f, width, height);
-    for (int32_t i = 0; i < margins.count; ++i) FillWithBackground(frame.Get(), margins.strips[i]);
+    for (int32_t i = 0; i < margins.count; ++i) FillWithBackground(frame, margins.strips[i]);
   }
   if (alpha) {
-    DrawWithAlpha(frame.Get(), drawn);
+    DrawWithAlpha(frame, drawn);
   } else {
-    DrawPlain(frame.Get(), drawn);
+    DrawPlain(frame, drawn);
   }
-  BitBlt(screen.Get(), 0, 0, width, height, frame.Get(), 0, 0, SRCCOPY);
 }
 
 void FillBackgroundLocked(HWND control) {
@@ -85,14 +89,8 @@ void FillBackgroundLocked(HWND control) {
   const int32_t width = client.right - client.left;
   const int32_t height = client.bottom - client.top;
   if (width <= 0 || height <= 0) return;
-  WindowDc screen(control);
-  if (screen.Get() == nullptr) return;
-  HBITMAP frameBitmap = TheKeptFrame().Ensure(screen.Get(), width, height);
-  if (frameBitmap == nullptr) return;
-  MemoryDc frame(screen.Get(), frameBitmap);
-  if (!frame.Ok()) return;
-  FillWithBackground(frame.Get(), XywhRect{0, 0, width, height});
-  BitBlt(screen.Get(), 0, 0, width, height, frame.Get(), 0, 0, SRCCOPY);
+  ComposeIntoFrame(control, width, height,
+                   [&](HDC frame) { FillWithBackground(frame, XywhRect{0, 0, width, height}); });
 }
 
 // Pending paints are processed at once only on the control's own thread: from another thread
@@ -126,7 +124,9 @@ int32_t RenderLocked(HWND viewer, int32_t reuse, RotateRequest rotate, HWND& con
   GetClientRect(picture, &client);
   const int32_t width = client.right - client.left;
   const int32_t height = client.bottom - client.top;
-  if (width > 0 && height > 0) ComposeAndShow(picture, width, height);
+  if (width > 0 && height > 0) {
+    ComposeIntoFrame(picture, width, height, [&](HDC frame) { ComposePicture(frame, width, height); });
+  }
   return 0;
 }
 
