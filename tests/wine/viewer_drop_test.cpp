@@ -9,13 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/win32/vistrel_dlg.h"
-#include "imagelist/win32/image_list.h"
 #include "resource.h"
-#include "support/test_paths.h"
-#include "support/viewer_driver.h"
-#include "view/view_state.h"
-#include "view/win32/kept_frame.h"
+#include "viewer_window_fixture.h"
 
 namespace {
 
@@ -36,33 +31,7 @@ HGLOBAL MakeDrop(const std::vector<std::wstring>& paths) {
   return memory;
 }
 
-void PumpUntil(bool (*done)(const CVistrelDlg&), const CVistrelDlg& viewer) {
-  DWORD start = GetTickCount();
-  MSG msg;
-  while (!done(viewer) && GetTickCount() - start < 5000) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(10);
-  }
-}
-
-std::wstring Caption(HWND window) {
-  wchar_t text[256] = {};
-  GetWindowTextW(window, text, 256);
-  return text;
-}
-
-// The colour at the middle of the kept frame.
-uint32_t CentreOfFrame() {
-  std::vector<uint32_t> pixels;
-  int32_t width = 0, height = 0;
-  if (!ReadKeptFrame(pixels, width, height) || width == 0 || height == 0) return 0xFFFFFFFF;
-  return pixels[static_cast<size_t>(height / 2) * static_cast<size_t>(width) + static_cast<size_t>(width / 2)];
-}
-
-class ViewerDrop : public ::testing::Test {
+class ViewerDrop : public ViewerWindowTest {
  protected:
   void SetUp() override {
     first_ = MakeScratchDir(L"drop-first");
@@ -77,9 +46,7 @@ class ViewerDrop : public ::testing::Test {
     ASSERT_NE(text, INVALID_HANDLE_VALUE);
     CloseHandle(text);
 
-    ASSERT_TRUE(viewer_.CreateModeless(nullptr));
-    PumpUntil([](const CVistrelDlg& v) { return v.InitialLayoutDone(); }, viewer_);
-    ASSERT_TRUE(viewer_.InitialLayoutDone()) << "the viewer never painted";
+    ASSERT_NO_FATAL_FAILURE(OpenViewer());
     // Start as if the viewer had been opened on c.bmp, the last of three.
     OpenStartFile(true, first_ + L"\\c.bmp");
     ASSERT_EQ(ImageList.size(), 3u);
@@ -97,7 +64,6 @@ class ViewerDrop : public ::testing::Test {
   }
 
   std::wstring first_, second_;
-  CVistrelDlg viewer_;
 };
 
 TEST_F(ViewerDrop, FileFromAnotherFolderReplacesTheListAndIsShown) {
@@ -105,7 +71,7 @@ TEST_F(ViewerDrop, FileFromAnotherFolderReplacesTheListAndIsShown) {
   Drop({second_ + L"\\y.bmp", first_ + L"\\a.bmp"});  // only the first file counts
   ASSERT_EQ(ImageList.size(), 2u);
   EXPECT_EQ(currentIndex, 1);
-  EXPECT_EQ(Caption(viewer_.GetSafeHwnd()), L"Vistrel - y.bmp");
+  EXPECT_EQ(Caption(), L"Vistrel - y.bmp");
   EXPECT_EQ(viewState.zoom, 1.0f);
   EXPECT_EQ(CentreOfFrame(), 0x0000FF00u) << "expected the dropped green picture in the frame";
 }
@@ -115,7 +81,7 @@ TEST_F(ViewerDrop, UnlistedFileKeepsAPositionInsideTheNewList) {
   Drop({second_ + L"\\notes.txt"});
   ASSERT_EQ(ImageList.size(), 2u);
   EXPECT_EQ(currentIndex, 0);
-  EXPECT_EQ(Caption(viewer_.GetSafeHwnd()), L"Vistrel - x.bmp");
+  EXPECT_EQ(Caption(), L"Vistrel - x.bmp");
   EXPECT_EQ(CentreOfFrame(), 0x000000FFu) << "expected the blue x.bmp in the frame";
 }
 
@@ -131,10 +97,10 @@ TEST_F(ViewerDrop, NextAndPreviousWrapAndResetTheZoom) {
   SendMessageW(viewer_.GetSafeHwnd(), WM_COMMAND, ID_NEXT, 0);
   EXPECT_EQ(currentIndex, 0);
   EXPECT_EQ(viewState.zoom, 1.0f);
-  EXPECT_EQ(Caption(viewer_.GetSafeHwnd()), L"Vistrel - a.bmp");
+  EXPECT_EQ(Caption(), L"Vistrel - a.bmp");
   SendMessageW(viewer_.GetSafeHwnd(), WM_COMMAND, ID_PREVIOUS, 0);
   EXPECT_EQ(currentIndex, 2);
-  EXPECT_EQ(Caption(viewer_.GetSafeHwnd()), L"Vistrel - c.bmp");
+  EXPECT_EQ(Caption(), L"Vistrel - c.bmp");
 }
 
 }  // namespace

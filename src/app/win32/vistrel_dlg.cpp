@@ -37,13 +37,21 @@ const MessageMap* CVistrelDlg::GetMessageMap() const {
       {WM_GETMINMAXINFO, 0, 0, Handler(&CVistrelDlg::OnGetMinMaxInfo)},
       {WM_DRAWITEM, 0, 0, Handler(&CVistrelDlg::OnDrawItem)},
       {WM_COMMAND, STN_CLICKED, IDC_PICTURE, Handler(&CVistrelDlg::OnPictureClicked)},
+      {WM_COMMAND, STN_DBLCLK, IDC_PICTURE, Handler(&CVistrelDlg::OnPictureDoubleClickCommand)},
       {WM_COMMAND, 0, IDOK, Handler(&CVistrelDlg::OnOkCommand)},
       {WM_COMMAND, 0, IDCANCEL, Handler(&CVistrelDlg::OnCancelCommand)},
+      {WM_CONTEXTMENU, 0, 0, Handler(&CVistrelDlg::OnContextMenu)},
+      {WM_COMMAND, 0, ID_FULLSCREEN, Handler(&CVistrelDlg::OnFullScreenCommand)},
       {WM_COMMAND, 0, ID_NEXT, Handler(&CVistrelDlg::OnNextCommand)},
       {WM_COMMAND, 0, ID_PREVIOUS, Handler(&CVistrelDlg::OnPreviousCommand)},
+      {WM_COMMAND, 0, ID_ZOOM_IN, Handler(&CVistrelDlg::OnZoomInCommand)},
+      {WM_COMMAND, 0, ID_ZOOM_OUT, Handler(&CVistrelDlg::OnZoomOutCommand)},
+      {WM_COMMAND, 0, ID_ROTATE_LEFT, Handler(&CVistrelDlg::OnRotateLeftCommand)},
+      {WM_COMMAND, 0, ID_ROTATE_RIGHT, Handler(&CVistrelDlg::OnRotateRightCommand)},
       {WM_CLOSE, 0, 0, Handler(&CVistrelDlg::OnClose)},
       {WM_MOVE, 0, 0, Handler(&CVistrelDlg::OnMove)},
       {WM_DROPFILES, 0, 0, Handler(&CVistrelDlg::OnDropFiles)},
+      {WM_COMMAND, 0, ID_BACKGROUND, Handler(&CVistrelDlg::OnBackgroundCommand)},
   };
   static const MessageMap map = MakeMessageMap(CDialog::GetMessageMap(), entries);
   return &map;
@@ -71,9 +79,6 @@ void CVistrelDlg::AddAboutItem() {
   AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(systemMenu, MF_STRING, IDM_ABOUT, text);
 }
-
-// Dialog-box filtering is deliberately not done here: Enter and Esc must never end the viewer.
-BOOL CVistrelDlg::FilterQueuedMessage(MSG*) { return FALSE; }
 
 LRESULT CVistrelDlg::OnSysCommand(WPARAM wParam, LPARAM) {
   if ((wParam & 0xFFF0) != IDM_ABOUT) return Default();

@@ -30,6 +30,15 @@ class CVistrelDlg : public CDialog {
   void SaveSettings(const RECT& measured);
   BOOL FilterQueuedMessage(MSG* msg);
 
+  void ZoomIn();
+  void ZoomOut();
+  void OnPictureDoubleClick();
+  void DragPan();
+  int32_t ToggleFullScreen();
+  void ToggleBackground();
+  void RotateLeft() { Render(1, 2); }
+  void RotateRight() { Render(1, 1); }
+
   bool InitialLayoutDone() const { return initialLayoutDone != 0; }
 
  private:
@@ -47,6 +56,19 @@ class CVistrelDlg : public CDialog {
   LRESULT OnDropFiles(WPARAM wParam, LPARAM lParam);
   LRESULT OnNextCommand(WPARAM wParam, LPARAM lParam);
   LRESULT OnPreviousCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
+  LRESULT OnPictureDoubleClickCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnFullScreenCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnZoomInCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnZoomOutCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnRotateLeftCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnRotateRightCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnBackgroundCommand(WPARAM wParam, LPARAM lParam);
+
+  void OnFilteredButtonDown();
+  void OnFilteredKey(WPARAM key);
+  // The cursor in this window's client coordinates; false when it cannot be read.
+  bool ReadCursor(POINT& client) const;
 
   void AddAboutItem();
   void LayOutPictureOverClient();

@@ -1,0 +1,32 @@
+#include "input/key_table.h"
+
+namespace {
+
+struct KeyBinding {
+  uint32_t key;
+  KeyAction action;
+};
+
+constexpr uint32_t kEscape = 0x1B;
+
+constexpr KeyBinding kKeys[] = {
+    {kEscape, KeyAction::toggleFullScreen},
+    {0x25, KeyAction::previousImage},  // Left arrow
+    {0x26, KeyAction::zoomIn},         // Up arrow
+    {0x27, KeyAction::nextImage},      // Right arrow
+    {0x28, KeyAction::zoomOut},        // Down arrow
+    {'C', KeyAction::toggleBackground},
+    {'F', KeyAction::toggleFullScreen},
+    {'L', KeyAction::rotateLeft},
+    {'R', KeyAction::rotateRight},
+};
+
+}  // namespace
+
+KeyAction ActionForKey(uint32_t virtualKey, bool fullScreen) {
+  if (virtualKey == kEscape && !fullScreen) return KeyAction::none;
+  for (const KeyBinding& binding : kKeys) {
+    if (binding.key == virtualKey) return binding.action;
+  }
+  return KeyAction::none;
+}

@@ -1,0 +1,145 @@
+// Keys, the wheel and the left button as the viewer's input filter sees them, and the commands
+// they share with the context menu, on the real viewer window.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "resource.h"
+#include "viewer_window_fixture.h"
+
+namespace {
+
+constexpr uint32_t kLightGrey = 0x00FAFAFA;
+constexpr uint32_t kBlack = 0x00000000;
+constexpr uint32_t kRed = 0x00FF0000;
+
+class ViewerInput : public ViewerWindowTest {
+ protected:
+  void SetUp() override {
+    folder_ = MakeScratchDir(L"input");
+    // Wide pictures: fitted into the picture area they leave bands above and below, and
+    // turned a quarter they leave bands at the sides instead.
+    ASSERT_TRUE(WriteSolidBmp(folder_ + L"\\a.bmp", 80, 20, Rgb{255, 0, 0}));
+    ASSERT_TRUE(WriteSolidBmp(folder_ + L"\\b.bmp", 80, 20, Rgb{0, 0, 255}));
+    ASSERT_NO_FATAL_FAILURE(OpenViewer());
+    ShowWindow(Hwnd(), SW_RESTORE);
+    SetWindowPos(Hwnd(), HWND_TOP, 100, 100, 900, 700, SWP_SHOWWINDOW);
+    OpenStartFile(true, folder_ + L"\\a.bmp");
+    viewState.backgroundLevel = kLightBackground;
+    viewState.zoom = 1.0f;
+    viewer_.Render(0, 0);
+  }
+  void TearDown() override {
+    if (viewState.fullScreen != 0) viewer_.ToggleFullScreen();
+    RemoveTree(folder_);
+  }
+
+  // Hands one queued message to the filter, as the modal loop does, and reports what it said.
+  BOOL Filter(UINT message, WPARAM wParam, LPARAM lParam = 0) {
+    MSG msg{GetDlgItem(Hwnd(), IDC_PICTURE), message, wParam, lParam, 0, {}};
+    return viewer_.FilterQueuedMessage(&msg);
+  }
+  BOOL Key(WPARAM key) { return Filter(WM_KEYDOWN, key); }
+
+  static uint32_t LeftMiddle() {
+    int32_t width = 0, height = 0;
+    FrameSize(width, height);
+    return FramePixel(2, height / 2);
+  }
+  static uint32_t TopMiddle() {
+    int32_t width = 0, height = 0;
+    FrameSize(width, height);
+    return FramePixel(width / 2, 2);
+  }
+
+  std::wstring folder_;
+};
+
+TEST_F(ViewerInput, ArrowsStepAndEveryMessageGoesOnToDelivery) {
+  EXPECT_FALSE(Key(VK_RIGHT));
+  EXPECT_EQ(Caption(), L"Vistrel - b.bmp");
+  EXPECT_FALSE(Key(VK_RIGHT));
+  EXPECT_EQ(Caption(), L"Vistrel - a.bmp");
+  EXPECT_FALSE(Key(VK_LEFT));
+  EXPECT_EQ(Caption(), L"Vistrel - b.bmp");
+  EXPECT_FALSE(Key(VK_RETURN));
+  EXPECT_FALSE(Key(VK_ESCAPE));
+  EXPECT_EQ(viewState.fullScreen, 0) << "Esc only leaves full screen";
+  EXPECT_FALSE(viewer_.Ended()) << "Enter and Esc never end the viewer";
+}
+
+TEST_F(ViewerInput, BackgroundKeyAndCommandToggleTheMarginColour) {
+  EXPECT_EQ(TopMiddle(), kLightGrey);
+  Key('C');
+  EXPECT_EQ(viewState.backgroundLevel, 0);
+  EXPECT_EQ(TopMiddle(), kBlack);
+  SendMessageW(Hwnd(), WM_COMMAND, ID_BACKGROUND, 0);
+  EXPECT_EQ(viewState.backgroundLevel, 250);
+  EXPECT_EQ(TopMiddle(), kLightGrey);
+}
+
+TEST_F(ViewerInput, RotationKeysAndCommandsTurnTheKeptPicture) {
+  EXPECT_EQ(LeftMiddle(), kRed) << "a wide picture reaches the sides";
+  EXPECT_EQ(TopMiddle(), kLightGrey);
+  viewState.zoom = 2.0f;
+  Key('R');
+  EXPECT_EQ(viewState.zoom, 1.0f) << "a turn shows the whole picture fitted";
+  EXPECT_EQ(LeftMiddle(), kLightGrey) << "turned, it is tall and leaves side bands";
+  EXPECT_EQ(TopMiddle(), kRed);
+  Key('L');
+  EXPECT_EQ(LeftMiddle(), kRed);
+  SendMessageW(Hwnd(), WM_COMMAND, ID_ROTATE_RIGHT, 0);
+  EXPECT_EQ(TopMiddle(), kRed);
+  SendMessageW(Hwnd(), WM_COMMAND, ID_ROTATE_LEFT, 0);
+  EXPECT_EQ(TopMiddle(), kLightGrey);
+}
+
+TEST_F(ViewerInput, WheelAndArrowKeysZoomAndAPressStartsADragOnlyWhenZoomed) {
+  Filter(WM_LBUTTONDOWN, MK_LBUTTON);
+  EXPECT_EQ(viewState.dragging, 0) << "no drag in the fitted view";
+  Filter(WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA));
+  EXPECT_EQ(viewState.zoom, 1.2000000477f);
+  Key(VK_UP);
+  EXPECT_EQ(viewState.zoom, 1.4000000954f);
+  Filter(WM_LBUTTONDOWN, MK_LBUTTON);
+  EXPECT_EQ(viewState.dragging, 1);
+  Filter(WM_LBUTTONUP, 0);
+  EXPECT_EQ(viewState.dragging, 0);
+  Filter(WM_MOUSEWHEEL, MAKEWPARAM(0, 0));  // a delta of 0 zooms out
+  Key(VK_DOWN);
+  EXPECT_EQ(viewState.zoom, 1.0f);
+  Key(VK_DOWN);
+  EXPECT_EQ(viewState.zoom, 1.0f) << "never below the fitted view";
+}
+
+TEST_F(ViewerInput, FullScreenCoversThePrimaryScreenDarkAndComesBack) {
+  RECT before;
+  GetWindowRect(Hwnd(), &before);
+  Key('F');
+  ASSERT_EQ(viewState.fullScreen, 1);
+  RECT screen, window;
+  GetWindowRect(GetDesktopWindow(), &screen);
+  GetWindowRect(Hwnd(), &window);
+  EXPECT_EQ(window.right - window.left, screen.right - screen.left);
+  EXPECT_EQ(window.bottom - window.top, screen.bottom - screen.top);
+  EXPECT_EQ(GetWindowLongW(Hwnd(), GWL_STYLE) & WS_CAPTION, 0);
+  EXPECT_EQ(viewState.backgroundLevel, 0);
+  EXPECT_EQ(viewState.windowRect.right - viewState.windowRect.left, before.right - before.left)
+      << "the remembered normal rectangle is not the full-screen one";
+
+  Key('C');
+  EXPECT_EQ(viewState.backgroundLevel, 250) << "the background still toggles in full screen";
+  Key(VK_ESCAPE);
+  EXPECT_EQ(viewState.fullScreen, 0);
+  GetWindowRect(Hwnd(), &window);
+  EXPECT_EQ(window.left, before.left);
+  EXPECT_EQ(window.top, before.top);
+  EXPECT_EQ(window.right, before.right);
+  EXPECT_EQ(window.bottom, before.bottom);
+  EXPECT_NE(GetWindowLongW(Hwnd(), GWL_STYLE) & WS_CAPTION, 0);
+  EXPECT_EQ(viewState.backgroundLevel, 250);
+  SendMessageW(Hwnd(), WM_COMMAND, ID_FULLSCREEN, 0);
+  EXPECT_EQ(viewState.fullScreen, 1) << "the menu command toggles too";
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+// The real viewer window, created in the test process from its own template, with a folder of
+// solid-colour pictures to show. What it drew is read back from the kept frame.
+#pragma once
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/win32/vistrel_dlg.h"
+#include "imagelist/win32/image_list.h"
+#include "support/test_paths.h"
+#include "support/viewer_driver.h"
+#include "view/view_state.h"
+#include "view/win32/kept_frame.h"
+
+class ViewerWindowTest : public ::testing::Test {
+ protected:
+  // Creates the window and waits for its first paint.
+  void OpenViewer() {
+    ASSERT_TRUE(viewer_.CreateModeless(nullptr));
+    DWORD start = GetTickCount();
+    while (!viewer_.InitialLayoutDone() && GetTickCount() - start < 5000) Pump();
+    ASSERT_TRUE(viewer_.InitialLayoutDone()) << "the viewer never painted";
+  }
+
+  static void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(10);
+  }
+
+  HWND Hwnd() const { return viewer_.GetSafeHwnd(); }
+
+  std::wstring Caption() const {
+    wchar_t text[256] = {};
+    GetWindowTextW(Hwnd(), text, 256);
+    return text;
+  }
+
+  // A pixel of the kept frame as 0x00RRGGBB; 0xFFFFFFFF when there is no frame or the point
+  // lies outside it.
+  static uint32_t FramePixel(int32_t x, int32_t y) {
+    std::vector<uint32_t> pixels;
+    int32_t width = 0, height = 0;
+    if (!ReadKeptFrame(pixels, width, height) || x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
+    return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+  }
+
+  static void FrameSize(int32_t& width, int32_t& height) {
+    std::vector<uint32_t> pixels;
+    width = height = 0;
+    ReadKeptFrame(pixels, width, height);
+  }
+
+  static uint32_t CentreOfFrame() {
+    int32_t width = 0, height = 0;
+    FrameSize(width, height);
+    return FramePixel(width / 2, height / 2);
+  }
+
+  CVistrelDlg viewer_;
+};
