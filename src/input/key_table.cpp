@@ -15,10 +15,14 @@ constexpr KeyBinding kKeys[] = {
     {0x26, KeyAction::zoomIn},         // Up arrow
     {0x27, KeyAction::nextImage},      // Right arrow
     {0x28, KeyAction::zoomOut},        // Down arrow
+    {0x2E, KeyAction::deleteImage},    // Delete
     {'C', KeyAction::toggleBackground},
     {'F', KeyAction::toggleFullScreen},
     {'L', KeyAction::rotateLeft},
+    {'O', KeyAction::openWith},
+    {'P', KeyAction::showProperties},
     {'R', KeyAction::rotateRight},
+    {kSlideshowKey, KeyAction::toggleSlideshow},
 };
 
 }  // namespace

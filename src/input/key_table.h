@@ -13,7 +13,13 @@ enum class KeyAction {
   toggleBackground,
   rotateLeft,
   rotateRight,
+  deleteImage,
+  openWith,
+  showProperties,
+  toggleSlideshow,
 };
+
+constexpr uint32_t kSlideshowKey = 'S';
 
 // Esc acts only while full screen is on (it leaves it); keys outside the table do nothing.
 KeyAction ActionForKey(uint32_t virtualKey, bool fullScreen);

@@ -41,6 +41,7 @@ void CVistrelDlg::SaveSettings(const RECT& measured) {
 LRESULT CVistrelDlg::OnClose(WPARAM, LPARAM) {
   RECT measured;
   GetWindowRect(hwnd_, &measured);
+  StopSlideshow();  // the worker is gone before anything is gathered
   SaveSettings(measured);
   return Default();
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/win32/about_dlg.h"
+#include "commands/win32/slideshow.h"
 #include "framework/paint_scope.h"
 #include "framework/win_app.h"
 #include "imagelist/win32/image_list.h"
@@ -46,12 +47,19 @@ const MessageMap* CVistrelDlg::GetMessageMap() const {
       {WM_COMMAND, 0, ID_PREVIOUS, Handler(&CVistrelDlg::OnPreviousCommand)},
       {WM_COMMAND, 0, ID_ZOOM_IN, Handler(&CVistrelDlg::OnZoomInCommand)},
       {WM_COMMAND, 0, ID_ZOOM_OUT, Handler(&CVistrelDlg::OnZoomOutCommand)},
+      {WM_COMMAND, 0, ID_DELETE, Handler(&CVistrelDlg::OnDeleteCommand)},
       {WM_COMMAND, 0, ID_ROTATE_LEFT, Handler(&CVistrelDlg::OnRotateLeftCommand)},
       {WM_COMMAND, 0, ID_ROTATE_RIGHT, Handler(&CVistrelDlg::OnRotateRightCommand)},
+      {WM_COMMAND, 0, ID_OPEN_WITH, Handler(&CVistrelDlg::OnOpenWithCommand)},
       {WM_CLOSE, 0, 0, Handler(&CVistrelDlg::OnClose)},
+      {WM_COMMAND, 0, ID_SLIDESHOW, Handler(&CVistrelDlg::OnSlideshowCommand)},
       {WM_MOVE, 0, 0, Handler(&CVistrelDlg::OnMove)},
       {WM_DROPFILES, 0, 0, Handler(&CVistrelDlg::OnDropFiles)},
       {WM_COMMAND, 0, ID_BACKGROUND, Handler(&CVistrelDlg::OnBackgroundCommand)},
+      {WM_COMMAND, 0, ID_PROPERTIES, Handler(&CVistrelDlg::OnPropertiesCommand)},
+      {WM_COMMAND, 0, ID_WEBSITE, Handler(&CVistrelDlg::OnWebsiteCommand)},
+      {WM_COMMAND, 0, ID_PRINT, Handler(&CVistrelDlg::OnPrintCommand)},
+      {WM_SLIDESHOW_STEP, 0, 0, Handler(&CVistrelDlg::OnSlideshowStep)},
   };
   static const MessageMap map = MakeMessageMap(CDialog::GetMessageMap(), entries);
   return &map;
@@ -125,6 +133,7 @@ void CVistrelDlg::RememberNormalRect() {
 }
 
 LRESULT CVistrelDlg::OnSize(WPARAM wParam, LPARAM) {
+  StopSlideshow();
   Default();
   if (wParam != SIZE_MAXIMIZED && wParam != SIZE_MINIMIZED && viewState.fullScreen == 0)
     RememberNormalRect();

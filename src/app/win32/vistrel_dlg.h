@@ -37,6 +37,14 @@ class CVistrelDlg : public CDialog {
   int32_t ToggleFullScreen();
   void ToggleBackground();
   void RotateLeft() { Render(1, 2); }
+  void StartSlideshow();
+  void StopSlideshow();
+  void ToggleSlideshow();
+  void DeleteCurrentImage();
+  void OpenWith();
+  void ShowProperties();
+  void PrintImage();
+  void OpenWebsite();
   void RotateRight() { Render(1, 1); }
 
   bool InitialLayoutDone() const { return initialLayoutDone != 0; }
@@ -64,9 +72,18 @@ class CVistrelDlg : public CDialog {
   LRESULT OnRotateLeftCommand(WPARAM wParam, LPARAM lParam);
   LRESULT OnRotateRightCommand(WPARAM wParam, LPARAM lParam);
   LRESULT OnBackgroundCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSlideshowCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSlideshowStep(WPARAM wParam, LPARAM lParam);
+  LRESULT OnDeleteCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnOpenWithCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnPropertiesCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnWebsiteCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnPrintCommand(WPARAM wParam, LPARAM lParam);
 
   void OnFilteredButtonDown();
   void OnFilteredKey(WPARAM key);
+  void OnFilteredMove();
+  void OnFilteredWheel(int delta);
   // The cursor in this window's client coordinates; false when it cannot be read.
   bool ReadCursor(POINT& client) const;
 

@@ -24,6 +24,10 @@ const KeyOperation kKeyOperations[] = {
     {KeyAction::toggleBackground, [](CVistrelDlg& v) { v.ToggleBackground(); }},
     {KeyAction::rotateLeft, [](CVistrelDlg& v) { v.RotateLeft(); }},
     {KeyAction::rotateRight, [](CVistrelDlg& v) { v.RotateRight(); }},
+    {KeyAction::deleteImage, [](CVistrelDlg& v) { v.DeleteCurrentImage(); }},
+    {KeyAction::openWith, [](CVistrelDlg& v) { v.OpenWith(); }},
+    {KeyAction::showProperties, [](CVistrelDlg& v) { v.ShowProperties(); }},
+    {KeyAction::toggleSlideshow, [](CVistrelDlg& v) { v.ToggleSlideshow(); }},
 };
 
 }  // namespace
@@ -34,8 +38,8 @@ BOOL CVistrelDlg::FilterQueuedMessage(MSG* msg) {
   switch (msg->message) {
     case WM_LBUTTONDOWN: OnFilteredButtonDown(); break;
     case WM_LBUTTONUP: viewState.dragging = 0; break;
-    case WM_MOUSEMOVE: if (viewState.dragging == 1) DragPan(); break;
-    case WM_MOUSEWHEEL: GET_WHEEL_DELTA_WPARAM(msg->wParam) > 0 ? ZoomIn() : ZoomOut(); break;
+    case WM_MOUSEMOVE: OnFilteredMove(); break;
+    case WM_MOUSEWHEEL: OnFilteredWheel(GET_WHEEL_DELTA_WPARAM(msg->wParam)); break;
     case WM_KEYDOWN: OnFilteredKey(msg->wParam); break;
     default: break;
   }
@@ -47,6 +51,7 @@ bool CVistrelDlg::ReadCursor(POINT& client) const {
 }
 
 void CVistrelDlg::OnFilteredButtonDown() {
+  StopSlideshow();
   if (viewState.zoom == 1.0f) return;
   viewState.dragging = 1;
   POINT cursor;
@@ -55,7 +60,26 @@ void CVistrelDlg::OnFilteredButtonDown() {
   viewState.dragLastY = cursor.y;
 }
 
+// Moves matter only while dragging.
+void CVistrelDlg::OnFilteredMove() {
+  if (viewState.dragging != 1) return;
+  StopSlideshow();
+  DragPan();
+}
+
+// One step per message, whatever the size of the delta; 0 counts as backwards.
+void CVistrelDlg::OnFilteredWheel(int delta) {
+  StopSlideshow();
+  if (delta > 0) {
+    ZoomIn();
+  } else {
+    ZoomOut();
+  }
+}
+
+// Every key but the slideshow key stops a running slideshow before its own action.
 void CVistrelDlg::OnFilteredKey(WPARAM key) {
+  if (key != kSlideshowKey) StopSlideshow();
   KeyAction action = ActionForKey(static_cast<uint32_t>(key), viewState.fullScreen != 0);
   for (const KeyOperation& op : kKeyOperations) {
     if (op.action == action) op.run(*this);
@@ -64,6 +88,7 @@ void CVistrelDlg::OnFilteredKey(WPARAM key) {
 
 // Opens at the message's screen point, (-1, -1) included when raised from the keyboard.
 LRESULT CVistrelDlg::OnContextMenu(WPARAM, LPARAM lParam) {
+  StopSlideshow();
   HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_CONTEXT_MENU));
   if (menu == nullptr) return 0;
   TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), 0,
@@ -100,5 +125,30 @@ LRESULT CVistrelDlg::OnBackgroundCommand(WPARAM, LPARAM) {
 
 LRESULT CVistrelDlg::OnPictureDoubleClickCommand(WPARAM, LPARAM) {
   OnPictureDoubleClick();
+  return 0;
+}
+
+LRESULT CVistrelDlg::OnDeleteCommand(WPARAM, LPARAM) {
+  DeleteCurrentImage();
+  return 0;
+}
+
+LRESULT CVistrelDlg::OnOpenWithCommand(WPARAM, LPARAM) {
+  OpenWith();
+  return 0;
+}
+
+LRESULT CVistrelDlg::OnPropertiesCommand(WPARAM, LPARAM) {
+  ShowProperties();
+  return 0;
+}
+
+LRESULT CVistrelDlg::OnWebsiteCommand(WPARAM, LPARAM) {
+  OpenWebsite();
+  return 0;
+}
+
+LRESULT CVistrelDlg::OnPrintCommand(WPARAM, LPARAM) {
+  PrintImage();
   return 0;
 }
