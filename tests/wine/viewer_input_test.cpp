@@ -112,6 +112,19 @@ TEST_F(ViewerInput, WheelAndArrowKeysZoomAndAPressStartsADragOnlyWhenZoomed) {
   EXPECT_EQ(viewState.zoom, 1.0f) << "never below the fitted view";
 }
 
+TEST_F(ViewerInput, DoubleClickOnThePictureTogglesBetweenFittedAndThreeTimes) {
+  HWND picture = GetDlgItem(Hwnd(), IDC_PICTURE);
+  SendMessageW(picture, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 100));
+  EXPECT_EQ(viewState.zoom, 3.0f) << "the picture control's double-click notification zooms";
+  POINT cursor;
+  GetCursorPos(&cursor);
+  ScreenToClient(Hwnd(), &cursor);
+  EXPECT_EQ(viewState.zoomAnchorX, cursor.x) << "the anchor is the cursor, not the message's point";
+  EXPECT_EQ(viewState.panX, -(static_cast<float>(cursor.x) * 2.0f));
+  SendMessageW(picture, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 100));
+  EXPECT_EQ(viewState.zoom, 1.0f);
+}
+
 TEST_F(ViewerInput, FullScreenCoversThePrimaryScreenDarkAndComesBack) {
   RECT before;
   GetWindowRect(Hwnd(), &before);
