@@ -17,6 +17,7 @@
 
 #include "imagelist/win32/image_list.h"
 #include "resource.h"
+#include "support/image_encoders.h"
 #include "support/test_paths.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
@@ -51,26 +52,12 @@ double Median(std::vector<double> v) {
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
-bool EncoderFor(const wchar_t* mime, CLSID& clsid) {
-  UINT count = 0, bytes = 0;
-  if (GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
-  std::vector<uint8_t> buffer(bytes);
-  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-  if (GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
-  for (UINT i = 0; i < count; ++i) {
-    if (wcscmp(codecs[i].MimeType, mime) == 0) {
-      clsid = codecs[i].Clsid;
-      return true;
-    }
-  }
-  return false;
-}
 
 // A photo-like picture: smooth gradients with grain, so the encoders have real work to do; the
 // PNG gets an alpha ramp.
 bool MakePicture(const std::wstring& path, int32_t width, int32_t height, const wchar_t* mime, bool alpha) {
   CLSID clsid;
-  if (!EncoderFor(mime, clsid)) return false;
+  if (!FindImageEncoder(mime, clsid)) return false;
   std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
   uint32_t seed = 12345;
   for (int32_t y = 0; y < height; ++y) {

@@ -7,6 +7,7 @@
 
 #include "imagelist/win32/image_list.h"
 #include "resource.h"
+#include "support/image_encoders.h"
 #include "support/test_paths.h"
 #include "view/view_state.h"
 #include "view/win32/dib_image.h"
@@ -29,30 +30,11 @@ std::string RgbText(Rgb c) {
   return text;
 }
 
-namespace {
-
-bool EncoderFor(const wchar_t* mime, CLSID& clsid) {
-  UINT count = 0, bytes = 0;
-  if (GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
-  std::vector<uint8_t> buffer(bytes);
-  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-  if (GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
-  for (UINT i = 0; i < count; ++i) {
-    if (wcscmp(codecs[i].MimeType, mime) == 0) {
-      clsid = codecs[i].Clsid;
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
 bool SaveTestImage(const std::wstring& path, int32_t width, int32_t height, const wchar_t* mime,
                    const std::function<uint32_t(int32_t, int32_t)>& pixel) {
   if (!EnsureImagingStarted()) return false;
   CLSID clsid;
-  if (!EncoderFor(mime, clsid)) return false;
+  if (!FindImageEncoder(mime, clsid)) return false;
   std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = pixel(x, y);
