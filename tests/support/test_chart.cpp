@@ -1,5 +1,6 @@
 #include "support/test_chart.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -23,13 +24,11 @@ Bgra ChartPixel(int32_t tx, int32_t ty, int32_t lx, int32_t ly, int32_t tileWidt
                 std::mt19937& random) {
   const bool left = lx < tileWidth / 2;
   const bool top = ly < tileHeight / 2;
-  const uint8_t ramp = static_cast<uint8_t>(lx * 255 / tileWidth);
+  // The last tile of a row or column takes the odd pixels left over, so ramps are clamped.
+  const uint8_t ramp = static_cast<uint8_t>(std::min(255, lx * 255 / tileWidth));
   if (ty == 0 && tx == 0) {  // 1-pixel lines: vertical, horizontal, every third, diagonal
-    bool on;
-    if (top)
-      on = left ? (lx % 2 == 0) : (ly % 2 == 0);
-    else
-      on = left ? (lx % 3 == 0 || ly % 3 == 0) : ((lx + ly) % 4 == 0 || (lx + 5 * tileHeight - ly) % 5 == 0);
+    const bool diagonal = (lx + ly) % 4 == 0 || (lx + 5 * tileHeight - ly) % 5 == 0;
+    const bool on = top ? (left ? lx % 2 == 0 : ly % 2 == 0) : (left ? lx % 3 == 0 || ly % 3 == 0 : diagonal);
     const uint8_t v = on ? 255 : 0;
     return Bgra{v, v, v, ramp};
   }
@@ -63,7 +62,7 @@ Bgra ChartPixel(int32_t tx, int32_t ty, int32_t lx, int32_t ly, int32_t tileWidt
                 static_cast<uint8_t>(bits & 4 ? 255 : 0), static_cast<uint8_t>(bits & 8 ? 255 : 32)};
   }
   // Smooth gradient crossed by 1-pixel red lines every 8 columns and blue lines every 8 rows.
-  const uint8_t vramp = static_cast<uint8_t>(ly * 255 / tileHeight);
+  const uint8_t vramp = static_cast<uint8_t>(std::min(255, ly * 255 / tileHeight));
   if (lx % 8 == 0) return Bgra{0, 0, 255, vramp};
   if (ly % 8 == 0) return Bgra{255, 0, 0, vramp};
   return Bgra{ramp, vramp, static_cast<uint8_t>((ramp + vramp) / 2), vramp};
