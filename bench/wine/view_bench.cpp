@@ -104,7 +104,7 @@ void DecodeFigures(const std::wstring& path) {
     bare.push_back(NowMs() - start);
 
     start = NowMs();
-    RotateRequest rotation = 0;
+    RotateRequest rotation = kTurnNone;
     DecodeCurrentFile(rotation);
     ours.push_back(NowMs() - start);
   }
@@ -150,16 +150,16 @@ double BareStretchMs(HWND viewer) {
 void RenderFigures(HWND viewer, const std::wstring& path, const wchar_t* listedAs) {
   currentIndex = 0;
   // Decode from the real file, then list it under the spelling that picks the path to measure.
-  RotateRequest rotation = 0;
+  RotateRequest rotation = kTurnNone;
   ImageList = {path};
   DecodeCurrentFile(rotation);
   ImageList = {listedAs};
   viewState.zoom = 1.0f;
-  Render(viewer, 1, 0);  // first draw premultiplies once on the alpha path
+  Redraw(viewer);  // first draw premultiplies once on the alpha path
   std::vector<double> runs;
   for (int i = 0; i < kRuns; ++i) {
     const double start = NowMs();
-    Render(viewer, 1, 0);
+    Redraw(viewer);
     GdiFlush();
     runs.push_back(NowMs() - start);
   }
@@ -197,7 +197,7 @@ int MemoryRun(const std::wstring& path) {
   const double before = PeakWorkingSetMb();
   ImageList = {path};
   currentIndex = 0;
-  RotateRequest rotation = 0;
+  RotateRequest rotation = kTurnNone;
   const bool ok = DecodeCurrentFile(rotation);
   const double after = PeakWorkingSetMb();
   const double dib = static_cast<double>(-currentImage.Pitch()) * currentImage.Height() / (1024.0 * 1024.0);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "exif/exif_parse.h"
+#include "framework/saturating_cast.h"
 
 uint32_t ExifComponentSize(int32_t format) {
   static const uint32_t kSizes[kExifMaxFormat + 1] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
@@ -63,12 +64,7 @@ double ReadNumber(const uint8_t* value, size_t available, int32_t format, bool b
   }
 }
 
-int32_t NumberToInt(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
-}
+int32_t NumberToInt(double value) { return SaturatingTruncate(value); }
 
 float NumberToFloat(double value) {
   constexpr float kMax = std::numeric_limits<float>::max();

@@ -13,8 +13,8 @@ CDialog::~CDialog() {
 
 const MessageMap* CDialog::GetMessageMap() const {
   static const MessageMapEntry entries[] = {
-      {WM_COMMAND, 0, IDOK, Handler(&CDialog::OnOKCommand)},
-      {WM_COMMAND, 0, IDCANCEL, Handler(&CDialog::OnCancelCommand)},
+      OnCommand<&CDialog::OnOK>(IDOK),
+      OnCommand<&CDialog::OnCancel>(IDCANCEL),
   };
   static const MessageMap map = MakeMessageMap(CCmdTarget::GetMessageMap(), entries);
   return &map;

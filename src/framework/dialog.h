@@ -27,6 +27,7 @@ class CDialog : public CCmdTarget {
   bool Ended() const { return ended_; }
 
   HWND GetSafeHwnd() const { return hwnd_; }
+  HWND WindowHandle() const override { return hwnd_; }
 
   // Base: lets the dialog manager translate keys (Tab, Enter, Esc) for this dialog.
   virtual BOOL PreTranslateMessage(MSG* msg);
@@ -39,15 +40,6 @@ class CDialog : public CCmdTarget {
  protected:
   // Default processing of the message being handled.
   LRESULT Default();
-
-  LRESULT OnOKCommand(WPARAM, LPARAM) {
-    OnOK();
-    return 0;
-  }
-  LRESULT OnCancelCommand(WPARAM, LPARAM) {
-    OnCancel();
-    return 0;
-  }
 
   HWND hwnd_ = nullptr;
 

@@ -1,18 +1,5 @@
 #include "framework/file.h"
 
-bool FileHandle::Reset(HANDLE handle) {
-  bool closed = true;
-  if (handle_ != INVALID_HANDLE_VALUE) closed = CloseHandle(handle_) != FALSE;
-  handle_ = handle;
-  return closed;
-}
-
-HANDLE FileHandle::Release() {
-  HANDLE handle = handle_;
-  handle_ = INVALID_HANDLE_VALUE;
-  return handle;
-}
-
 // The length the path has once made absolute; 0 when it cannot be made absolute.
 static DWORD FullPathLength(const std::wstring& path) {
   wchar_t probe[1];
@@ -70,7 +57,7 @@ void CFile::Flush() {
 void CFile::Close() {
   // Given up before closing so that a failed close is not retried by the destructor.
   HANDLE handle = handle_.Release();
-  if (handle == INVALID_HANDLE_VALUE) return;
+  if (!KernelHandleTraits::IsValid(handle)) return;
   if (!CloseHandle(handle)) {
     DWORD lastError = GetLastError();
     throw CFileException(CFileException::genericException, lastError);

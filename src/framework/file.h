@@ -6,26 +6,7 @@
 #include <cstdint>
 #include <string>
 
-// Owns one kernel file handle; closes it on destruction. Empty is INVALID_HANDLE_VALUE.
-class FileHandle {
- public:
-  FileHandle() = default;
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() { Reset(); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-
-  HANDLE Get() const { return handle_; }
-  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-  // Closes the held handle and takes the new one; returns the CloseHandle result (true when
-  // nothing was held).
-  bool Reset(HANDLE handle = INVALID_HANDLE_VALUE);
-  // Gives up ownership without closing.
-  HANDLE Release();
-
- private:
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
+#include "framework/unique_handle.h"
 
 class CFileException {
  public:
@@ -55,7 +36,7 @@ class CFile {
   // Opens without sharing. A full path of MAX_PATH characters or more does not open. On
   // failure returns false and, when error is given, stores the system's error code.
   bool Open(const std::wstring& path, OpenMode mode, DWORD* error = nullptr);
-  bool IsOpen() const { return handle_.IsOpen(); }
+  bool IsOpen() const { return static_cast<bool>(handle_); }
   // Returns the number of bytes read; fewer than count only at the end of the file.
   uint32_t Read(void* buffer, uint32_t count);
   // Writes all of count bytes; a write that comes up short is raised as disk full.
@@ -64,5 +45,5 @@ class CFile {
   void Close();
 
  private:
-  FileHandle handle_;
+  KernelHandle handle_;
 };

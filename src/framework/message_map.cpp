@@ -20,6 +20,6 @@ const MessageMapEntry* CCmdTarget::FindEntry(UINT message, WPARAM wParam) const 
 bool CCmdTarget::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   const MessageMapEntry* entry = FindEntry(message, wParam);
   if (entry == nullptr) return false;
-  result = (this->*(entry->handler))(wParam, lParam);
+  result = entry->handler(this, wParam, lParam);
   return true;
 }

@@ -1,19 +1,29 @@
-// Per-class message maps: tables from (message, notification code, id) to a handler method,
-// chained to the base class's table. Anything not found gets default processing.
+// Per-class message maps: tables from (message, notification code, id) to a handler, chained
+// to the base class's table. Anything not found gets default processing.
+//
+// A row names the operation it runs directly; the adapter below calls it with what it takes:
+//   OnMessage<&CMyDlg::OnSize>(WM_SIZE)        member taking (WPARAM, LPARAM), returning LRESULT
+//   OnCommand<&CMyDlg::OnOK>(IDOK)             member taking nothing
+//   OnCommand<&ZoomIn>(ID_ZOOM_IN)             free function taking the window's handle
+//   OnMessage<&OnStep>(WM_APP)                 free function taking (HWND, WPARAM, LPARAM)
+//   OnCommand<&OpenWebsite>(ID_WEBSITE)        free function taking nothing
+// A result that is not LRESULT is converted (void gives 0), so a command's row needs no
+// forwarding method of its own.
 #pragma once
 #include <windows.h>
+
 #include <cstddef>
+#include <type_traits>
 
 class CCmdTarget;
 
-// Every handler takes the raw message parameters and returns the message result.
-using MsgHandler = LRESULT (CCmdTarget::*)(WPARAM, LPARAM);
+using MsgThunk = LRESULT (*)(CCmdTarget* target, WPARAM wParam, LPARAM lParam);
 
 struct MessageMapEntry {
   UINT message;
   UINT code;  // WM_COMMAND notification code; 0 for other messages
   UINT id;    // WM_COMMAND control or command id; 0 for other messages
-  MsgHandler handler;
+  MsgThunk handler;
 };
 
 struct MessageMap {
@@ -21,12 +31,6 @@ struct MessageMap {
   const MessageMapEntry* entries;
   size_t count;
 };
-
-// Turns a derived class's handler into the table's handler type.
-template <class T>
-constexpr MsgHandler Handler(LRESULT (T::*method)(WPARAM, LPARAM)) {
-  return static_cast<MsgHandler>(method);
-}
 
 template <size_t N>
 constexpr MessageMap MakeMessageMap(const MessageMap* base, const MessageMapEntry (&entries)[N]) {
@@ -41,9 +45,62 @@ class CCmdTarget {
   virtual ~CCmdTarget() = default;
 
   virtual const MessageMap* GetMessageMap() const;
+  // The window whose messages this target handles; null for targets without one.
+  virtual HWND WindowHandle() const { return nullptr; }
 
   // The first entry for the message, searching this class's table before its bases'.
   const MessageMapEntry* FindEntry(UINT message, WPARAM wParam) const;
   // Runs the entry for the message if there is one.
   bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 };
+
+namespace message_map_detail {
+
+template <class Method>
+struct MemberOf;
+template <class T, class R, class... Args>
+struct MemberOf<R (T::*)(Args...)> {
+  using Class = T;
+};
+
+template <class Call>
+LRESULT ResultOf(Call call) {
+  using R = decltype(call());
+  if constexpr (std::is_void_v<R>) {
+    call();
+    return 0;
+  } else {
+    return static_cast<LRESULT>(call());
+  }
+}
+
+template <auto Handler>
+LRESULT Call(CCmdTarget* target, WPARAM wParam, LPARAM lParam) {
+  using H = decltype(Handler);
+  if constexpr (std::is_member_function_pointer_v<H>) {
+    auto* self = static_cast<typename MemberOf<H>::Class*>(target);
+    if constexpr (std::is_invocable_v<H, decltype(self), WPARAM, LPARAM>) {
+      return ResultOf([&] { return (self->*Handler)(wParam, lParam); });
+    } else {
+      return ResultOf([&] { return (self->*Handler)(); });
+    }
+  } else if constexpr (std::is_invocable_v<H, HWND, WPARAM, LPARAM>) {
+    return ResultOf([&] { return Handler(target->WindowHandle(), wParam, lParam); });
+  } else if constexpr (std::is_invocable_v<H, HWND>) {
+    return ResultOf([&] { return Handler(target->WindowHandle()); });
+  } else {
+    return ResultOf([&] { return Handler(); });
+  }
+}
+
+}  // namespace message_map_detail
+
+template <auto Handler>
+constexpr MessageMapEntry OnMessage(UINT message) {
+  return MessageMapEntry{message, 0, 0, &message_map_detail::Call<Handler>};
+}
+
+template <auto Handler>
+constexpr MessageMapEntry OnCommand(UINT id, UINT code = 0) {
+  return MessageMapEntry{WM_COMMAND, code, id, &message_map_detail::Call<Handler>};
+}

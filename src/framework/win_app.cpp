@@ -14,8 +14,7 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 
 HWND CWinApp::MainWindow() const { return mainWindow_ != nullptr ? mainWindow_->GetSafeHwnd() : nullptr; }
 
-int CWinApp::Run(HINSTANCE instance) {
-  instance_ = instance;
+int CWinApp::Run() {
   if (!InitInstance()) return ExitInstance();
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -26,18 +25,11 @@ int CWinApp::Run(HINSTANCE instance) {
   return static_cast<int>(msg.wParam);
 }
 
-void CWinApp::SetRegistryKey(const wchar_t* company) {
-  registryKey_ = company;
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring name = path;
-  name = name.substr(name.find_last_of(L'\\') + 1);
-  profileName_ = name.substr(0, name.find_last_of(L'.'));
-}
+void CWinApp::SetRegistryKey(const wchar_t* company) { registryKey_ = company; }
 
 const MessageMap* CWinApp::GetMessageMap() const {
   static const MessageMapEntry entries[] = {
-      {WM_COMMAND, 0, ID_HELP, Handler(&CWinApp::OnHelp)},
+      OnCommand<&CWinApp::OnHelp>(ID_HELP),
   };
   static const MessageMap map = MakeMessageMap(CCmdTarget::GetMessageMap(), entries);
   return &map;

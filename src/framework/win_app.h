@@ -19,14 +19,11 @@ class CWinApp : public CCmdTarget {
   virtual BOOL InitInstance();
   virtual int ExitInstance() { return 0; }
   // Runs the application: InitInstance, then (only when it returned TRUE) the thread's loop.
-  int Run(HINSTANCE instance);
+  int Run();
 
   // Selects where the framework would keep a registry profile; nothing is read or written.
   void SetRegistryKey(const wchar_t* company);
-  const std::wstring& RegistryKey() const { return registryKey_; }
-  const std::wstring& ProfileName() const { return profileName_; }
 
-  HINSTANCE Instance() const { return instance_; }
   // The main window's handle, or null. The window object is not owned: whoever made it does.
   HWND MainWindow() const;
   void SetMainWindow(CDialog* window) { mainWindow_ = window; }
@@ -35,14 +32,12 @@ class CWinApp : public CCmdTarget {
 
  protected:
   // The framework's default help command: there is no help file, so it shows nothing.
-  LRESULT OnHelp(WPARAM, LPARAM) { return 0; }
+  void OnHelp() {}
 
  private:
   static CWinApp* current_;
-  HINSTANCE instance_ = nullptr;
   CDialog* mainWindow_ = nullptr;
   std::wstring registryKey_;
-  std::wstring profileName_;
 };
 
 constexpr UINT ID_HELP = 0xE146;

@@ -1,5 +1,7 @@
 #include "imagelist/image_rules.h"
 
+#include <algorithm>
+
 const wchar_t* const imageExtensions[kImageExtensionCount] = {
     L".jpg", L".png", L".jpeg", L".jpe", L".gif", L".bmp", L".jif", L".jfif",
     L".jfi", L".jp2", L".j2k",  L".jpf", L".jpx", L".jpm", L".mj2", L".tif",
@@ -61,6 +63,17 @@ int32_t IndexAfterRebuild(int32_t current, size_t count) {
   if (count == 0) return current;
   if (current < 0 || static_cast<uint64_t>(current) >= count) return 0;
   return current;
+}
+
+std::vector<std::wstring> ScannedEntries(const std::vector<std::wstring>& enumerated,
+                                         const std::wstring& startPath) {
+  auto isStart = [&](const std::wstring& path) { return EqualsIgnoringAsciiCase(path, startPath); };
+  const auto start = std::find_if(enumerated.begin(), enumerated.end(), isStart);
+  if (start == enumerated.end()) return enumerated;
+  const auto nextStart = std::find_if(start + 1, enumerated.end(), isStart);
+  std::vector<std::wstring> entries(start, nextStart);
+  entries.insert(entries.end(), enumerated.begin(), start);
+  return entries;
 }
 
 std::wstring WindowTitle(const std::wstring& path) { return L"Vistrel - " + fileNamePart(path); }

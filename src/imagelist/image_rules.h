@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr size_t kImageExtensionCount = 32;
 // Tried in this order; the first one found anywhere in a path accepts it.
@@ -33,6 +34,13 @@ int32_t IndexAfterDelete(int32_t current, size_t newCount);
 // The position to keep after a rebuild that did not find the start file: unchanged when it
 // lies inside the new list or the list is empty, else 0, so no reader indexes outside it.
 int32_t IndexAfterRebuild(int32_t current, size_t count);
+
+// What the two scans of a folder (from the start file, then up to it) append, given every
+// matching path in the order the file system returns them: the start file and what follows it
+// up to the next path equal to the start path, then what comes before the start file; every
+// path when none equals it. One enumeration of the folder is enough to know it.
+std::vector<std::wstring> ScannedEntries(const std::vector<std::wstring>& enumerated,
+                                         const std::wstring& startPath);
 
 // "Vistrel - " followed by the file name part of the shown path.
 std::wstring WindowTitle(const std::wstring& path);

@@ -1,36 +1,38 @@
 #include "input/key_table.h"
 
+#include "resource.h"
+
 namespace {
 
 struct KeyBinding {
   uint32_t key;
-  KeyAction action;
+  uint32_t command;
 };
 
 constexpr uint32_t kEscape = 0x1B;
 
 constexpr KeyBinding kKeys[] = {
-    {kEscape, KeyAction::toggleFullScreen},
-    {0x25, KeyAction::previousImage},  // Left arrow
-    {0x26, KeyAction::zoomIn},         // Up arrow
-    {0x27, KeyAction::nextImage},      // Right arrow
-    {0x28, KeyAction::zoomOut},        // Down arrow
-    {0x2E, KeyAction::deleteImage},    // Delete
-    {'C', KeyAction::toggleBackground},
-    {'F', KeyAction::toggleFullScreen},
-    {'L', KeyAction::rotateLeft},
-    {'O', KeyAction::openWith},
-    {'P', KeyAction::showProperties},
-    {'R', KeyAction::rotateRight},
-    {kSlideshowKey, KeyAction::toggleSlideshow},
+    {kEscape, ID_FULLSCREEN},
+    {0x25, ID_PREVIOUS},  // Left arrow
+    {0x26, ID_ZOOM_IN},   // Up arrow
+    {0x27, ID_NEXT},      // Right arrow
+    {0x28, ID_ZOOM_OUT},  // Down arrow
+    {0x2E, ID_DELETE},    // Delete
+    {'C', ID_BACKGROUND},
+    {'F', ID_FULLSCREEN},
+    {'L', ID_ROTATE_LEFT},
+    {'O', ID_OPEN_WITH},
+    {'P', ID_PROPERTIES},
+    {'R', ID_ROTATE_RIGHT},
+    {kSlideshowKey, ID_SLIDESHOW},
 };
 
 }  // namespace
 
-KeyAction ActionForKey(uint32_t virtualKey, bool fullScreen) {
-  if (virtualKey == kEscape && !fullScreen) return KeyAction::none;
+uint32_t CommandForKey(uint32_t virtualKey, bool fullScreen) {
+  if (virtualKey == kEscape && !fullScreen) return 0;
   for (const KeyBinding& binding : kKeys) {
-    if (binding.key == virtualKey) return binding.action;
+    if (binding.key == virtualKey) return binding.command;
   }
-  return KeyAction::none;
+  return 0;
 }

@@ -1,18 +1,6 @@
 #include "input/zoom_steps.h"
 
-#include <cmath>
-
-namespace {
-
-// Truncation toward zero that stays defined for values outside the 32-bit range.
-int32_t TruncateToInt32(float v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 2147483647.0f) return INT32_MAX;
-  if (v <= -2147483648.0f) return INT32_MIN;
-  return static_cast<int32_t>(v);
-}
-
-}  // namespace
+#include "framework/saturating_cast.h"
 
 float ZoomInStep(float zoom) {
   float next = static_cast<float>(static_cast<double>(zoom) + kZoomStep);
@@ -33,6 +21,6 @@ DragAxis DragStep(const DragAxis& axis, int32_t cursor, float zoom) {
   DragAxis next;
   next.last = cursor;
   next.pan = axis.pan + static_cast<float>(delta);
-  next.anchor = TruncateToInt32(static_cast<float>(axis.anchor) - static_cast<float>(delta) / zoom);
+  next.anchor = SaturatingTruncate(static_cast<float>(axis.anchor) - static_cast<float>(delta) / zoom);
   return next;
 }

@@ -1,15 +1,10 @@
 #include "view/fit_layout.h"
 
+#include "framework/saturating_cast.h"
+
 namespace {
 
-// Truncation toward zero of a float that may lie far outside the 32-bit range (a huge zoom or
-// pan): saturates instead of being undefined.
-int32_t TruncToInt(float v) {
-  if (!(v == v)) return 0;  // NaN
-  if (v >= 2147483520.0f) return INT32_MAX;
-  if (v <= -2147483648.0f) return INT32_MIN;
-  return static_cast<int32_t>(v);
-}
+int32_t TruncToInt(float v) { return SaturatingTruncate(v); }
 
 void AddStrip(MarginStrips& out, int32_t x, int32_t y, int32_t width, int32_t height) {
   out.strips[out.count++] = XywhRect{x, y, width, height};

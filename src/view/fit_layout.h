@@ -3,13 +3,7 @@
 #pragma once
 #include <cstdint>
 
-// A rectangle given by its corner and size.
-struct XywhRect {
-  int32_t x;
-  int32_t y;
-  int32_t width;
-  int32_t height;
-};
+#include "view/rects.h"
 
 // The image scaled to touch two opposite edges of a width x height area, aspect kept (up to
 // truncation), centred with any odd pixel left to the right or bottom margin. Computed in

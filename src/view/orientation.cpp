@@ -1,6 +1,6 @@
 #include "view/orientation.h"
 
-int32_t TurnForOrientation(int32_t exifOrientation) {
+RotateRequest TurnForOrientation(int32_t exifOrientation) {
   switch (exifOrientation) {
     case 3: case 4: return kTurnHalf;
     case 5: case 6: return kTurnClockwise;

@@ -3,13 +3,7 @@
 #pragma once
 #include <cstdint>
 
-// A rectangle given by its four edges (right and bottom exclusive), as window rectangles are.
-struct EdgeRect {
-  int32_t left;
-  int32_t top;
-  int32_t right;
-  int32_t bottom;
-};
+#include "view/rects.h"
 
 struct ViewState {
   float zoom;           // 1.0 exactly means the fitted view

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "commands/shell_requests.h"
-#include "input/key_table.h"
 
 namespace {
 
@@ -29,14 +28,6 @@ TEST(ShellRequests, EachActionFillsTheDescribedFields) {
   EXPECT_EQ(web.verb, L"open");
   EXPECT_EQ(web.file.rfind(L"https://", 0), 0u) << "the web page is an HTTPS address";
   EXPECT_EQ(web.mask, 0x0Cu);
-}
-
-TEST(KeyTable, CommandKeys) {
-  EXPECT_EQ(ActionForKey(0x2E, false), KeyAction::deleteImage);
-  EXPECT_EQ(ActionForKey('O', false), KeyAction::openWith);
-  EXPECT_EQ(ActionForKey('P', false), KeyAction::showProperties);
-  EXPECT_EQ(ActionForKey('S', false), KeyAction::toggleSlideshow);
-  EXPECT_EQ(ActionForKey('S', true), KeyAction::toggleSlideshow);
 }
 
 }  // namespace

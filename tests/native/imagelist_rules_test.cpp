@@ -83,6 +83,20 @@ TEST(IndexRulesTest, AfterRebuildStaysInsideTheList) {
   EXPECT_EQ(7, IndexAfterRebuild(7, 0));
 }
 
+// One enumeration gives what the two scans (from the start file, then up to it) append: start
+// file first, then what followed it, then what preceded it; stopping at a second path equal to
+// the start path, as the scan from the start file does on a case-sensitive file system.
+TEST(ScannedEntriesTest, OneEnumerationGivesWhatTheTwoScansAppend) {
+  using List = std::vector<std::wstring>;
+  const List folder = {L"C:\\p\\c.jpg", L"C:\\p\\a.jpg", L"C:\\p\\b.jpg", L"C:\\p\\d.png"};
+  EXPECT_EQ(ScannedEntries(folder, L"c:\\P\\A.JPG"),
+            (List{L"C:\\p\\a.jpg", L"C:\\p\\b.jpg", L"C:\\p\\d.png", L"C:\\p\\c.jpg"}));
+  EXPECT_EQ(ScannedEntries(folder, L" "), folder) << "no start file: everything, as enumerated";
+  EXPECT_EQ(ScannedEntries(List{}, L"C:\\p\\a.jpg"), List{});
+  const List twins = {L"C:\\p\\x.jpg", L"C:\\p\\a.jpg", L"C:\\p\\y.jpg", L"C:\\p\\A.jpg", L"C:\\p\\z.jpg"};
+  EXPECT_EQ(ScannedEntries(twins, L"C:\\p\\a.jpg"), (List{L"C:\\p\\a.jpg", L"C:\\p\\y.jpg", L"C:\\p\\x.jpg"}));
+}
+
 TEST(WindowTitleTest, NamesTheFilePart) {
   EXPECT_EQ(L"Vistrel - b.jpg", WindowTitle(L"C:\\Pics\\b.jpg"));
   EXPECT_EQ(L"Vistrel - \u0444\u043E\u0442\u043E.png", WindowTitle(L"Z:\\x\\\u0444\u043E\u0442\u043E.png"));

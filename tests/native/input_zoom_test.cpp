@@ -1,7 +1,6 @@
 // Zoom steps, the double-click toggle, the anchor relation, drag steps and the key table.
 #include <gtest/gtest.h>
 
-#include "input/key_table.h"
 #include "input/zoom_steps.h"
 
 namespace {
@@ -63,22 +62,6 @@ TEST(ZoomSteps, DragMovesPanByTheCursorAndTruncatesTheAnchor) {
   EXPECT_EQ(step.anchor, -9) << "-10 + 0.5 truncates toward zero";
   step = DragStep(DragAxis{0.0f, 0, INT32_MIN}, INT32_MAX, 1.2f);
   EXPECT_EQ(step.last, INT32_MAX) << "a wild jump stays defined";
-}
-
-TEST(KeyTable, KeysMapToTheirActions) {
-  EXPECT_EQ(ActionForKey(0x1B, false), KeyAction::none) << "Esc does nothing while windowed";
-  EXPECT_EQ(ActionForKey(0x1B, true), KeyAction::toggleFullScreen);
-  EXPECT_EQ(ActionForKey(0x25, false), KeyAction::previousImage);
-  EXPECT_EQ(ActionForKey(0x26, false), KeyAction::zoomIn);
-  EXPECT_EQ(ActionForKey(0x27, false), KeyAction::nextImage);
-  EXPECT_EQ(ActionForKey(0x28, false), KeyAction::zoomOut);
-  EXPECT_EQ(ActionForKey('C', false), KeyAction::toggleBackground);
-  EXPECT_EQ(ActionForKey('F', true), KeyAction::toggleFullScreen);
-  EXPECT_EQ(ActionForKey('L', false), KeyAction::rotateLeft);
-  EXPECT_EQ(ActionForKey('R', false), KeyAction::rotateRight);
-  EXPECT_EQ(ActionForKey('r', false), KeyAction::none) << "virtual keys are upper case";
-  EXPECT_EQ(ActionForKey(0x0D, false), KeyAction::none) << "Enter does nothing";
-  EXPECT_EQ(ActionForKey(0x10, false), KeyAction::none);
 }
 
 }  // namespace

@@ -9,79 +9,10 @@
 #include <cstring>
 
 #include "support/test_paths.h"
-
-KernelHandle& KernelHandle::operator=(KernelHandle&& other) noexcept {
-  if (this != &other) Reset(other.Release());
-  return *this;
-}
-
-HANDLE KernelHandle::Release() {
-  HANDLE handle = handle_;
-  handle_ = nullptr;
-  return handle;
-}
-
-void KernelHandle::Reset(HANDLE handle) {
-  if (*this) CloseHandle(handle_);
-  handle_ = handle;
-}
+#include "view/win32/gdi_handles.h"
+#include "view/win32/gdiplus_handles.h"
 
 namespace {
-
-// The screen's device context, released on every path.
-class ScreenDc {
- public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() {
-    if (dc_) ReleaseDC(nullptr, dc_);
-  }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
-  HDC Get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-// A memory DC that puts its original bitmap back before it is deleted.
-class MemoryDc {
- public:
-  explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) {}
-  ~MemoryDc() {
-    if (!dc_) return;
-    if (original_) SelectObject(dc_, original_);
-    DeleteDC(dc_);
-  }
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  HDC Get() const { return dc_; }
-  bool Select(HBITMAP bitmap) {
-    HGDIOBJ previous = SelectObject(dc_, bitmap);
-    if (!previous || previous == HGDI_ERROR) return false;
-    if (!original_) original_ = previous;
-    return true;
-  }
-
- private:
-  HDC dc_;
-  HGDIOBJ original_ = nullptr;
-};
-
-// A GDI bitmap, deleted when it goes out of scope. It must not be selected into a DC then:
-// declare it before the MemoryDc that selects it.
-class OwnedBitmap {
- public:
-  explicit OwnedBitmap(HBITMAP bitmap) : bitmap_(bitmap) {}
-  ~OwnedBitmap() {
-    if (bitmap_) DeleteObject(bitmap_);
-  }
-  OwnedBitmap(const OwnedBitmap&) = delete;
-  OwnedBitmap& operator=(const OwnedBitmap&) = delete;
-  HBITMAP Get() const { return bitmap_; }
-
- private:
-  HBITMAP bitmap_;
-};
 
 // GDI+ for the lifetime of one encoding call.
 class GdiplusSession {
@@ -100,22 +31,6 @@ class GdiplusSession {
  private:
   ULONG_PTR token_ = 0;
   bool ok_ = false;
-};
-
-// A GDI+ bitmap object from the flat API, disposed on every path.
-class GdiplusBitmap {
- public:
-  GdiplusBitmap() = default;
-  ~GdiplusBitmap() {
-    if (bitmap_) Gdiplus::DllExports::GdipDisposeImage(bitmap_);
-  }
-  GdiplusBitmap(const GdiplusBitmap&) = delete;
-  GdiplusBitmap& operator=(const GdiplusBitmap&) = delete;
-  Gdiplus::GpBitmap** Out() { return &bitmap_; }
-  Gdiplus::GpBitmap* Get() const { return bitmap_; }
-
- private:
-  Gdiplus::GpBitmap* bitmap_ = nullptr;
 };
 
 BITMAPINFO TopDown32BitInfo(int width, int height) {
@@ -236,15 +151,15 @@ ScreenCapture CaptureScreen(const RECT& screenEdges) {
   const int width = screenEdges.right - screenEdges.left;
   const int height = screenEdges.bottom - screenEdges.top;
   if (width <= 0 || height <= 0) return capture;
-  ScreenDc screen;
+  WindowDc screen(nullptr);
   if (!screen.Get()) return capture;
   BITMAPINFO info = TopDown32BitInfo(width, height);
   void* bits = nullptr;
-  OwnedBitmap dib(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!dib.Get() || !bits) return capture;
+  Bitmap dib(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!dib || !bits) return capture;
   {
-    MemoryDc memory(screen.Get());
-    if (!memory.Get() || !memory.Select(dib.Get())) return capture;
+    MemoryDc memory(screen.Get(), dib.Get());
+    if (!memory.Ok()) return capture;
     if (!BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), screenEdges.left, screenEdges.top, SRCCOPY)) {
       return capture;
     }
@@ -291,7 +206,7 @@ bool SaveCaptureAsPng(const ScreenCapture& capture, const std::wstring& path) {
   // The capture's rows live in our vector; GDI+ only reads them during the save.
   std::vector<uint32_t> rows(capture.pixels);
   for (uint32_t& pixel : rows) pixel |= 0xFF000000u;
-  GdiplusBitmap bitmap;
+  GpBitmapOwner bitmap;
   if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(capture.width, capture.height, capture.width * 4,
                                                      PixelFormat32bppARGB, reinterpret_cast<BYTE*>(rows.data()),
                                                      bitmap.Out()) != Gdiplus::Ok) {

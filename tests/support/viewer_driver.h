@@ -11,24 +11,7 @@
 #include <string>
 #include <vector>
 
-// Owns one kernel handle (process, thread, file). Copying blocked, moving allowed.
-class KernelHandle {
- public:
-  KernelHandle() = default;
-  explicit KernelHandle(HANDLE handle) : handle_(handle) {}
-  ~KernelHandle() { Reset(); }
-  KernelHandle(const KernelHandle&) = delete;
-  KernelHandle& operator=(const KernelHandle&) = delete;
-  KernelHandle(KernelHandle&& other) noexcept : handle_(other.Release()) {}
-  KernelHandle& operator=(KernelHandle&& other) noexcept;
-  HANDLE Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Release();
-  void Reset(HANDLE handle = nullptr);
-
- private:
-  HANDLE handle_ = nullptr;
-};
+#include "framework/unique_handle.h"
 
 // Polls `ready` every stepMs until it returns true or timeoutMs has passed; returns the
 // last answer. Never sleeps longer than one step past the deadline.

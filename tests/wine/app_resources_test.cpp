@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <string>
 #include <vector>
 
+#include "framework/unique_handle.h"
+#include "input/key_table.h"
 #include "resource.h"
 #include "support/test_paths.h"
+#include "support/viewer_driver.h"
 
 namespace {
 
@@ -209,15 +213,32 @@ TEST(ProgramResources, AboutDialogTemplate) {
   EXPECT_EQ(t.items[2].y, 27);
 }
 
-TEST(ProgramResources, ContextMenuItemsInOrder) {
+// The virtual key a menu text names in its "( X )" hint; 0 when it names none.
+UINT KeyNamedIn(const std::wstring& text) {
+  const size_t open = text.find(L"( ");
+  const size_t close = text.find(L" )");
+  if (open == std::wstring::npos || close == std::wstring::npos) return 0;
+  const std::wstring name = text.substr(open + 2, close - open - 2);
+  if (name == L"Right") return VK_RIGHT;
+  if (name == L"Left") return VK_LEFT;
+  if (name == L"Up") return VK_UP;
+  if (name == L"Down") return VK_DOWN;
+  if (name == L"del") return VK_DELETE;
+  return name.size() == 1 ? static_cast<UINT>(name[0]) : 0;
+}
+
+// The menu's items in order, and the key table checked against the keys the menu names: each
+// named key issues exactly its item's command, and no other key issues one (Esc only leaves
+// full screen).
+TEST(ProgramResources, ContextMenuItemsInOrderAndTheKeysTheyName) {
   ProgramResources res;
   ASSERT_NE(res.Module(), nullptr);
-  HMENU menu = LoadMenuW(res.Module(), MAKEINTRESOURCEW(IDR_CONTEXT_MENU));
-  ASSERT_NE(menu, nullptr);
+  MenuHandle menu(LoadMenuW(res.Module(), MAKEINTRESOURCEW(IDR_CONTEXT_MENU)));
+  ASSERT_TRUE(menu);
   wchar_t name[64] = {};
-  GetMenuStringW(menu, 0, name, 64, MF_BYPOSITION);
+  GetMenuStringW(menu.Get(), 0, name, 64, MF_BYPOSITION);
   EXPECT_STREQ(name, L"Menu");
-  HMENU popup = GetSubMenu(menu, 0);
+  HMENU popup = GetSubMenu(menu.Get(), 0);
   ASSERT_NE(popup, nullptr);
 
   struct Expected {
@@ -241,6 +262,7 @@ TEST(ProgramResources, ContextMenuItemsInOrder) {
       {ID_WEBSITE, L"Website"},
   };
   ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(sizeof(expected) / sizeof(expected[0])));
+  std::vector<UINT> namedKeys;
   for (int i = 0; i < GetMenuItemCount(popup); ++i) {
     MENUITEMINFOW info{};
     info.cbSize = sizeof(info);
@@ -256,8 +278,21 @@ TEST(ProgramResources, ContextMenuItemsInOrder) {
     EXPECT_EQ(info.wID, expected[i].id) << "item " << i;
     EXPECT_STREQ(text, expected[i].text) << "item " << i;
     EXPECT_EQ(info.fState & (MFS_GRAYED | MFS_CHECKED), 0u) << "item " << i;
+    if (UINT key = KeyNamedIn(text)) {
+      namedKeys.push_back(key);
+      for (bool fullScreen : {false, true}) {
+        EXPECT_EQ(CommandForKey(key, fullScreen), info.wID) << "key of \"" << Narrow(text) << "\"";
+      }
+    }
   }
-  DestroyMenu(menu);
+  EXPECT_EQ(namedKeys.size(), 12u) << "every item but Print and Website names its key";
+  for (UINT key = 1; key < 256; ++key) {
+    if (std::find(namedKeys.begin(), namedKeys.end(), key) != namedKeys.end()) continue;
+    const uint32_t expectedWindowed = 0;
+    const uint32_t expectedFullScreen = key == VK_ESCAPE ? ID_FULLSCREEN : 0;
+    EXPECT_EQ(CommandForKey(key, false), expectedWindowed) << "key " << key << " while windowed";
+    EXPECT_EQ(CommandForKey(key, true), expectedFullScreen) << "key " << key << " in full screen";
+  }
 }
 
 TEST(ProgramResources, AboutItemTextIconAndManifest) {

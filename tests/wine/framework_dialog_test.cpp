@@ -53,9 +53,9 @@ class TestDialog : public CDialog {
 
   const MessageMap* GetMessageMap() const override {
     static const MessageMapEntry entries[] = {
-        {WM_TEST_PING, 0, 0, Handler(&TestDialog::OnPing)},
-        {WM_COMMAND, 5, 77, Handler(&TestDialog::OnCommandCode5)},
-        {WM_COMMAND, STN_CLICKED, kChildId, Handler(&TestDialog::OnChildClicked)},
+        OnMessage<&TestDialog::OnPing>(WM_TEST_PING),
+        OnCommand<&TestDialog::OnCommandCode5>(77, 5),
+        OnCommand<&TestDialog::OnChildClicked>(kChildId, STN_CLICKED),
     };
     static const MessageMap map = MakeMessageMap(CDialog::GetMessageMap(), entries);
     return &map;

@@ -65,7 +65,7 @@ TEST_F(SettingsFileTest, WriteThenReadRoundTripsExactly24Bytes) {
   EXPECT_FALSE(Exists(SettingsTempPath(path_)));
 
   SettingsReadResult read = ReadSettingsFile(path_);
-  ASSERT_EQ(SettingsReadStatus::ok, read.status);
+  ASSERT_EQ(SettingsReadStatus::kOk, read.status);
   EXPECT_EQ(-1200, read.record.windowLeft);
   EXPECT_EQ(40, read.record.windowTop);
   EXPECT_EQ(300, read.record.windowRight);
@@ -79,7 +79,7 @@ TEST_F(SettingsFileTest, LongerFileReadsFirst24AndRewriteLeaves24) {
   bytes.insert(bytes.end(), {9, 9, 9, 9, 9, 9, 9, 9});
   WriteBytes(path_, bytes);
   SettingsReadResult read = ReadSettingsFile(path_);
-  ASSERT_EQ(SettingsReadStatus::ok, read.status);
+  ASSERT_EQ(SettingsReadStatus::kOk, read.status);
   EXPECT_EQ(4, read.record.windowBottom);
   EXPECT_EQ(250, read.record.backgroundLevel);
 
@@ -89,22 +89,22 @@ TEST_F(SettingsFileTest, LongerFileReadsFirst24AndRewriteLeaves24) {
 }
 
 TEST_F(SettingsFileTest, MissingShortOrEmptyFileCountsAsNotOpened) {
-  EXPECT_EQ(SettingsReadStatus::couldNotOpen, ReadSettingsFile(path_).status);
+  EXPECT_EQ(SettingsReadStatus::kCouldNotOpen, ReadSettingsFile(path_).status);
   std::vector<uint8_t> bytes = Encoded({1, 2, 3, 4, 1, 0});
   bytes.resize(23);
   WriteBytes(path_, bytes);
-  EXPECT_EQ(SettingsReadStatus::couldNotOpen, ReadSettingsFile(path_).status);
+  EXPECT_EQ(SettingsReadStatus::kCouldNotOpen, ReadSettingsFile(path_).status);
   WriteBytes(path_, {});
-  EXPECT_EQ(SettingsReadStatus::couldNotOpen, ReadSettingsFile(path_).status);
+  EXPECT_EQ(SettingsReadStatus::kCouldNotOpen, ReadSettingsFile(path_).status);
 }
 
 TEST_F(SettingsFileTest, FileHeldOpenElsewhereDoesNotOpen) {
   WriteBytes(path_, Encoded({1, 2, 3, 4, 0, 0}));
   CFile holder;
   ASSERT_TRUE(holder.Open(path_, CFile::modeRead));
-  EXPECT_EQ(SettingsReadStatus::couldNotOpen, ReadSettingsFile(path_).status);
+  EXPECT_EQ(SettingsReadStatus::kCouldNotOpen, ReadSettingsFile(path_).status);
   holder.Close();
-  EXPECT_EQ(SettingsReadStatus::ok, ReadSettingsFile(path_).status);
+  EXPECT_EQ(SettingsReadStatus::kOk, ReadSettingsFile(path_).status);
 }
 
 TEST_F(SettingsFileTest, FailedWriteLeavesTheOldFileIntactAndNoTemporary) {
@@ -135,12 +135,12 @@ TEST_F(SettingsFileTest, PathOf260CharactersOrMoreDoesNotOpen) {
   ASSERT_EQ(260u, longPath.size());
   // The long form of the path reaches the file even though the plain one may not.
   WriteBytes(L"\\\\?\\" + longPath, Encoded({1, 2, 3, 4, 0, 0}));
-  EXPECT_EQ(SettingsReadStatus::couldNotOpen, ReadSettingsFile(longPath).status);
+  EXPECT_EQ(SettingsReadStatus::kCouldNotOpen, ReadSettingsFile(longPath).status);
 
   std::wstring fits = dir_ + L"\\" + std::wstring(259 - dir_.size() - 1, L'f');
   ASSERT_EQ(259u, fits.size());
   WriteBytes(fits, Encoded({1, 2, 3, 4, 0, 0}));
-  EXPECT_EQ(SettingsReadStatus::ok, ReadSettingsFile(fits).status);
+  EXPECT_EQ(SettingsReadStatus::kOk, ReadSettingsFile(fits).status);
 }
 
 TEST(SettingsFilePathTest, LiesInTheMachineWideApplicationDataFolder) {

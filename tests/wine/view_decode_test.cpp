@@ -83,7 +83,7 @@ class ViewDecodeTest : public ViewWindowTest {
     return DecodeCurrentFile(rotation);
   }
   bool Decode(const std::wstring& path) {
-    RotateRequest ignored = 0;
+    RotateRequest ignored = kTurnNone;
     return Decode(path, ignored);
   }
 };
@@ -158,9 +158,9 @@ TEST_F(ViewDecodeTest, ExifOrientationTurnsButNeverFlips) {
   if (dir.empty()) GTEST_SKIP() << "shared test data absent";
   for (const wchar_t* shape : {L"Landscape", L"Portrait"}) {
     const std::wstring base = dir + L"\\exif-orientation-examples\\" + shape + L"_";
-    RotateRequest rotation = -1;
+    RotateRequest rotation = kTurnHalf;  // the decode must replace it
     ASSERT_TRUE(Decode(base + L"1.jpg", rotation));
-    EXPECT_EQ(rotation, 0);
+    EXPECT_EQ(rotation, kTurnNone);
     const Picture upright = Snapshot();
     const Picture mirror = Mirrored(upright);
     for (int o = 0; o <= 8; ++o) {
@@ -193,7 +193,7 @@ TEST_F(ViewDecodeTest, FourClockwiseTurnsGiveTheStartingPixelsBack) {
     const Picture start = Snapshot();
     for (int turn = 1; turn <= 4; ++turn) {
       viewState.zoom = 3.0f;
-      ASSERT_EQ(Render(viewer_, 1, 1), 0);
+      ASSERT_EQ(Turn(viewer_, kTurnClockwise), 0);
       EXPECT_EQ(viewState.zoom, 1.0f);
       EXPECT_EQ(currentImage.Width(), turn % 2 ? 21 : 37);
     }
@@ -201,9 +201,9 @@ TEST_F(ViewDecodeTest, FourClockwiseTurnsGiveTheStartingPixelsBack) {
     ASSERT_EQ(end.width, start.width);
     EXPECT_TRUE(end.pixels == start.pixels) << "pixels changed after four turns";
     // Two left turns after two right ones as well.
-    ASSERT_EQ(Render(viewer_, 1, 2), 0);
-    ASSERT_EQ(Render(viewer_, 1, 2), 0);
-    ASSERT_EQ(Render(viewer_, 1, 3), 0);
+    ASSERT_EQ(Turn(viewer_, kTurnCounterClockwise), 0);
+    ASSERT_EQ(Turn(viewer_, kTurnCounterClockwise), 0);
+    ASSERT_EQ(Turn(viewer_, kTurnHalf), 0);
     EXPECT_TRUE(Snapshot().pixels == start.pixels);
   }
 }
@@ -214,7 +214,7 @@ TEST_F(ViewDecodeTest, TransparentPngTurnedAfterDrawingKeepsItsTransparency) {
     return x < 20 ? 0x0000FF00u : 0xFFFF0000u;  // left transparent, right opaque red
   }));
   ASSERT_EQ(ShowFile(path), 0);
-  ASSERT_EQ(Render(viewer_, 1, 1), 0);  // clockwise: the transparent half goes to the top
+  ASSERT_EQ(Turn(viewer_, kTurnClockwise), 0);  // clockwise: the transparent half goes to the top
   EXPECT_TRUE(currentImage.HasAlpha());
   ASSERT_EQ(currentImage.Width(), 20);
   EXPECT_EQ(ImageAlpha(10, 5), 0);
@@ -229,7 +229,7 @@ TEST_F(ViewDecodeTest, PaletteImageTurnedAfterDrawingKeepsItsColours) {
   if (GetFileAttributesW(Sample(L"4-palette.gif").c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "samples folder absent";
   ASSERT_EQ(ShowFile(Sample(L"4-palette.gif")), 0);
   const Picture start = Snapshot();
-  ASSERT_EQ(Render(viewer_, 1, 1), 0);
+  ASSERT_EQ(Turn(viewer_, kTurnClockwise), 0);
   ASSERT_EQ(currentImage.Width(), start.height);
   // Clockwise: new (x, y) comes from old (y, height - 1 - x).
   int mismatches = 0;

@@ -132,7 +132,7 @@ void ViewWindowTest::TearDown() {
 int32_t ViewWindowTest::ShowFile(const std::wstring& path) {
   ImageList = {path};
   currentIndex = 0;
-  return Render(viewer_, 0, 0);
+  return Reload(viewer_);
 }
 
 void ViewWindowTest::ReadFrame() {

@@ -60,7 +60,7 @@ TEST_F(ViewRenderTest, TallImageHasSideMarginsAndToggleNeedsNoDecode) {
   // The file is gone, so only the kept bitmap can be drawn.
   ASSERT_TRUE(DeleteFileW(ImageList[0].c_str()));
   viewState.backgroundLevel = 0;
-  ASSERT_EQ(Render(viewer_, 1, 0), 0);
+  ASSERT_EQ(Redraw(viewer_), 0);
   ReadFrame();
   ExpectFrame(249, 300, kBlack);
   ExpectFrame(400, 300, kGreen);
@@ -71,7 +71,7 @@ TEST_F(ViewRenderTest, ZoomedViewsArePannedAndLeaveNoStaleRows) {
   viewState.zoom = 2.0f;
   viewState.panX = -400.0f;
   viewState.panY = -300.0f;
-  ASSERT_EQ(Render(viewer_, 1, 0), 0);
+  ASSERT_EQ(Redraw(viewer_), 0);
   ReadFrame();
   ASSERT_EQ(frameWidth_, kWidth);  // the frame has the control's size, not the zoomed image's
   ExpectFrame(0, 0, kGreen);
@@ -82,7 +82,7 @@ TEST_F(ViewRenderTest, ZoomedViewsArePannedAndLeaveNoStaleRows) {
   viewState.zoom = 1.0000001f;
   viewState.panX = 10.0f;
   viewState.panY = 20.0f;
-  ASSERT_EQ(Render(viewer_, 1, 0), 0);
+  ASSERT_EQ(Redraw(viewer_), 0);
   ReadFrame();
   ExpectFrame(9, 300, kLight);
   ExpectFrame(10, 300, kGreen);
@@ -94,7 +94,7 @@ TEST_F(ViewRenderTest, ZoomedViewsArePannedAndLeaveNoStaleRows) {
   // Dragged wholly out of the area: only background.
   viewState.zoom = 3.0f;
   viewState.panX = 5000.0f;
-  ASSERT_EQ(Render(viewer_, 1, 0), 0);
+  ASSERT_EQ(Redraw(viewer_), 0);
   ReadFrame();
   ExpectFrame(400, 300, kLight);
 }
@@ -112,7 +112,7 @@ TEST_F(ViewRenderTest, AlphaPathComposesOverTheBackground) {
   ExpectFrame(200, 300, kLight);                       // transparent: background
   ExpectFrame(600, 300, MakeRgb(125, 125, 253), 3);    // 128 + 250 x 127/255 in blue
   viewState.backgroundLevel = 0;
-  ASSERT_EQ(Render(viewer_, 1, 0), 0);
+  ASSERT_EQ(Redraw(viewer_), 0);
   ReadFrame();
   ExpectFrame(200, 300, kBlack);
   ExpectFrame(600, 300, MakeRgb(0, 0, 128), 3);
@@ -142,8 +142,8 @@ TEST_F(ViewRenderTest, JpegInAFolderNamedPngIsDrawnOpaqueThroughTheAlphaPath) {
 TEST_F(ViewRenderTest, EmptyListPaintsTheBackground) {
   ASSERT_EQ(ShowFile(SolidBmp(L"wide.bmp", 100, 50)), 0);
   ImageList.clear();
-  EXPECT_EQ(Render(viewer_, 0, 0), -1);
-  EXPECT_EQ(Render(viewer_, 1, 0), -1);
+  EXPECT_EQ(Reload(viewer_), -1);
+  EXPECT_EQ(Redraw(viewer_), -1);
   ReadFrame();
   ExpectFrame(400, 300, kLight);
   ExpectFrame(0, 0, kLight);
@@ -158,14 +158,14 @@ TEST_F(ViewRenderTest, UndecodableFileKeepsThePreviousFrame) {
   EXPECT_EQ(ShowFile(bogus), -1);
   EXPECT_EQ(viewState.loadFailed, 1);
   EXPECT_TRUE(currentImage.IsNull());
-  EXPECT_EQ(Render(viewer_, 1, 0), -1);   // reusing draws nothing until a decode succeeds
-  EXPECT_EQ(Render(viewer_, 1, 1), -1);
+  EXPECT_EQ(Redraw(viewer_), -1);   // reusing draws nothing until a decode succeeds
+  EXPECT_EQ(Turn(viewer_, kTurnClockwise), -1);
   ReadFrame();
   EXPECT_TRUE(frame_ == before) << "the kept frame changed after a failed decode";
   // An index outside the list fails the same way instead of reading past it.
   ImageList = {bogus};
   currentIndex = 5;
-  EXPECT_EQ(Render(viewer_, 0, 0), -1);
+  EXPECT_EQ(Reload(viewer_), -1);
   EXPECT_EQ(viewState.loadFailed, 1);
 }
 
@@ -173,7 +173,7 @@ TEST_F(ViewRenderTest, MissingPictureControlDrawsNothing) {
   const std::wstring path = SolidBmp(L"wide.bmp", 100, 50);
   DestroyWindow(picture_);
   ImageList = {path};
-  EXPECT_EQ(Render(viewer_, 0, 0), -1);
+  EXPECT_EQ(Reload(viewer_), -1);
 }
 
 TEST_F(ViewRenderTest, KeptFrameIsRepaintedIntoTheDrawItemContext) {
@@ -197,23 +197,6 @@ TEST_F(ViewRenderTest, KeptFrameIsRepaintedIntoTheDrawItemContext) {
   ReleaseDC(nullptr, screen);
   EXPECT_TRUE(RgbNear(MakeRgb(GetRValue(top), GetGValue(top), GetBValue(top)), kLight, 1));
   EXPECT_TRUE(RgbNear(MakeRgb(GetRValue(middle), GetGValue(middle), GetBValue(middle)), kGreen, 2));
-}
-
-DWORD WINAPI RenderFromWorker(void* viewer) {
-  return static_cast<DWORD>(Render(static_cast<HWND>(viewer), 1, 0));
-}
-
-TEST_F(ViewRenderTest, RenderFromAnotherThreadFinishesWhileTheWindowThreadWaits) {
-  ASSERT_EQ(ShowFile(SolidBmp(L"wide.bmp", 100, 50)), 0);
-  InvalidateRect(picture_, nullptr, TRUE);  // a paint is pending on this (non-pumping) thread
-  HANDLE worker = CreateThread(nullptr, 0, RenderFromWorker, viewer_, 0, nullptr);
-  ASSERT_NE(worker, nullptr);
-  const DWORD waited = WaitForSingleObject(worker, 10000);
-  DWORD code = 1;
-  GetExitCodeThread(worker, &code);
-  CloseHandle(worker);
-  ASSERT_EQ(waited, WAIT_OBJECT_0) << "render on the worker thread waited on the window thread";
-  EXPECT_EQ(code, 0u);
 }
 
 TEST_F(ViewRenderTest, LayoutMovesTheControlOverTheGivenRectangle) {

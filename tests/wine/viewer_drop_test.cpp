@@ -61,6 +61,7 @@ class ViewerDrop : public ViewerWindowTest {
     HGLOBAL drop = MakeDrop(paths);
     SendMessageW(viewer_.GetSafeHwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
     EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE)) << "the drop handle must be released";
+    WaitForPicture();
   }
 
   std::wstring first_, second_;
@@ -90,6 +91,26 @@ TEST_F(ViewerDrop, UnlistedFileKeepsAPositionThatStillFits) {
   Drop({first_ + L"\\missing.txt"});
   ASSERT_EQ(ImageList.size(), 3u);
   EXPECT_EQ(currentIndex, 1) << "the earlier position stays when it lies inside the list";
+}
+
+// A drop does not stop a running slideshow; one that empties the list leaves it running under
+// its title until S stops it, and then there is no file left to name.
+TEST_F(ViewerDrop, SlideshowEmptiedByADropStopsToTheBareTitle) {
+  const std::wstring empty = MakeScratchDir(L"drop-empty");
+  HANDLE text = CreateFileW((empty + L"\\readme.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(text, INVALID_HANDLE_VALUE);
+  CloseHandle(text);
+  SendMessageW(viewer_.GetSafeHwnd(), WM_COMMAND, ID_SLIDESHOW, 0);
+  ASSERT_EQ(viewState.slideshowRunning, 1);
+  Drop({empty + L"\\readme.txt"});
+  EXPECT_TRUE(ImageList.empty());
+  EXPECT_EQ(viewState.slideshowRunning, 1);
+  EXPECT_EQ(Caption(), L"Vistrel - Running Slide Show");
+  MSG key{viewer_.GetSafeHwnd(), WM_KEYDOWN, 'S', 0, 0, {}};
+  viewer_.FilterQueuedMessage(&key);
+  EXPECT_EQ(viewState.slideshowRunning, 0);
+  EXPECT_EQ(Caption(), L"Vistrel") << "expected the bare title once nothing is listed";
+  RemoveTree(empty);
 }
 
 TEST_F(ViewerDrop, NextAndPreviousWrapAndResetTheZoom) {

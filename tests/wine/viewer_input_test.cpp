@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "input/win32/full_screen.h"
 #include "resource.h"
+#include "view/win32/render.h"
 #include "viewer_window_fixture.h"
 
 namespace {
@@ -27,10 +29,10 @@ class ViewerInput : public ViewerWindowTest {
     OpenStartFile(true, folder_ + L"\\a.bmp");
     viewState.backgroundLevel = kLightBackground;
     viewState.zoom = 1.0f;
-    viewer_.Render(0, 0);
+    Reload(Hwnd());
   }
   void TearDown() override {
-    if (viewState.fullScreen != 0) viewer_.ToggleFullScreen();
+    if (viewState.fullScreen != 0) ToggleFullScreen(Hwnd());
     RemoveTree(folder_);
   }
 
@@ -62,10 +64,57 @@ TEST_F(ViewerInput, ArrowsStepAndEveryMessageGoesOnToDelivery) {
   EXPECT_EQ(Caption(), L"Vistrel - a.bmp");
   EXPECT_FALSE(Key(VK_LEFT));
   EXPECT_EQ(Caption(), L"Vistrel - b.bmp");
+  WaitForPicture();  // input that comes while a picture decodes waits for it
   EXPECT_FALSE(Key(VK_RETURN));
   EXPECT_FALSE(Key(VK_ESCAPE));
   EXPECT_EQ(viewState.fullScreen, 0) << "Esc only leaves full screen";
-  EXPECT_FALSE(viewer_.Ended()) << "Enter and Esc never end the viewer";
+}
+
+// Enter and Esc queued to the picture control of a viewer running its real modal loop: the
+// dialog manager's key handling would turn them into OK and Cancel and end it. A background
+// command queued behind them shows they were taken while the window was still running; only
+// the Cancel sent afterwards ends it.
+struct ModalProbe {
+  CVistrelDlg* viewer = nullptr;
+  int32_t startLevel = -1;
+  int phase = 0;
+  bool runningAfterKeys = false;
+};
+ModalProbe* modalProbe = nullptr;
+
+void CALLBACK StepModalProbe(HWND, UINT, UINT_PTR, DWORD) {
+  ModalProbe& p = *modalProbe;
+  HWND window = p.viewer->GetSafeHwnd();
+  if (window == nullptr || !p.viewer->InitialLayoutDone()) return;
+  if (p.phase == 0) {
+    p.startLevel = viewState.backgroundLevel;
+    HWND picture = GetDlgItem(window, IDC_PICTURE);
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+      PostMessageW(picture, WM_KEYDOWN, key, 1);
+      PostMessageW(picture, WM_KEYUP, key, 0xC0000001);
+    }
+    PostMessageW(window, WM_COMMAND, ID_BACKGROUND, 0);
+    p.phase = 1;
+  } else if (p.phase == 1 && viewState.backgroundLevel != p.startLevel) {
+    p.runningAfterKeys = IsWindow(window) && !p.viewer->Ended();
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    p.phase = 2;
+  }
+}
+
+TEST(ViewerModalLoop, EnterAndEscNeverEndTheViewer) {
+  CVistrelDlg viewer;
+  ModalProbe probe;
+  probe.viewer = &viewer;
+  modalProbe = &probe;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, StepModalProbe);
+  ASSERT_NE(timer, 0u);
+  const INT_PTR result = viewer.DoModal();
+  KillTimer(nullptr, timer);
+  modalProbe = nullptr;
+  EXPECT_EQ(probe.phase, 2) << "the keys and the background command never all arrived";
+  EXPECT_TRUE(probe.runningAfterKeys) << "Enter or Esc ended the viewer";
+  EXPECT_EQ(result, IDCANCEL) << "expected the Cancel command to end it, got " << result;
 }
 
 TEST_F(ViewerInput, BackgroundKeyAndCommandToggleTheMarginColour) {

@@ -10,19 +10,30 @@
 
 #include "app/win32/vistrel_dlg.h"
 #include "imagelist/win32/image_list.h"
+#include "imagelist/win32/start_listing.h"
 #include "support/test_paths.h"
 #include "support/viewer_driver.h"
 #include "view/view_state.h"
 #include "view/win32/kept_frame.h"
+#include "view/win32/picture_loader.h"
 
 class ViewerWindowTest : public ::testing::Test {
  protected:
-  // Creates the window and waits for its first paint.
+  // Creates the window and waits for its first paint and the picture that paint asked for.
   void OpenViewer() {
     ASSERT_TRUE(viewer_.CreateModeless(nullptr));
     DWORD start = GetTickCount();
     while (!viewer_.InitialLayoutDone() && GetTickCount() - start < 5000) Pump();
     ASSERT_TRUE(viewer_.InitialLayoutDone()) << "the viewer never painted";
+    WaitForPicture();
+  }
+
+  // Lets the window's thread take the worker's results until the shown picture and the start
+  // folder's listing have arrived.
+  static void WaitForPicture() {
+    DWORD start = GetTickCount();
+    while ((PictureLoading() || FolderListing()) && GetTickCount() - start < 10000) Pump();
+    EXPECT_FALSE(PictureLoading() || FolderListing()) << "the picture never arrived";
   }
 
   static void Pump() {

@@ -4,4 +4,4 @@
 #include "app/win32/vistrel_app.h"
 
 // Naming theApp here also makes the linker keep the process-wide objects' translation unit.
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return theApp.Run(instance); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return theApp.Run(); }

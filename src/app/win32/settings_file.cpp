@@ -16,7 +16,7 @@ static std::wstring SettingsFolder() {
 std::wstring SettingsFilePath() { return SettingsFolder() + L"\\vistrel.settings"; }
 
 SettingsReadResult ReadSettingsFile(const std::wstring& path) {
-  SettingsReadResult result{SettingsReadStatus::couldNotOpen, {}};
+  SettingsReadResult result{SettingsReadStatus::kCouldNotOpen, {}};
   CFile file;
   if (!file.Open(path, CFile::modeRead)) return result;
   uint8_t bytes[kSettingsRecordSize] = {};
@@ -30,12 +30,12 @@ SettingsReadResult ReadSettingsFile(const std::wstring& path) {
     }
     file.Close();
   } catch (const CFileException&) {
-    result.status = SettingsReadStatus::readError;
+    result.status = SettingsReadStatus::kReadError;
     return result;
   }
   std::optional<SettingsRecord> record = DecodeSettings(bytes, total);
   if (!record) return result;
-  result.status = SettingsReadStatus::ok;
+  result.status = SettingsReadStatus::kOk;
   result.record = *record;
   return result;
 }

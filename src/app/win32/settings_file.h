@@ -9,9 +9,9 @@
 std::wstring SettingsFilePath();
 
 enum class SettingsReadStatus {
-  couldNotOpen,  // missing, not accessible, path too long, or shorter than a record
-  readError,     // opened but the read failed; nothing of the record may be applied
-  ok,
+  kCouldNotOpen,  // missing, not accessible, path too long, or shorter than a record
+  kReadError,     // opened but the read failed; nothing of the record may be applied
+  kOk,
 };
 
 struct SettingsReadResult {
@@ -20,7 +20,7 @@ struct SettingsReadResult {
 };
 
 // Reads the first 24 bytes of the file at path. A file shorter than that is reported as
-// couldNotOpen, so the caller treats it like a missing file.
+// kCouldNotOpen, so the caller treats it like a missing file.
 SettingsReadResult ReadSettingsFile(const std::wstring& path);
 
 // The temporary file a write goes through: beside path, named after this process.

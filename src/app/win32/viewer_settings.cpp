@@ -4,24 +4,17 @@
 #include "app/settings_record.h"
 #include "app/win32/settings_file.h"
 #include "app/win32/vistrel_dlg.h"
+#include "commands/win32/slideshow.h"
 #include "view/view_state.h"
-
-namespace {
-
-EdgeRect EdgesOf(const RECT& r) {
-  return EdgeRect{static_cast<int32_t>(r.left), static_cast<int32_t>(r.top),
-                  static_cast<int32_t>(r.right), static_cast<int32_t>(r.bottom)};
-}
-
-}  // namespace
+#include "view/win32/window_edges.h"
 
 void CVistrelDlg::LoadSettings() {
   SettingsReadResult read = ReadSettingsFile(SettingsFilePath());
-  if (read.status == SettingsReadStatus::couldNotOpen) {
+  if (read.status == SettingsReadStatus::kCouldNotOpen) {
     ShowWindow(hwnd_, SW_MAXIMIZE);
     return;
   }
-  if (read.status != SettingsReadStatus::ok) return;
+  if (read.status != SettingsReadStatus::kOk) return;
   SettingsToApply apply = SettingsEffects(read.record);
   if (apply.place) {
     SetWindowPos(hwnd_, HWND_TOP, apply.x, apply.y, apply.width, apply.height, SWP_SHOWWINDOW);
@@ -30,18 +23,17 @@ void CVistrelDlg::LoadSettings() {
   viewState.backgroundLevel = apply.backgroundLevel;
 }
 
-void CVistrelDlg::SaveSettings(const RECT& measured) {
+void CVistrelDlg::SaveSettings(const EdgeRect& measured) {
   LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
   std::optional<SettingsRecord> record =
-      SettingsRecordForClose(EdgesOf(measured), viewState.windowRect, (style & WS_MINIMIZE) != 0,
+      SettingsRecordForClose(measured, viewState.windowRect, (style & WS_MINIMIZE) != 0,
                              (style & WS_MAXIMIZE) != 0, viewState.backgroundLevel);
   if (record) WriteSettingsFile(SettingsFilePath(), *record);
 }
 
 LRESULT CVistrelDlg::OnClose(WPARAM, LPARAM) {
-  RECT measured;
-  GetWindowRect(hwnd_, &measured);
-  StopSlideshow();  // the worker is gone before anything is gathered
+  const EdgeRect measured = WindowEdges(hwnd_);
+  StopSlideshow(hwnd_);  // the worker is gone before anything is gathered
   SaveSettings(measured);
   return Default();
 }

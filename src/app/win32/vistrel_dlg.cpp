@@ -1,24 +1,29 @@
 #include "app/win32/vistrel_dlg.h"
 
-#include <string>
+#include <windowsx.h>
 
 #include "app/win32/about_dlg.h"
+#include "commands/win32/delete_image.h"
+#include "commands/win32/shell_actions.h"
 #include "commands/win32/slideshow.h"
 #include "framework/paint_scope.h"
+#include "framework/worker_thread.h"
 #include "framework/win_app.h"
 #include "imagelist/win32/image_list.h"
+#include "imagelist/win32/navigation.h"
+#include "imagelist/win32/start_listing.h"
+#include "input/win32/context_menu.h"
+#include "input/win32/deferred_input.h"
+#include "input/win32/full_screen.h"
+#include "input/win32/input_filter.h"
+#include "input/win32/view_commands.h"
+#include "input/win32/zoom_pan.h"
 #include "resource.h"
 #include "view/view_state.h"
 #include "view/win32/dpi.h"
-
-namespace {
-
-EdgeRect EdgesOf(const RECT& r) {
-  return EdgeRect{static_cast<int32_t>(r.left), static_cast<int32_t>(r.top),
-                  static_cast<int32_t>(r.right), static_cast<int32_t>(r.bottom)};
-}
-
-}  // namespace
+#include "view/win32/picture_loader.h"
+#include "view/win32/render.h"
+#include "view/win32/window_edges.h"
 
 CVistrelDlg::CVistrelDlg()
     : CDialog(IDD_VIEWER), icon_(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP))) {}
@@ -29,37 +34,40 @@ void CVistrelDlg::RunModal(CWinApp* app) {
   app->SetMainWindow(nullptr);
 }
 
+// One row per message and per command; keys issue the same commands (input/key_table.cpp).
 const MessageMap* CVistrelDlg::GetMessageMap() const {
   static const MessageMapEntry entries[] = {
-      {WM_SYSCOMMAND, 0, 0, Handler(&CVistrelDlg::OnSysCommand)},
-      {WM_PAINT, 0, 0, Handler(&CVistrelDlg::OnPaint)},
-      {WM_QUERYDRAGICON, 0, 0, Handler(&CVistrelDlg::OnQueryDragIcon)},
-      {WM_SIZE, 0, 0, Handler(&CVistrelDlg::OnSize)},
-      {WM_GETMINMAXINFO, 0, 0, Handler(&CVistrelDlg::OnGetMinMaxInfo)},
-      {WM_DRAWITEM, 0, 0, Handler(&CVistrelDlg::OnDrawItem)},
-      {WM_COMMAND, STN_CLICKED, IDC_PICTURE, Handler(&CVistrelDlg::OnPictureClicked)},
-      {WM_COMMAND, STN_DBLCLK, IDC_PICTURE, Handler(&CVistrelDlg::OnPictureDoubleClickCommand)},
-      {WM_COMMAND, 0, IDOK, Handler(&CVistrelDlg::OnOkCommand)},
-      {WM_COMMAND, 0, IDCANCEL, Handler(&CVistrelDlg::OnCancelCommand)},
-      {WM_CONTEXTMENU, 0, 0, Handler(&CVistrelDlg::OnContextMenu)},
-      {WM_COMMAND, 0, ID_FULLSCREEN, Handler(&CVistrelDlg::OnFullScreenCommand)},
-      {WM_COMMAND, 0, ID_NEXT, Handler(&CVistrelDlg::OnNextCommand)},
-      {WM_COMMAND, 0, ID_PREVIOUS, Handler(&CVistrelDlg::OnPreviousCommand)},
-      {WM_COMMAND, 0, ID_ZOOM_IN, Handler(&CVistrelDlg::OnZoomInCommand)},
-      {WM_COMMAND, 0, ID_ZOOM_OUT, Handler(&CVistrelDlg::OnZoomOutCommand)},
-      {WM_COMMAND, 0, ID_DELETE, Handler(&CVistrelDlg::OnDeleteCommand)},
-      {WM_COMMAND, 0, ID_ROTATE_LEFT, Handler(&CVistrelDlg::OnRotateLeftCommand)},
-      {WM_COMMAND, 0, ID_ROTATE_RIGHT, Handler(&CVistrelDlg::OnRotateRightCommand)},
-      {WM_COMMAND, 0, ID_OPEN_WITH, Handler(&CVistrelDlg::OnOpenWithCommand)},
-      {WM_CLOSE, 0, 0, Handler(&CVistrelDlg::OnClose)},
-      {WM_COMMAND, 0, ID_SLIDESHOW, Handler(&CVistrelDlg::OnSlideshowCommand)},
-      {WM_MOVE, 0, 0, Handler(&CVistrelDlg::OnMove)},
-      {WM_DROPFILES, 0, 0, Handler(&CVistrelDlg::OnDropFiles)},
-      {WM_COMMAND, 0, ID_BACKGROUND, Handler(&CVistrelDlg::OnBackgroundCommand)},
-      {WM_COMMAND, 0, ID_PROPERTIES, Handler(&CVistrelDlg::OnPropertiesCommand)},
-      {WM_COMMAND, 0, ID_WEBSITE, Handler(&CVistrelDlg::OnWebsiteCommand)},
-      {WM_COMMAND, 0, ID_PRINT, Handler(&CVistrelDlg::OnPrintCommand)},
-      {WM_SLIDESHOW_STEP, 0, 0, Handler(&CVistrelDlg::OnSlideshowStep)},
+      OnMessage<&CVistrelDlg::OnSysCommand>(WM_SYSCOMMAND),
+      OnMessage<&CVistrelDlg::OnPaint>(WM_PAINT),
+      OnMessage<&CVistrelDlg::OnQueryDragIcon>(WM_QUERYDRAGICON),
+      OnMessage<&CVistrelDlg::OnSize>(WM_SIZE),
+      OnMessage<&CVistrelDlg::OnGetMinMaxInfo>(WM_GETMINMAXINFO),
+      OnMessage<&CVistrelDlg::OnDrawItem>(WM_DRAWITEM),
+      OnCommand<&CVistrelDlg::OnPictureClicked>(IDC_PICTURE, STN_CLICKED),
+      OnCommand<&OnPictureDoubleClick>(IDC_PICTURE, STN_DBLCLK),
+      OnCommand<&CVistrelDlg::OnOkCommand>(IDOK),
+      OnCommand<&CVistrelDlg::OnCancel>(IDCANCEL),
+      OnMessage<&CVistrelDlg::OnContextMenu>(WM_CONTEXTMENU),
+      OnCommand<&ToggleFullScreen>(ID_FULLSCREEN),
+      OnCommand<&ShowNextImage>(ID_NEXT),
+      OnCommand<&ShowPreviousImage>(ID_PREVIOUS),
+      OnCommand<&ZoomIn>(ID_ZOOM_IN),
+      OnCommand<&ZoomOut>(ID_ZOOM_OUT),
+      OnCommand<&DeleteCurrentImage>(ID_DELETE),
+      OnCommand<&RotateLeft>(ID_ROTATE_LEFT),
+      OnCommand<&RotateRight>(ID_ROTATE_RIGHT),
+      OnCommand<&OpenWith>(ID_OPEN_WITH),
+      OnMessage<&CVistrelDlg::OnClose>(WM_CLOSE),
+      OnCommand<&ToggleSlideshow>(ID_SLIDESHOW),
+      OnMessage<&CVistrelDlg::OnMove>(WM_MOVE),
+      OnMessage<&CVistrelDlg::OnDropFiles>(WM_DROPFILES),
+      OnCommand<&ToggleBackground>(ID_BACKGROUND),
+      OnCommand<&ShowProperties>(ID_PROPERTIES),
+      OnCommand<&OpenWebsite>(ID_WEBSITE),
+      OnCommand<&PrintImage>(ID_PRINT),
+      OnMessage<&TakeSlideshowStep>(WM_SLIDESHOW_STEP),
+      OnMessage<&CVistrelDlg::OnWorkerResults>(WM_WORKER_RESULTS),
+      OnMessage<&CVistrelDlg::OnDestroy>(WM_DESTROY),
   };
   static const MessageMap map = MakeMessageMap(CDialog::GetMessageMap(), entries);
   return &map;
@@ -73,7 +81,7 @@ BOOL CVistrelDlg::OnInitDialog() {
   initialLayoutDone = 0;
   viewState.windowRect = kDefaultWindowRect;
   currentIndex = 0;
-  OpenStartFile(false, L"");
+  OpenStartFileAhead(hwnd_);
   SetInitialViewState(viewState);
   LoadSettings();
   return TRUE;
@@ -99,8 +107,9 @@ LRESULT CVistrelDlg::OnPaint(WPARAM, LPARAM) {
   if (initialLayoutDone == 0) {
     initialLayoutDone = 1;
     LayOutPictureOverClient();
-    UpdateWindowTitle();
-    Render(0, 0);
+    UpdateWindowTitle(hwnd_);
+    ShowCurrentPicture(hwnd_, StepDirection::kNone);
+    StartFolderListing();
   }
   if (!IsIconic(hwnd_)) return Default();
   PaintIcon();
@@ -126,21 +135,17 @@ void CVistrelDlg::LayOutPictureOverClient() {
 
 LRESULT CVistrelDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(icon_); }
 
-void CVistrelDlg::RememberNormalRect() {
-  RECT window;
-  GetWindowRect(hwnd_, &window);
-  viewState.windowRect = EdgesOf(window);
-}
+void CVistrelDlg::RememberNormalRect() { viewState.windowRect = WindowEdges(hwnd_); }
 
 LRESULT CVistrelDlg::OnSize(WPARAM wParam, LPARAM) {
-  StopSlideshow();
+  StopSlideshow(hwnd_);
   Default();
   if (wParam != SIZE_MAXIMIZED && wParam != SIZE_MINIMIZED && viewState.fullScreen == 0)
     RememberNormalRect();
   if (initialLayoutDone == 0) return 0;
   LayOutPictureOverClient();
   viewState.zoom = 1.0f;
-  Render(1, 0);
+  Redraw(hwnd_);
   return 0;
 }
 
@@ -159,22 +164,46 @@ LRESULT CVistrelDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
-LRESULT CVistrelDlg::OnPictureClicked(WPARAM, LPARAM) { return 0; }
-
-LRESULT CVistrelDlg::OnOkCommand(WPARAM, LPARAM) { return 0; }
-
-LRESULT CVistrelDlg::OnCancelCommand(WPARAM, LPARAM) {
-  OnCancel();
-  return 0;
-}
-
 LRESULT CVistrelDlg::OnMove(WPARAM, LPARAM) {
   Default();
   LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
   if ((style & (WS_MINIMIZE | WS_MAXIMIZE)) != 0 || viewState.fullScreen != 0) return 0;
   RememberNormalRect();
-  if (initialLayoutDone != 0) Render(1, 0);
+  if (initialLayoutDone != 0) Redraw(hwnd_);
   return 0;
 }
 
-int32_t CVistrelDlg::Render(int32_t reuse, RotateRequest rotate) { return ::Render(hwnd_, reuse, rotate); }
+LRESULT CVistrelDlg::OnDropFiles(WPARAM wParam, LPARAM) {
+  OpenDroppedFiles(hwnd_, reinterpret_cast<HDROP>(wParam));
+  return Default();
+}
+
+// Opens at the message's screen point, (-1, -1) included when raised from the keyboard.
+LRESULT CVistrelDlg::OnContextMenu(WPARAM, LPARAM lParam) {
+  StopSlideshow(hwnd_);
+  ShowContextMenu(hwnd_, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+  return 0;
+}
+
+// Input that must wait for the list or the picture is taken out of delivery here and given
+// back in order once the wait is over (OnWorkerResults).
+BOOL CVistrelDlg::FilterQueuedMessage(MSG* msg) {
+  if (DeferWhileBusy(*msg)) return TRUE;
+  FilterViewerInput(hwnd_, *msg);
+  return FALSE;
+}
+
+LRESULT CVistrelDlg::OnWorkerResults(WPARAM, LPARAM) {
+  ResultMailbox().Drain();
+  FinishSlideshowStep();
+  ReplayDeferredInput(hwnd_);
+  return 0;
+}
+
+// The worker and everything prepared go with the window: nothing of them may outlive it.
+LRESULT CVistrelDlg::OnDestroy(WPARAM, LPARAM) {
+  DropDeferredInput();
+  ForgetPreparedPictures();
+  StopBackgroundWork();
+  return Default();
+}

@@ -1,8 +1,8 @@
-// Open With, Properties, Print and the web page, handed to the shell without waiting for it.
+#include "commands/win32/shell_actions.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/win32/vistrel_dlg.h"
 #include "commands/shell_requests.h"
 #include "imagelist/win32/image_list.h"
 
@@ -20,27 +20,18 @@ void Execute(const ShellRequest& request) {
   ShellExecuteExW(&info);
 }
 
-bool CurrentPath(std::wstring& path) {
-  if (currentIndex < 0 || static_cast<size_t>(currentIndex) >= ImageList.size()) return false;
-  path = ImageList[static_cast<size_t>(currentIndex)];
-  return true;
-}
-
 }  // namespace
 
-void CVistrelDlg::OpenWith() {
-  std::wstring path;
-  if (CurrentPath(path)) Execute(OpenWithRequest(path));
+void OpenWith() {
+  if (const std::wstring* path = CurrentPath()) Execute(OpenWithRequest(*path));
 }
 
-void CVistrelDlg::ShowProperties() {
-  std::wstring path;
-  if (CurrentPath(path)) Execute(PropertiesRequest(path));
+void ShowProperties() {
+  if (const std::wstring* path = CurrentPath()) Execute(PropertiesRequest(*path));
 }
 
-void CVistrelDlg::PrintImage() {
-  std::wstring path;
-  if (CurrentPath(path)) Execute(PrintRequest(path));
+void PrintImage() {
+  if (const std::wstring* path = CurrentPath()) Execute(PrintRequest(*path));
 }
 
-void CVistrelDlg::OpenWebsite() { Execute(WebsiteRequest()); }
+void OpenWebsite() { Execute(WebsiteRequest()); }

@@ -1,35 +1,23 @@
-// The slideshow's worker thread. It only waits: every interval it asks the window's thread to
-// take one step and waits until that step is done, so it never touches the list, the picture
-// or the title itself, and stopping it never has to interrupt a decode or a draw.
+// The slideshow: a worker thread that only waits. Every interval it asks the window's thread
+// to take one step (WM_SLIDESHOW_STEP) and waits until that step is done, so it never touches
+// the list, the picture or the title itself, and stopping it never has to interrupt a decode
+// or a draw. Every function here runs on the window's thread.
 #pragma once
 #include <windows.h>
 #include <cstdint>
 
-// Sent (posted) to the viewer window for each step; wParam carries the worker's generation.
+// Posted to the viewer window for each step; wParam carries the worker's generation, so a step
+// posted by a worker that has since been stopped is ignored.
 constexpr UINT WM_SLIDESHOW_STEP = WM_APP + 1;
 constexpr DWORD kSlideshowIntervalMs = 3000;
 
-class SlideshowThread {
- public:
-  SlideshowThread(HWND window, uintptr_t generation, DWORD intervalMs);
-  // Stops the worker and waits for it; it is only ever waiting, so this returns at once.
-  ~SlideshowThread();
-  SlideshowThread(const SlideshowThread&) = delete;
-  SlideshowThread& operator=(const SlideshowThread&) = delete;
-
-  bool Started() const { return thread_ != nullptr; }
-  uintptr_t Generation() const { return generation_; }
-  // The window finished a step: the next interval starts now.
-  void StepDone() { SetEvent(stepDone_); }
-
- private:
-  static DWORD WINAPI SlideshowWorker(void* self);
-  DWORD Run();
-
-  HWND window_;
-  uintptr_t generation_;
-  DWORD intervalMs_;
-  HANDLE stop_;
-  HANDLE stepDone_;
-  HANDLE thread_ = nullptr;
-};
+// Starts a worker when the list is not empty, and names the slideshow in the title.
+void StartSlideshow(HWND viewer);
+// Ends a running slideshow at once (no step follows) and gives the title back to the shown
+// file, or to the bare program name when the list has become empty. Nothing when none runs.
+void StopSlideshow(HWND viewer);
+void ToggleSlideshow(HWND viewer);
+// The WM_SLIDESHOW_STEP handler: the next picture; the next interval starts once it is shown.
+LRESULT TakeSlideshowStep(HWND viewer, WPARAM generation, LPARAM);
+// Called when the worker's results have been taken: ends a step whose picture has arrived.
+void FinishSlideshowStep();

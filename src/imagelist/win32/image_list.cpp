@@ -4,13 +4,19 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "imagelist/image_rules.h"
 #include "imagelist/win32/command_line.h"
-#include "imagelist/win32/find_handle.h"
+#include "framework/unique_handle.h"
 
 static const wchar_t kNoStartPath[] = L" ";
+
+const std::wstring* CurrentPath() {
+  if (currentIndex < 0 || static_cast<size_t>(currentIndex) >= ImageList.size()) return nullptr;
+  return &ImageList[static_cast<size_t>(currentIndex)];
+}
 
 bool NaturalLess(const std::wstring& a, const std::wstring& b) {
   return StrCmpLogicalW(a.c_str(), b.c_str()) < 0;
@@ -28,40 +34,72 @@ static std::wstring FullPath(const std::wstring& path) {
   }
 }
 
-static bool IsCandidate(const WIN32_FIND_DATAW& entry) {
-  if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;  // "." and ".." too
-  return true;
-}
-
-void ScanFolder(const std::wstring& folder, ScanMode mode) {
-  if (mode == FromStartFile) ImageList.clear();
+// Calls visit with the full path of each matching file of the folder, in the order the file
+// system returns them, until visit returns false. Directories are skipped, nothing else is.
+// Touches no process-wide state, so the worker may list folders with it.
+template <class Visit>
+static void ForEachImageFile(const std::wstring& folder, Visit visit) {
   std::wstring pattern = folder + L"\\*.*";
   if (pattern.size() > MAX_PATH - 1) return;
   WIN32_FIND_DATAW entry;
   FindHandle find(FindFirstFileW(pattern.c_str(), &entry));
-  if (!find.IsOpen()) return;
-  std::wstring listedFolder = FolderOf(FullPath(pattern));
+  if (!find) return;
+  const std::wstring listedFolder = FolderOf(FullPath(pattern));
   do {
-    if (!IsCandidate(entry)) continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;  // "." and ".." too
     std::wstring path = listedFolder + L"\\" + entry.cFileName;
-    if (!HasImageExtension(path)) continue;
-    bool isStart = EqualsIgnoringAsciiCase(path, startPath);
-    if (mode == FromStartFile) {
-      if (!isStart) continue;
-    } else if (isStart) {
-      break;
-    }
-    ImageList.push_back(path);
-    mode = UpToStartFile;
+    if (HasImageExtension(path) && !visit(std::move(path))) return;
   } while (FindNextFileW(find.Get(), &entry));
+}
+
+void ScanFolder(const std::wstring& folder, ScanMode mode) {
+  if (mode == FromStartFile) ImageList.clear();
+  ForEachImageFile(folder, [&](std::wstring&& path) {
+    const bool isStart = EqualsIgnoringAsciiCase(path, startPath);
+    if (mode == FromStartFile) {
+      if (!isStart) return true;
+    } else if (isStart) {
+      return false;
+    }
+    ImageList.push_back(std::move(path));
+    mode = UpToStartFile;
+    return true;
+  });
+}
+
+std::vector<std::wstring> ListFolder(const std::wstring& folder, const std::wstring& start) {
+  std::vector<std::wstring> enumerated;
+  ForEachImageFile(folder, [&](std::wstring&& path) {
+    enumerated.push_back(std::move(path));
+    return true;
+  });
+  std::vector<std::wstring> list = ScannedEntries(enumerated, start);
+  // A merge sort: it stays inside the list even should the logical comparison not be a strict
+  // weak order for some names, which an introsort does not promise.
+  std::stable_sort(list.begin(), list.end(), NaturalLess);
+  return list;
+}
+
+std::optional<std::wstring> ListedPathOf(const std::wstring& start) {
+  if (start.find_first_of(L"*?") != std::wstring::npos) return std::nullopt;
+  const std::wstring pattern = FolderOf(start) + L"\\*.*";
+  if (pattern.size() > MAX_PATH - 1) return std::nullopt;
+  WIN32_FIND_DATAW entry;
+  FindHandle find(FindFirstFileW(start.c_str(), &entry));
+  if (!find || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+  std::wstring listed = FolderOf(FullPath(pattern)) + L"\\" + entry.cFileName;
+  if (!HasImageExtension(listed) || !EqualsIgnoringAsciiCase(listed, start)) return std::nullopt;
+  return listed;
 }
 
 // Sorts the list and makes the start file current when it is listed. A list that does not hold
 // it keeps the earlier position, pulled back to the first entry when it lies outside the list.
 static void SortAndFindStart() {
-  // A merge sort: it stays inside the list even should the logical comparison not be a strict
-  // weak order for some names, which an introsort does not promise.
   std::stable_sort(ImageList.begin(), ImageList.end(), NaturalLess);
+  FindStartFile();
+}
+
+void FindStartFile() {
   for (size_t i = 0; i < ImageList.size(); ++i) {
     if (EqualsIgnoringAsciiCase(ImageList[i], startPath)) {
       currentIndex = static_cast<int32_t>(i);

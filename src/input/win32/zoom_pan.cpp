@@ -1,9 +1,9 @@
-// Zoom steps around the cursor and drag panning; each ends in one redraw from the kept bitmap.
-#include <windows.h>
+#include "input/win32/zoom_pan.h"
 
-#include "app/win32/vistrel_dlg.h"
+#include "input/win32/cursor.h"
 #include "input/zoom_steps.h"
 #include "view/view_state.h"
+#include "view/win32/render.h"
 
 namespace {
 
@@ -15,40 +15,40 @@ void ApplyAnchor() {
 }  // namespace
 
 // The anchor is taken from the cursor only by the first step away from the fitted view.
-void CVistrelDlg::ZoomIn() {
+void ZoomIn(HWND viewer) {
   POINT cursor;
-  if (viewState.zoom == 1.0f && ReadCursor(cursor)) {
+  if (viewState.zoom == 1.0f && ReadClientCursor(viewer, cursor)) {
     viewState.zoomAnchorX = cursor.x;
     viewState.zoomAnchorY = cursor.y;
   }
   viewState.zoom = ZoomInStep(viewState.zoom);
-  if (ReadCursor(cursor)) ApplyAnchor();
-  Render(1, 0);
+  if (ReadClientCursor(viewer, cursor)) ApplyAnchor();
+  Redraw(viewer);
 }
 
-void CVistrelDlg::ZoomOut() {
+void ZoomOut(HWND viewer) {
   viewState.zoom = ZoomOutStep(viewState.zoom);
   POINT cursor;
-  if (ReadCursor(cursor)) ApplyAnchor();
-  Render(1, 0);
+  if (ReadClientCursor(viewer, cursor)) ApplyAnchor();
+  Redraw(viewer);
 }
 
-void CVistrelDlg::OnPictureDoubleClick() {
+void OnPictureDoubleClick(HWND viewer) {
   viewState.zoom = DoubleClickZoom(viewState.zoom);
   POINT cursor;
-  if (ReadCursor(cursor)) {
+  if (ReadClientCursor(viewer, cursor)) {
     viewState.zoomAnchorX = cursor.x;
     viewState.zoomAnchorY = cursor.y;
     ApplyAnchor();
   }
-  Render(1, 0);
+  Redraw(viewer);
 }
 
-void CVistrelDlg::DragPan() {
+void DragPan(HWND viewer) {
   POINT cursor;
-  if (ReadCursor(cursor)) {
-    DragAxis x = DragStep({viewState.panX, viewState.zoomAnchorX, viewState.dragLastX}, cursor.x, viewState.zoom);
-    DragAxis y = DragStep({viewState.panY, viewState.zoomAnchorY, viewState.dragLastY}, cursor.y, viewState.zoom);
+  if (ReadClientCursor(viewer, cursor)) {
+    const DragAxis x = DragStep({viewState.panX, viewState.zoomAnchorX, viewState.dragLastX}, cursor.x, viewState.zoom);
+    const DragAxis y = DragStep({viewState.panY, viewState.zoomAnchorY, viewState.dragLastY}, cursor.y, viewState.zoom);
     viewState.panX = x.pan;
     viewState.zoomAnchorX = x.anchor;
     viewState.dragLastX = x.last;
@@ -56,5 +56,5 @@ void CVistrelDlg::DragPan() {
     viewState.zoomAnchorY = y.anchor;
     viewState.dragLastY = y.last;
   }
-  Render(1, 0);
+  Redraw(viewer);
 }

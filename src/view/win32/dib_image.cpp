@@ -2,7 +2,9 @@
 
 #include <gdiplus.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <utility>
 
 #include "view/pixel_layout.h"
 
@@ -109,6 +111,8 @@ bool CImage::Create(int32_t width, int32_t height, int32_t bitsPerPixel, bool ha
 void CImage::Attach(HBITMAP bitmap) {
   Destroy();
   if (bitmap == nullptr) return;
+  static std::atomic<uint64_t> revisions{0};  // images are made on the worker too
+  revision_ = ++revisions;
   DIBSECTION section = {};
   const int got = GetObjectW(bitmap, sizeof(section), &section);
   bitmap_ = bitmap;
@@ -141,4 +145,15 @@ HBITMAP CImage::Detach() {
 void CImage::Destroy() {
   HBITMAP bitmap = Detach();
   if (bitmap != nullptr) DeleteObject(bitmap);
+}
+
+void CImage::Swap(CImage& other) {
+  std::swap(bitmap_, other.bitmap_);
+  std::swap(width_, other.width_);
+  std::swap(height_, other.height_);
+  std::swap(bitsPerPixel_, other.bitsPerPixel_);
+  std::swap(pitch_, other.pitch_);
+  std::swap(topRow_, other.topRow_);
+  std::swap(hasAlpha_, other.hasAlpha_);
+  std::swap(revision_, other.revision_);
 }

@@ -22,6 +22,9 @@ class CImage {
   HBITMAP Detach();
   // Deletes the handle and empties the image.
   void Destroy();
+  // Exchanges the two images' bitmaps and properties (a picture prepared ahead becoming the
+  // current one).
+  void Swap(CImage& other);
 
   HBITMAP Handle() const { return bitmap_; }
   int32_t Width() const { return width_; }
@@ -30,6 +33,9 @@ class CImage {
   int32_t Pitch() const { return pitch_; }           // negative for bottom-up rows
   uint8_t* TopRow() const { return topRow_; }
   bool HasAlpha() const { return hasAlpha_; }
+  // Changes whenever the image takes another bitmap (a decode, a turn), never for changes of
+  // the pixels in place; anything made from the image remembers it to know it still matches.
+  uint64_t Revision() const { return revision_; }
 
  private:
   HBITMAP bitmap_ = nullptr;
@@ -39,6 +45,7 @@ class CImage {
   int32_t pitch_ = 0;
   uint8_t* topRow_ = nullptr;
   bool hasAlpha_ = false;
+  uint64_t revision_ = 0;
 };
 
 // The one process-wide decoded picture (defined with the other process-wide objects).

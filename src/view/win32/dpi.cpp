@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "view/dpi_math.h"
+#include "view/win32/gdi_handles.h"
 
 namespace {
 
@@ -12,11 +13,10 @@ struct DpiCache {
   int32_t dpiX = 96;
   int32_t dpiY = 96;
   DpiCache() {
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr) return;
-    const int x = GetDeviceCaps(screen, LOGPIXELSX);
-    const int y = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    WindowDc screen(nullptr);
+    if (screen.Get() == nullptr) return;
+    const int x = GetDeviceCaps(screen.Get(), LOGPIXELSX);
+    const int y = GetDeviceCaps(screen.Get(), LOGPIXELSY);
     if (x > 0) dpiX = x;
     if (y > 0) dpiY = y;
   }

@@ -3,31 +3,21 @@
 #pragma once
 #include <windows.h>
 
-// A brush, bitmap or other object released with DeleteObject.
-template <typename Handle>
-class GdiObject {
- public:
-  GdiObject() = default;
-  explicit GdiObject(Handle handle) : handle_(handle) {}
-  ~GdiObject() { Reset(); }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
+#include "framework/unique_handle.h"
 
-  Handle Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-  void Reset(Handle handle = nullptr) {
-    if (handle_ != nullptr) DeleteObject(handle_);
-    handle_ = handle;
-  }
-
- private:
-  Handle handle_ = nullptr;
+// A brush, bitmap or other object released with DeleteObject. It must not be selected into a
+// device context when it goes: declare it before the MemoryDc that selects it.
+template <class Handle>
+struct GdiObjectTraits {
+  using Type = Handle;
+  static Type None() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static bool Free(Type h) { return DeleteObject(h) != FALSE; }
 };
+using Brush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
+using Bitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 
-using Brush = GdiObject<HBRUSH>;
-using Bitmap = GdiObject<HBITMAP>;
-
-// A window's device context, given back with ReleaseDC.
+// A window's device context (the whole screen's for a null window), given back with ReleaseDC.
 class WindowDc {
  public:
   explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}

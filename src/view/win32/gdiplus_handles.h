@@ -3,28 +3,23 @@
 #include <windows.h>
 #include <gdiplus.h>
 
-class GpBitmapOwner {
- public:
-  GpBitmapOwner() = default;
-  explicit GpBitmapOwner(Gdiplus::GpBitmap* bitmap) : bitmap_(bitmap) {}
-  ~GpBitmapOwner() { Reset(); }
-  GpBitmapOwner(const GpBitmapOwner&) = delete;
-  GpBitmapOwner& operator=(const GpBitmapOwner&) = delete;
+#include "framework/unique_handle.h"
 
-  Gdiplus::GpBitmap* Get() const { return bitmap_; }
-  // For the creating calls' out parameter; disposes what was held first.
-  Gdiplus::GpBitmap** Out() {
-    Reset();
-    return &bitmap_;
-  }
-  void Reset() {
-    if (bitmap_ != nullptr) Gdiplus::DllExports::GdipDisposeImage(bitmap_);
-    bitmap_ = nullptr;
-  }
-
- private:
-  Gdiplus::GpBitmap* bitmap_ = nullptr;
+struct GpBitmapTraits {
+  using Type = Gdiplus::GpBitmap*;
+  static Type None() { return nullptr; }
+  static bool IsValid(Type b) { return b != nullptr; }
+  static bool Free(Type b) { return Gdiplus::DllExports::GdipDisposeImage(b) == Gdiplus::Ok; }
 };
+using GpBitmapOwner = UniqueHandle<GpBitmapTraits>;
+
+struct GpGraphicsTraits {
+  using Type = Gdiplus::GpGraphics*;
+  static Type None() { return nullptr; }
+  static bool IsValid(Type g) { return g != nullptr; }
+  static bool Free(Type g) { return Gdiplus::DllExports::GdipDeleteGraphics(g) == Gdiplus::Ok; }
+};
+using GpGraphicsOwner = UniqueHandle<GpGraphicsTraits>;
 
 // Pixels of a bitmap locked for reading or writing, unlocked on destruction.
 class LockedBits {
@@ -49,21 +44,4 @@ class LockedBits {
   Gdiplus::GpBitmap* bitmap_;
   Gdiplus::BitmapData data_{};
   Gdiplus::GpStatus status_ = Gdiplus::GenericError;
-};
-
-class GpGraphicsOwner {
- public:
-  explicit GpGraphicsOwner(Gdiplus::GpImage* target) {
-    Gdiplus::DllExports::GdipGetImageGraphicsContext(target, &graphics_);
-  }
-  ~GpGraphicsOwner() {
-    if (graphics_ != nullptr) Gdiplus::DllExports::GdipDeleteGraphics(graphics_);
-  }
-  GpGraphicsOwner(const GpGraphicsOwner&) = delete;
-  GpGraphicsOwner& operator=(const GpGraphicsOwner&) = delete;
-
-  Gdiplus::GpGraphics* Get() const { return graphics_; }
-
- private:
-  Gdiplus::GpGraphics* graphics_ = nullptr;
 };

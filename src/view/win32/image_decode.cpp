@@ -18,11 +18,6 @@ using namespace Gdiplus::DllExports;
 
 namespace {
 
-const std::wstring* CurrentPath() {
-  if (currentIndex < 0 || static_cast<size_t>(currentIndex) >= ImageList.size()) return nullptr;
-  return &ImageList[static_cast<size_t>(currentIndex)];
-}
-
 // Copies the source palette into the DIB's colour table; the palette's alpha is dropped.
 bool CopyPalette(Gdiplus::GpBitmap* source, CImage& image) {
   INT bytes = 0;
@@ -75,8 +70,8 @@ bool DrawInto(Gdiplus::GpBitmap* source, Gdiplus::PixelFormat format, CImage& im
                                 image.TopRow(), target.Out()) != Gdiplus::Ok) {
     return false;
   }
-  GpGraphicsOwner graphics(target.Get());
-  if (graphics.Get() == nullptr) return false;
+  GpGraphicsOwner graphics;
+  if (GdipGetImageGraphicsContext(target.Get(), graphics.Out()) != Gdiplus::Ok || !graphics) return false;
   GdipSetCompositingMode(graphics.Get(), Gdiplus::CompositingModeSourceCopy);
   GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeNearestNeighbor);
   GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHalf);
@@ -122,20 +117,18 @@ bool DecodeFileToImage(const std::wstring& path, CImage& image) {
 
 bool ReadOrientation(int32_t& exifOrientation) {
   const std::wstring* path = CurrentPath();
-  if (path == nullptr) return false;
-  FILE* file = _wfopen(path->c_str(), L"rb");
-  if (file == nullptr) return false;
+  return path != nullptr && ReadOrientationOf(*path, exifOrientation);
+}
+
+bool ReadOrientationOf(const std::wstring& path, int32_t& exifOrientation) {
+  StdioFile file(_wfopen(path.c_str(), L"rb"));
+  if (!file) return false;
   JpegExifRecord record;
   std::memset(&record, 0, sizeof(record));
-  bool found = false;
-  {
-    JpegExifReader reader(record);  // releases its retained segments when it goes
-    if (std::fgetc(file) == 0xFF) ReadJpegMetadata(file, reader);
-    found = record.exifFound != 0;
-    exifOrientation = record.exifOrientation;
-  }
-  std::fclose(file);
-  return found;
+  JpegExifReader reader(record);  // releases its retained segments when it goes
+  if (std::fgetc(file.Get()) == 0xFF) ReadJpegMetadata(file.Get(), reader);
+  exifOrientation = record.exifOrientation;
+  return record.exifFound != 0;
 }
 
 bool DecodeCurrentFile(RotateRequest& rotation) {

@@ -52,71 +52,74 @@ void GiveWrapperColourTable(Gdiplus::GpBitmap* wrapper, const CImage& image) {
 }
 
 // Pixels as decoded: through a bitmap handle, which drops any alpha.
-void RotateThroughHandle(Gdiplus::RotateFlipType code) {
-  Bitmap old(currentImage.Detach());
+void RotateThroughHandle(CImage& image, Gdiplus::RotateFlipType code) {
+  Bitmap old(image.Detach());
   GpBitmapOwner turned;
   if (GdipCreateBitmapFromHBITMAP(old.Get(), nullptr, turned.Out()) != Gdiplus::Ok) return;
   old.Reset();
   GdipImageRotateFlip(turned.Get(), code);
   HBITMAP result = nullptr;
-  if (GdipCreateHBITMAPFromBitmap(turned.Get(), &result, 0) == Gdiplus::Ok) currentImage.Attach(result);
+  if (GdipCreateHBITMAPFromBitmap(turned.Get(), &result, 0) == Gdiplus::Ok) image.Attach(result);
 }
 
 // Premultiplied pixels: copied, turned and written into a new 32-bit DIB with alpha, byte for
 // byte, so they are neither premultiplied again nor lose their alpha.
-void RotatePremultiplied(Gdiplus::RotateFlipType code) {
-  const Gdiplus::PixelFormat format = WrapperFormat(currentImage.BitsPerPixel());
+void RotatePremultiplied(CImage& image, Gdiplus::RotateFlipType code) {
+  const Gdiplus::PixelFormat format = WrapperFormat(image.BitsPerPixel());
   GpBitmapOwner turned;
   {
     GpBitmapOwner wrapper;
-    if (GdipCreateBitmapFromScan0(currentImage.Width(), currentImage.Height(), currentImage.Pitch(),
-                                  format, currentImage.TopRow(), wrapper.Out()) != Gdiplus::Ok) {
-      currentImage.Destroy();
+    if (GdipCreateBitmapFromScan0(image.Width(), image.Height(), image.Pitch(),
+                                  format, image.TopRow(), wrapper.Out()) != Gdiplus::Ok) {
+      image.Destroy();
       return;
     }
-    if (format & PixelFormatIndexed) GiveWrapperColourTable(wrapper.Get(), currentImage);
+    if (format & PixelFormatIndexed) GiveWrapperColourTable(wrapper.Get(), image);
     // The copy owns its pixels, so nothing depends on the old DIB once it is deleted.
-    GdipCloneBitmapAreaI(0, 0, currentImage.Width(), currentImage.Height(), PixelFormat32bppARGB,
+    GdipCloneBitmapAreaI(0, 0, image.Width(), image.Height(), PixelFormat32bppARGB,
                          wrapper.Get(), turned.Out());
   }
-  currentImage.Destroy();
+  image.Destroy();
   if (turned.Get() == nullptr) return;
   GdipImageRotateFlip(turned.Get(), code);
 
   UINT width = 0, height = 0;
   GdipGetImageWidth(turned.Get(), &width);
   GdipGetImageHeight(turned.Get(), &height);
-  if (!currentImage.Create(static_cast<int32_t>(width), static_cast<int32_t>(height), 32, true)) return;
+  if (!image.Create(static_cast<int32_t>(width), static_cast<int32_t>(height), 32, true)) return;
   LockedBits locked(turned.Get(), PixelFormat32bppARGB, Gdiplus::ImageLockModeRead);
   if (!locked.Ok()) {
-    currentImage.Destroy();
+    image.Destroy();
     return;
   }
   const auto* from = static_cast<const uint8_t*>(locked.Data().Scan0);
-  for (int32_t y = 0; y < currentImage.Height(); ++y) {
-    std::memcpy(currentImage.TopRow() + static_cast<ptrdiff_t>(y) * currentImage.Pitch(),
+  for (int32_t y = 0; y < image.Height(); ++y) {
+    std::memcpy(image.TopRow() + static_cast<ptrdiff_t>(y) * image.Pitch(),
                 from + static_cast<ptrdiff_t>(y) * locked.Data().Stride,
-                static_cast<size_t>(currentImage.Width()) * 4);
+                static_cast<size_t>(image.Width()) * 4);
   }
 }
 
 }  // namespace
 
-void RotateCurrentImage(RotateRequest request) {
+void RotateImage(CImage& image, RotateRequest request, bool premultiplied) {
   const int32_t code = RotateFlipCodeForTurn(request);
-  if (code < 0 || currentImage.IsNull()) return;
+  if (code < 0 || image.IsNull()) return;
   const auto rotateFlip = static_cast<Gdiplus::RotateFlipType>(code);
-  if (viewState.alphaPrepared == 0) {
-    RotateThroughHandle(rotateFlip);
+  if (premultiplied) {
+    RotatePremultiplied(image, rotateFlip);
   } else {
-    RotatePremultiplied(rotateFlip);
+    RotateThroughHandle(image, rotateFlip);
   }
+}
+
+void RotateCurrentImage(RotateRequest request) {
+  if (RotateFlipCodeForTurn(request) < 0 || currentImage.IsNull()) return;
+  RotateImage(currentImage, request, viewState.alphaPrepared != 0);
   viewState.zoom = 1.0f;
 }
 
-void PremultiplyAlpha(HBITMAP bitmap) {
-  if (viewState.alphaPrepared == 1) return;
-  viewState.alphaPrepared = 1;
+void PremultiplyBitmap(HBITMAP bitmap) {
   DIBSECTION section = {};
   if (GetObjectW(bitmap, sizeof(section), &section) != static_cast<int>(sizeof(section)) ||
       section.dsBm.bmBitsPixel != 32 || section.dsBm.bmBits == nullptr) {
@@ -129,4 +132,10 @@ void PremultiplyAlpha(HBITMAP bitmap) {
     PremultiplyPixels(rows + static_cast<ptrdiff_t>(y) * section.dsBm.bmWidthBytes,
                       static_cast<size_t>(section.dsBm.bmWidth));
   }
+}
+
+void PremultiplyAlpha(HBITMAP bitmap) {
+  if (viewState.alphaPrepared == 1) return;
+  viewState.alphaPrepared = 1;
+  PremultiplyBitmap(bitmap);
 }

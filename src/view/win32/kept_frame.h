@@ -1,36 +1,29 @@
 // The last picture the renderer composed, kept so that the picture area can be put back on the
 // screen without drawing again (the window system does not keep window contents here).
+// Window's thread only, like the renderer.
 #pragma once
 #include <windows.h>
 #include <cstdint>
 #include <vector>
 
-// Serialises everything that composes or reads the kept frame. Reentrant on one thread.
-class RenderLock {
- public:
-  RenderLock();
-  ~RenderLock();
-  RenderLock(const RenderLock&) = delete;
-  RenderLock& operator=(const RenderLock&) = delete;
-};
+#include "view/win32/gdi_handles.h"
 
-// The frame bitmap, sized to the picture control. Call only under a RenderLock.
+// The frame bitmap, sized to the picture control.
 class KeptFrame {
  public:
   KeptFrame() = default;
-  ~KeptFrame();
   KeptFrame(const KeptFrame&) = delete;
   KeptFrame& operator=(const KeptFrame&) = delete;
 
   // A bitmap of exactly width x height compatible with dc: the kept one when its size matches,
   // else a new one. Null when it cannot be made (the old frame is then kept).
   HBITMAP Ensure(HDC dc, int32_t width, int32_t height);
-  HBITMAP Handle() const { return bitmap_; }
+  HBITMAP Handle() const { return bitmap_.Get(); }
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
 
  private:
-  HBITMAP bitmap_ = nullptr;
+  Bitmap bitmap_;
   int32_t width_ = 0;
   int32_t height_ = 0;
 };

@@ -5,8 +5,10 @@
 #include "view/alpha_path.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
+#include "view/win32/baseline_mode.h"
 #include "view/win32/dib_image.h"
 #include "view/win32/dpi.h"
+#include "view/win32/fitted_copy.h"
 #include "view/win32/gdi_handles.h"
 #include "view/win32/image_decode.h"
 #include "view/win32/kept_frame.h"
@@ -26,28 +28,38 @@ void FillWithBackground(HDC dc, const XywhRect& r) {
 }
 
 bool TakesAlphaPathNow() {
-  if (currentIndex < 0 || static_cast<size_t>(currentIndex) >= ImageList.size()) return false;
-  return TakesAlphaPath(ImageList[static_cast<size_t>(currentIndex)]);
+  const std::wstring* path = CurrentPath();
+  return path != nullptr && TakesAlphaPath(*path);
 }
 
-// Per-pixel alpha over the background colour; premultiplied once per decoded bitmap.
-void DrawWithAlpha(HDC frame, const XywhRect& d) {
-  PremultiplyAlpha(currentImage.Handle());
-  MemoryDc source(frame, currentImage.Handle());
+// Per-pixel alpha over the background colour, from pixels premultiplied once per picture.
+void DrawWithAlpha(HDC frame, const XywhRect& d, const CImage& image) {
+  MemoryDc source(frame, image.Handle());
   if (!source.Ok()) return;
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, static_cast<BYTE>(currentImage.HasAlpha() ? AC_SRC_ALPHA : 0)};
-  AlphaBlend(frame, d.x, d.y, d.width, d.height, source.Get(), 0, 0, currentImage.Width(),
-             currentImage.Height(), blend);
+  AlphaBlend(frame, d.x, d.y, d.width, d.height, source.Get(), 0, 0, image.Width(), image.Height(), blend);
 }
 
 // Half-tone stretch; any stored alpha is ignored.
-void DrawPlain(HDC frame, const XywhRect& d) {
-  MemoryDc source(frame, currentImage.Handle());
+void DrawPlain(HDC frame, const XywhRect& d, const CImage& image) {
+  MemoryDc source(frame, image.Handle());
   if (!source.Ok()) return;
   SetStretchBltMode(frame, HALFTONE);
   SetBrushOrgEx(frame, 0, 0, nullptr);
-  StretchBlt(frame, d.x, d.y, d.width, d.height, source.Get(), 0, 0, currentImage.Width(),
-             currentImage.Height(), SRCCOPY);
+  StretchBlt(frame, d.x, d.y, d.width, d.height, source.Get(), 0, 0, image.Width(), image.Height(), SRCCOPY);
+}
+
+// What the fitted view draws: the area-averaged copy when the picture is reduced (made here
+// when the drawn size, the turn or the picture changed), else the picture itself.
+const CImage& FittedSource(const XywhRect& fitted, bool alpha) {
+  if (BaselineMode() || !ReducesTo(currentImage, fitted.width, fitted.height)) return currentImage;
+  const bool withAlpha = alpha && currentImage.HasAlpha();
+  FittedCopy& copy = CurrentFittedCopy();
+  if (!copy.Matches(currentImage, fitted.width, fitted.height, withAlpha) &&
+      !MakeFittedCopy(currentImage, fitted.width, fitted.height, withAlpha, copy)) {
+    return currentImage;
+  }
+  return copy.image;
 }
 
 // Lets compose draw into the kept frame (sized to the control), then puts the whole frame on the
@@ -76,14 +88,16 @@ void ComposePicture(HDC frame, int32_t width, int32_t height) {
     const MarginStrips margins = MarginStripsFor(fitted, 1.0f, 0.0f, 0.0f, width, height);
     for (int32_t i = 0; i < margins.count; ++i) FillWithBackground(frame, margins.strips[i]);
   }
+  if (alpha) PremultiplyAlpha(currentImage.Handle());
+  const CImage& source = viewState.zoom == 1.0f ? FittedSource(fitted, alpha) : currentImage;
   if (alpha) {
-    DrawWithAlpha(frame, drawn);
+    DrawWithAlpha(frame, drawn, source);
   } else {
-    DrawPlain(frame, drawn);
+    DrawPlain(frame, drawn, source);
   }
 }
 
-void FillBackgroundLocked(HWND control) {
+void FillBackground(HWND control) {
   RECT client{};
   GetClientRect(control, &client);
   const int32_t width = client.right - client.left;
@@ -93,33 +107,28 @@ void FillBackgroundLocked(HWND control) {
                    [&](HDC frame) { FillWithBackground(frame, XywhRect{0, 0, width, height}); });
 }
 
-// Pending paints are processed at once only on the control's own thread: from another thread
-// the call would wait on that thread, which may itself be waiting for this render to finish.
-void UpdateIfOwnThread(HWND control) {
-  if (control != nullptr && GetWindowThreadProcessId(control, nullptr) == GetCurrentThreadId()) {
-    UpdateWindow(control);
-  }
-}
+}  // namespace
 
-int32_t RenderLocked(HWND viewer, int32_t reuse, RotateRequest rotate, HWND& control) {
-  control = nullptr;
+int32_t Render(HWND viewer, int32_t reuse, RotateRequest rotate) {
   if (ImageList.empty()) {
-    control = GetDlgItem(viewer, IDC_PICTURE);
-    if (control != nullptr) FillBackgroundLocked(control);
+    HWND control = GetDlgItem(viewer, IDC_PICTURE);
+    if (control != nullptr) {
+      FillBackground(control);
+      UpdateWindow(control);
+    }
     return -1;
   }
   if (reuse == 0 && !DecodeCurrentFile(rotate)) return -1;
   if (viewState.loadFailed == 1) return -1;
   HWND picture = GetDlgItem(viewer, IDC_PICTURE);
   if (picture == nullptr) return -1;
-  if (rotate >= 1 && rotate <= 3) RotateCurrentImage(rotate);
+  RotateCurrentImage(rotate);  // turns nothing for kTurnNone or an unknown request
   if (currentImage.IsNull()) {
     // A turn the imaging library could not finish leaves no picture; nothing is drawn from it
     // until the next decode succeeds.
     viewState.loadFailed = 1;
     return -1;
   }
-  control = picture;
   RECT client{};
   GetClientRect(picture, &client);
   const int32_t width = client.right - client.left;
@@ -127,34 +136,11 @@ int32_t RenderLocked(HWND viewer, int32_t reuse, RotateRequest rotate, HWND& con
   if (width > 0 && height > 0) {
     ComposeIntoFrame(picture, width, height, [&](HDC frame) { ComposePicture(frame, width, height); });
   }
+  UpdateWindow(picture);
   return 0;
 }
 
-}  // namespace
-
-int32_t Render(HWND viewer, int32_t reuse, RotateRequest rotate) {
-  HWND control = nullptr;
-  int32_t result;
-  {
-    RenderLock lock;
-    result = RenderLocked(viewer, reuse, rotate, control);
-  }
-  UpdateIfOwnThread(control);
-  return result;
-}
-
-void FillBackground(HWND viewer) {
-  HWND control = GetDlgItem(viewer, IDC_PICTURE);
-  if (control == nullptr) return;
-  {
-    RenderLock lock;
-    FillBackgroundLocked(control);
-  }
-  UpdateIfOwnThread(control);
-}
-
 bool RepaintKeptFrame(const DRAWITEMSTRUCT& item) {
-  RenderLock lock;
   const KeptFrame& kept = TheKeptFrame();
   if (kept.Handle() == nullptr || item.hDC == nullptr) return false;
   MemoryDc frame(item.hDC, kept.Handle());

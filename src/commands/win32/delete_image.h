@@ -1,0 +1,7 @@
+// Deleting the shown file for good, after one confirmation.
+#pragma once
+#include <windows.h>
+
+// Asks, deletes, takes the entry out of the list and shows the picture that followed it, with
+// the zoom and pan then in force. Window's thread only.
+void DeleteCurrentImage(HWND viewer);

@@ -1,0 +1,17 @@
+// Moving through the list: one step forward or back with wrap-around, a fresh list for a
+// dropped file, and the title that names the shown file. Window's thread only.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+// Each resets the zoom to the fitted view, moves currentIndex, sets the title and decodes and
+// draws the file now current.
+void ShowNextImage(HWND viewer);
+void ShowPreviousImage(HWND viewer);
+// Rebuilds the list from the folder of the first dropped file and shows that file. Releases the
+// drop handle.
+void OpenDroppedFiles(HWND viewer, HDROP drop);
+
+// "Vistrel - " and the shown file's name, unless a slideshow owns the title or the list is
+// empty (the title is then left as it is).
+void UpdateWindowTitle(HWND viewer);

@@ -1,0 +1,16 @@
+// Input that arrives while the viewer is busy (the start folder still being listed, or the
+// shown picture still being decoded) waits and runs afterwards, in order, as if it had come
+// then; so a key acts on the list and the picture it would have met without the wait.
+// Window's thread only.
+#pragma once
+#include <windows.h>
+
+// True when the viewer is busy and msg was taken to run later; false lets it go on now. A step
+// to another picture (arrows, Next, Previous, a slideshow step, a drop) does not wait for a
+// picture it replaces: it goes on at once when nothing else waits.
+bool DeferWhileBusy(const MSG& msg);
+// Runs what waited, in order, through the input filter and normal delivery, until the viewer
+// is busy again or nothing is left.
+void ReplayDeferredInput(HWND viewer);
+// The window is going: what waited is dropped.
+void DropDeferredInput();

@@ -1,0 +1,32 @@
+// The picture reduced to the size it is drawn at in the fitted view, by an exact area average:
+// every pixel counts in proportion to the part of the screen pixel it covers, where a stretch
+// of the whole picture would alias (lines vanish, patterns turn to moire). Made once per
+// picture, turn and drawn size, and blitted 1:1.
+#pragma once
+#include <cstdint>
+
+#include "view/win32/dib_image.h"
+
+struct FittedCopy {
+  uint64_t sourceRevision = 0;  // the revision of the image it was made from
+  bool withAlpha = false;       // averaged with premultiplied alpha, for the per-pixel alpha path
+  CImage image;                 // 32-bit, the drawn size; empty when none is made
+
+  // True when the copy shows that image at that size, drawn that way.
+  bool Matches(const CImage& source, int32_t width, int32_t height, bool alpha) const;
+  // Exchanges the copies (one moving with its picture to or from currentImage).
+  void Swap(FittedCopy& other);
+};
+
+// True when a picture of that size drawn at width x height is a reduction the average serves:
+// smaller on one side at least and larger on none.
+bool ReducesTo(const CImage& source, int32_t width, int32_t height);
+
+// Makes copy from source at width x height; false (copy emptied) when the size is no reduction
+// or the copy cannot be made. withAlpha averages premultiplied colours and alpha (a 32-bit
+// source with alpha on the per-pixel alpha path); otherwise colours only. Any thread; the work
+// is split over two threads.
+bool MakeFittedCopy(const CImage& source, int32_t width, int32_t height, bool withAlpha, FittedCopy& copy);
+
+// The copy of currentImage. Window's thread only.
+FittedCopy& CurrentFittedCopy();

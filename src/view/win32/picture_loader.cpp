@@ -1,0 +1,325 @@
+#include "view/win32/picture_loader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/worker_thread.h"
+#include "imagelist/image_rules.h"
+#include "imagelist/win32/image_list.h"
+#include "imagelist/win32/start_listing.h"
+#include "resource.h"
+#include "view/alpha_path.h"
+#include "view/fit_layout.h"
+#include "view/orientation.h"
+#include "view/view_state.h"
+#include "view/win32/baseline_mode.h"
+#include "view/win32/dib_image.h"
+#include "view/win32/fitted_copy.h"
+#include "view/win32/image_decode.h"
+#include "view/win32/render.h"
+
+namespace {
+
+// What tells a file's content changed without reading it.
+struct FileIdentity {
+  bool exists = false;
+  uint64_t size = 0;
+  uint64_t lastWrite = 0;
+  bool operator==(const FileIdentity& o) const {
+    return exists == o.exists && size == o.size && lastWrite == o.lastWrite;
+  }
+};
+
+FileIdentity ReadFileIdentity(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return FileIdentity{};
+  return FileIdentity{true, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                      (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                          data.ftLastWriteTime.dwLowDateTime};
+}
+
+// A picture as the render with reuse 0 would leave it: decoded, turned upright from its EXIF
+// orientation, premultiplied when it is drawn with alpha, with its area-averaged copy for the
+// fitted view. A failed decode is kept too, so that stepping onto it is as quick and ends as
+// it would (loadFailed, the frame kept).
+struct PreparedPicture {
+  std::wstring path;
+  FileIdentity identity;  // read before the decode
+  bool decoded = false;
+  CImage image;
+  RotateRequest exifTurn = kTurnNone;
+  bool alphaPrepared = false;
+  FittedCopy fitted;
+};
+
+// The picture area a picture is prepared for.
+struct AreaSize {
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+AreaSize PictureArea(HWND viewer) {
+  RECT client{};
+  HWND control = GetDlgItem(viewer, IDC_PICTURE);
+  if (control == nullptr || !GetClientRect(control, &client)) return AreaSize{};
+  return AreaSize{client.right - client.left, client.bottom - client.top};
+}
+
+// Worker thread: everything here works on the picture's own images only.
+std::unique_ptr<PreparedPicture> PreparePicture(const std::wstring& path, AreaSize area,
+                                                const std::atomic<bool>& cancelled) {
+  auto picture = std::make_unique<PreparedPicture>();
+  picture->path = path;
+  picture->identity = ReadFileIdentity(path);
+  if (!DecodeFileToImage(path, picture->image) || cancelled) return picture;
+  int32_t orientation = 0;
+  if (ReadOrientationOf(path, orientation)) picture->exifTurn = TurnForOrientation(orientation);
+  RotateImage(picture->image, picture->exifTurn, false);
+  if (picture->image.IsNull()) return picture;  // a turn that could not be finished fails it
+  picture->decoded = true;
+  const bool alpha = TakesAlphaPath(path);
+  if (alpha) {
+    PremultiplyBitmap(picture->image.Handle());
+    picture->alphaPrepared = true;
+  }
+  if (cancelled || area.width <= 0 || area.height <= 0) return picture;
+  const XywhRect fitted = FitImage(picture->image.Width(), picture->image.Height(), area.width, area.height);
+  MakeFittedCopy(picture->image, fitted.width, fitted.height, alpha && picture->image.HasAlpha(), picture->fitted);
+  return picture;
+}
+
+struct Job {
+  uint64_t serial;
+  WorkerThread::Ticket ticket;
+  std::wstring path;
+};
+
+// Window's thread only.
+struct LoaderState {
+  std::vector<std::unique_ptr<PreparedPicture>> prepared;  // for neighbours of the shown entry
+  std::vector<Job> inFlight;                               // asked of the worker, not yet back
+  std::wstring waitingFor;                                 // the shown entry's path while it decodes
+  uint64_t jobSerials = 0;
+  StepDirection direction = StepDirection::kForward;
+  // What the picture in currentImage was prepared from, while it is as prepared (no turn since).
+  std::wstring shownPath;
+  FileIdentity shownIdentity;
+  bool shownDecoded = false;
+  uint64_t shownRevision = 0;
+  bool shownAlphaPrepared = false;
+  RotateRequest shownTurn = kTurnNone;
+};
+LoaderState state;
+
+constexpr size_t kMostPrepared = 2;
+
+// The paths worth keeping prepared: the shown entry and its two neighbours.
+std::vector<std::wstring> WantedPaths() {
+  std::vector<std::wstring> wanted;
+  if (ImageList.empty() || CurrentPath() == nullptr) return wanted;
+  wanted.push_back(*CurrentPath());
+  const size_t n = ImageList.size();
+  for (int32_t index : {NextIndex(currentIndex, n), PreviousIndex(currentIndex, n)}) {
+    if (index >= 0 && static_cast<size_t>(index) < n) wanted.push_back(ImageList[static_cast<size_t>(index)]);
+  }
+  return wanted;
+}
+
+bool Contains(const std::vector<std::wstring>& paths, const std::wstring& path) {
+  return std::find(paths.begin(), paths.end(), path) != paths.end();
+}
+
+void DropUnwanted() {
+  const std::vector<std::wstring> wanted = WantedPaths();
+  auto& prepared = state.prepared;
+  prepared.erase(std::remove_if(prepared.begin(), prepared.end(),
+                                [&](const auto& p) { return !Contains(wanted, p->path); }),
+                 prepared.end());
+  for (auto it = state.inFlight.begin(); it != state.inFlight.end();) {
+    if (Contains(wanted, it->path)) {
+      ++it;
+    } else {
+      BackgroundWorker().Cancel(it->ticket);
+      it = state.inFlight.erase(it);
+    }
+  }
+}
+
+// The picture now in currentImage, as it was prepared, goes back among the prepared ones when
+// it neighbours the entry about to be shown; a turned picture no longer is what its file gives.
+void KeepShownPictureIfWanted() {
+  if (state.shownPath.empty()) return;
+  const bool untouched = state.shownDecoded ? !currentImage.IsNull() && currentImage.Revision() == state.shownRevision
+                                            : currentImage.IsNull();
+  if (untouched && Contains(WantedPaths(), state.shownPath) && state.prepared.size() < kMostPrepared) {
+    auto kept = std::make_unique<PreparedPicture>();
+    kept->path = state.shownPath;
+    kept->identity = state.shownIdentity;
+    kept->decoded = state.shownDecoded;
+    kept->image.Swap(currentImage);
+    kept->exifTurn = state.shownTurn;
+    kept->alphaPrepared = state.shownAlphaPrepared;
+    kept->fitted.Swap(CurrentFittedCopy());
+    state.prepared.push_back(std::move(kept));
+  }
+  state.shownPath.clear();
+}
+
+// The picture becomes currentImage and is drawn, as the end of a render with reuse 0 would.
+void Adopt(HWND viewer, std::unique_ptr<PreparedPicture> picture) {
+  KeepShownPictureIfWanted();
+  currentImage.Destroy();
+  state.shownPath = picture->path;
+  state.shownIdentity = picture->identity;
+  state.shownDecoded = picture->decoded;
+  state.shownTurn = picture->exifTurn;
+  state.shownAlphaPrepared = picture->alphaPrepared;
+  if (!picture->decoded) {
+    viewState.loadFailed = 1;  // nothing is drawn; the frame keeps what it showed
+    state.shownRevision = 0;
+    return;
+  }
+  currentImage.Swap(picture->image);
+  CurrentFittedCopy().Swap(picture->fitted);
+  state.shownRevision = currentImage.Revision();
+  viewState.loadFailed = 0;
+  viewState.alphaPrepared = picture->alphaPrepared ? 1 : 0;
+  if (picture->exifTurn != kTurnNone) viewState.zoom = 1.0f;  // as the turn itself stores
+  Redraw(viewer);
+}
+
+void TakePreparedPicture(HWND viewer, uint64_t serial, std::unique_ptr<PreparedPicture> picture);
+
+void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement placement) {
+  const uint64_t serial = ++state.jobSerials;
+  const AreaSize area = PictureArea(viewer);
+  const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
+      [viewer, serial, path, area](const std::atomic<bool>& cancelled) {
+        auto picture = std::make_shared<std::unique_ptr<PreparedPicture>>(PreparePicture(path, area, cancelled));
+        if (cancelled) return;
+        ResultMailbox().Post(viewer, WM_WORKER_RESULTS,
+                             [viewer, serial, picture] { TakePreparedPicture(viewer, serial, std::move(*picture)); });
+      },
+      placement);
+  state.inFlight.push_back(Job{serial, ticket, path});
+}
+
+void TakePreparedPicture(HWND viewer, uint64_t serial, std::unique_ptr<PreparedPicture> picture) {
+  auto job = std::find_if(state.inFlight.begin(), state.inFlight.end(), [&](const Job& j) { return j.serial == serial; });
+  if (job == state.inFlight.end()) return;  // abandoned meanwhile
+  state.inFlight.erase(job);
+  const std::wstring* shown = CurrentPath();
+  if (picture->path == state.waitingFor && shown != nullptr && *shown == picture->path) {
+    if (!(ReadFileIdentity(picture->path) == picture->identity)) {
+      Submit(viewer, picture->path, WorkerThread::Placement::kFirst);  // changed while it decoded
+      return;
+    }
+    state.waitingFor.clear();
+    Adopt(viewer, std::move(picture));
+    SchedulePrefetch(viewer);
+    return;
+  }
+  if (Contains(WantedPaths(), picture->path) && state.prepared.size() < kMostPrepared) {
+    state.prepared.push_back(std::move(picture));
+  }
+  SchedulePrefetch(viewer);
+}
+
+// The prepared picture for path, when its file has not changed since; any other is dropped.
+std::unique_ptr<PreparedPicture> TakePrepared(const std::wstring& path) {
+  auto it = std::find_if(state.prepared.begin(), state.prepared.end(), [&](const auto& p) { return p->path == path; });
+  if (it == state.prepared.end()) return nullptr;
+  std::unique_ptr<PreparedPicture> picture = std::move(*it);
+  state.prepared.erase(it);
+  if (!(ReadFileIdentity(path) == picture->identity)) return nullptr;
+  return picture;
+}
+
+// Bytes a picture of the current one's size takes: what the next one probably takes too.
+uint64_t PictureBytesGuess() {
+  if (currentImage.IsNull()) return 0;
+  return static_cast<uint64_t>(currentImage.Height()) * static_cast<uint64_t>(std::abs(currentImage.Pitch()));
+}
+
+// No more than a quarter of the machine's memory goes to pictures: the shown one and those
+// prepared or being prepared.
+bool FitsMemoryBudget() {
+  MEMORYSTATUSEX memory{};
+  memory.dwLength = sizeof(memory);
+  if (!GlobalMemoryStatusEx(&memory)) return false;
+  const uint64_t budget = memory.ullTotalPhys / 4;
+  const uint64_t pictures = 1 + state.prepared.size() + state.inFlight.size() + 1;
+  return pictures * PictureBytesGuess() <= budget;
+}
+
+}  // namespace
+
+void ShowCurrentPicture(HWND viewer, StepDirection direction) {
+  if (BaselineMode()) {
+    Render(viewer, 0, kTurnNone);
+    return;
+  }
+  if (direction != StepDirection::kNone) state.direction = direction;
+  state.waitingFor.clear();
+  const std::wstring* path = CurrentPath();
+  if (path == nullptr) {
+    // Nothing to decode: an empty list paints the background, an index outside the list fails.
+    ForgetPreparedPictures();
+    Render(viewer, 0, kTurnNone);
+    return;
+  }
+  DropUnwanted();
+  if (std::unique_ptr<PreparedPicture> picture = TakePrepared(*path)) {
+    Adopt(viewer, std::move(picture));
+    SchedulePrefetch(viewer);
+    return;
+  }
+  if (!state.shownPath.empty() && state.shownPath == *path) {
+    // Shown again (a list of one): as prepared it is still what its file gives, unless changed.
+    KeepShownPictureIfWanted();
+    if (std::unique_ptr<PreparedPicture> picture = TakePrepared(*path)) {
+      Adopt(viewer, std::move(picture));
+      SchedulePrefetch(viewer);
+      return;
+    }
+  }
+  state.waitingFor = *path;
+  auto job = std::find_if(state.inFlight.begin(), state.inFlight.end(), [&](const Job& j) { return j.path == *path; });
+  if (job != state.inFlight.end()) {
+    BackgroundWorker().PutFirst(job->ticket);  // already asked for as a neighbour
+    return;
+  }
+  Submit(viewer, *path, WorkerThread::Placement::kFirst);
+}
+
+bool PictureLoading() { return !state.waitingFor.empty(); }
+
+void SchedulePrefetch(HWND viewer) {
+  if (BaselineMode() || FolderListing() || PictureLoading() || ImageList.size() < 2) return;
+  const size_t n = ImageList.size();
+  const int32_t ahead = NextIndex(currentIndex, n);
+  const int32_t behind = PreviousIndex(currentIndex, n);
+  const bool backward = state.direction == StepDirection::kBackward;
+  for (int32_t index : {backward ? behind : ahead, backward ? ahead : behind}) {
+    if (index < 0 || static_cast<size_t>(index) >= n || index == currentIndex) continue;
+    const std::wstring& path = ImageList[static_cast<size_t>(index)];
+    const bool known =
+        std::any_of(state.prepared.begin(), state.prepared.end(), [&](const auto& p) { return p->path == path; }) ||
+        std::any_of(state.inFlight.begin(), state.inFlight.end(), [&](const Job& j) { return j.path == path; });
+    if (known) continue;
+    if (state.prepared.size() + state.inFlight.size() >= kMostPrepared || !FitsMemoryBudget()) return;
+    Submit(viewer, path, WorkerThread::Placement::kLast);
+  }
+}
+
+void ForgetPreparedPictures() {
+  for (const Job& job : state.inFlight) BackgroundWorker().Cancel(job.ticket);
+  state.inFlight.clear();
+  state.prepared.clear();
+  state.waitingFor.clear();
+  state.shownPath.clear();
+  CurrentFittedCopy().image.Destroy();
+}
