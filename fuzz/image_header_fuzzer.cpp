@@ -45,7 +45,8 @@ uint32_t Be32(const uint8_t* p) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckedSource source(data, size);
   const PictureHeader header = ReadPictureHeader(source);
-  Require(header.decodedBytesPerPixel == 4 || header.decodedBytesPerPixel == 8, "pixel width");
+  const uint32_t pixel = header.decodedBytesPerPixel;
+  Require(pixel == 4 || (header.format == PictureFormat::kPng && (pixel == 6 || pixel == 8)), "pixel width");
   if (header.format == PictureFormat::kUnknown) {
     Require(header.width == 0 && header.height == 0, "unknown carries no size");
     Require(HeaderFitsDecoder(header), "unknown is never refused");

@@ -11,6 +11,8 @@ namespace {
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 constexpr uint32_t kPngBitDepth16 = 16;
+constexpr uint32_t kPngGrey = 0;
+constexpr uint32_t kPngRgb = 2;
 
 // IHDR must be the first chunk; the decoder refuses a file where it is not.
 bool ReadPng(ByteCursor& cursor, PictureHeader& header) {
@@ -25,8 +27,11 @@ bool ReadPng(ByteCursor& cursor, PictureHeader& header) {
   header.height = height;
   header.pngBitDepth = static_cast<uint8_t>(depth);
   header.pngColourType = static_cast<uint8_t>(colourType);
-  // 16-bit samples are decoded into 64-bit RGBA rows.
-  if (depth >= kPngBitDepth16) header.decodedBytesPerPixel = 8;
+  // The decoder holds 16-bit samples for the whole picture: grey as 16 bits (less than the
+  // 32-bit result), colour as 48-bit RGB, anything with alpha as 64-bit RGBA.
+  if (depth >= kPngBitDepth16 && colourType != kPngGrey) {
+    header.decodedBytesPerPixel = colourType == kPngRgb ? 6 : 8;
+  }
   return true;
 }
 

@@ -40,8 +40,9 @@ struct PictureHeader {
   // 32 bits saturate.
   uint32_t width = 0;
   uint32_t height = 0;
-  // The widest pixel the decoder's own buffers use for this picture: 4 bytes for everything
-  // of 8 bits per sample or less, 8 bytes when the samples are 16 bits (64-bit RGBA).
+  // The widest pixel of the decoder's whole-picture buffers: 4 bytes, except for 16-bit PNG
+  // samples, which the PNG decoder keeps as 48-bit RGB (6) or 64-bit RGBA (8) for the whole
+  // picture before converting. (16-bit TIFFs are converted strip by strip, so 4.)
   uint32_t decodedBytesPerPixel = 4;
   // PNG only: the IHDR bit depth and colour type; 0 elsewhere.
   uint8_t pngBitDepth = 0;

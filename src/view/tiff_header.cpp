@@ -1,5 +1,5 @@
-// The first directory of a classic TIFF, the one the decoder shows: ImageWidth, ImageLength
-// and BitsPerSample, in either byte order.
+// The first directory of a classic TIFF, the one the decoder shows: ImageWidth and ImageLength,
+// in either byte order.
 #include <algorithm>
 
 #include "view/image_header_walks.h"
@@ -8,7 +8,6 @@ namespace {
 
 constexpr uint32_t kTagImageWidth = 256;
 constexpr uint32_t kTagImageLength = 257;
-constexpr uint32_t kTagBitsPerSample = 258;
 constexpr uint32_t kTypeByte = 1;
 constexpr uint32_t kTypeShort = 3;
 constexpr uint32_t kTypeLong = 4;
@@ -17,7 +16,6 @@ constexpr uint32_t kTypeSShort = 8;
 constexpr uint32_t kTypeSLong = 9;
 constexpr uint64_t kEntryBytes = 12;
 constexpr uint64_t kValueFieldAt = 8;  // inside an entry; four bytes, the value or its offset
-constexpr uint32_t kWidestNarrowSample = 8;
 
 // One integer entry with a single value, read the way the decoder reads sizes: unsigned, and
 // signed values as their unsigned bits so a negative size is seen as a huge one.
@@ -31,18 +29,6 @@ bool ReadSingleValue(ByteCursor& cursor, uint64_t entry, Endian order, uint32_t 
   }
 }
 
-// The first of BitsPerSample's SHORT values: inside the entry for up to two, else at the offset
-// the entry holds.
-bool ReadFirstShort(ByteCursor& cursor, uint64_t entry, Endian order, uint32_t count, uint32_t& value) {
-  uint64_t at = entry + kValueFieldAt;
-  if (count > 2) {
-    uint32_t offset = 0;
-    if (!cursor.U32(at, order, offset)) return false;
-    at = offset;
-  }
-  return cursor.U16(at, order, value);
-}
-
 }  // namespace
 
 bool ReadTiffSize(ByteCursor& cursor, PictureHeader& header) {
@@ -51,7 +37,7 @@ bool ReadTiffSize(ByteCursor& cursor, PictureHeader& header) {
   const Endian order = byteOrder == 0x4949 ? Endian::kLittle : Endian::kBig;  // "II" or "MM"
   uint32_t directory = 0, entries = 0;
   if (!cursor.U32(4, order, directory) || !cursor.U16(directory, order, entries)) return false;
-  bool haveWidth = false, haveHeight = false, haveBits = false;
+  bool haveWidth = false, haveHeight = false;
   uint32_t width = 0, height = 0;
   // At most 65535 entries of 12 bytes: the walk is bounded by the count field's own width.
   for (uint32_t i = 0; i < entries; ++i) {
@@ -70,10 +56,6 @@ bool ReadTiffSize(ByteCursor& cursor, PictureHeader& header) {
       bool& have = tag == kTagImageWidth ? haveWidth : haveHeight;
       size = have ? std::max(size, value) : value;
       have = true;
-    } else if (tag == kTagBitsPerSample && !haveBits && type == kTypeShort && count >= 1 &&
-               ReadFirstShort(cursor, entry, order, count, value)) {
-      haveBits = true;  // the decoder ignores later copies of a tag
-      if (value > kWidestNarrowSample) header.decodedBytesPerPixel = 8;
     }
   }
   if (!haveWidth || !haveHeight) return false;

@@ -1,5 +1,5 @@
 // Pictures too large to decode are refused from their header on the real viewer window, while a
-// large picture below the limit still decodes. Every file is made here: the refused ones are
+// large picture below the limit still decodes into currentImage. Every file is made here: the refused ones are
 // headers alone, since no decoder may ever see them.
 #include <windows.h>
 #include <gdiplus.h>
@@ -13,8 +13,10 @@
 #include "framework/file.h"
 #include "resource.h"
 #include "support/image_encoders.h"
+#include "view/orientation.h"
 #include "view/win32/dib_image.h"
 #include "view/win32/gdiplus_handles.h"
+#include "view/win32/image_decode.h"
 #include "viewer_window_fixture.h"
 
 namespace {
@@ -102,20 +104,22 @@ TEST_F(ViewerLargePicture, TooLargeIsRefusedQuietlyAndLargeStillDecodes) {
   ASSERT_TRUE(WriteFileBytes(folder_ + L"\\d-zeros.png", ZerosPngHeader()));
 
   ASSERT_NO_FATAL_FAILURE(OpenViewer());
-  OpenStartFile(true, folder_ + L"\\d-zeros.png");
+  OpenStartFile(true, folder_ + L"\\a-large.png");
   ASSERT_EQ(ImageList.size(), 4u);
-  ASSERT_EQ(currentIndex, 3);
+  ASSERT_EQ(currentIndex, 0);
 
+  // Decoded the way every render decodes, but not drawn: stretching 16000 x 16000 pixels onto
+  // the screen takes Wine many seconds, and drawing is not what this checks.
   const DWORD decoding = GetTickCount();
-  Next();
-  std::printf("16000 x 16000 PNG shown in %lu ms\n", GetTickCount() - decoding);
-  EXPECT_EQ(Caption(), L"Vistrel - a-large.png");
-  EXPECT_EQ(viewState.loadFailed, 0) << "the allowed large picture must decode";
+  RotateRequest rotation = kTurnNone;
+  EXPECT_TRUE(DecodeCurrentFile(rotation)) << "the allowed large picture must decode";
+  std::printf("16000 x 16000 PNG decoded in %lu ms\n", GetTickCount() - decoding);
+  EXPECT_EQ(viewState.loadFailed, 0);
   EXPECT_EQ(currentImage.Width(), kLargeSide);
   EXPECT_EQ(currentImage.Height(), kLargeSide);
-  EXPECT_EQ(CentreOfFrame(), 0x000000FFu) << "expected the blue large picture in the frame";
 
   Next();
+  EXPECT_EQ(Caption(), L"Vistrel - b-normal.bmp");
   ASSERT_EQ(viewState.loadFailed, 0);
   ASSERT_EQ(CentreOfFrame(), 0x00FF0000u) << "expected the red normal picture in the frame";
 
