@@ -3,13 +3,14 @@
 #include <algorithm>
 
 // Why 2^31 - 1 bytes: the picture ends up in a DIB section, and DibImageBytes refuses one of
-// 2^31 bytes or more, so nothing larger could be shown anyway. The imaging library's decoders
-// fill whole-picture buffers of 32 bits per pixel (48 or 64 for 16-bit PNG samples) sized with
-// 32-bit arithmetic; past 2 GiB it wraps, and such a file takes the process down with a page
-// fault inside the decoder instead of failing (a 46000 x 16000 JPEG, a 30000 x 30000 PNG, and a
-// 19000 x 19000 PNG of 16-bit RGB, whose 18000 x 18000 sibling still decodes). Refusing it before the decoder runs turns that into
-// the quiet failure of any undecodable file. At 4 bytes per pixel this allows 536,870,911
-// pixels: 16000 x 16000 and 20000 x 20000 pass, 46000 x 16000 and 30000 x 30000 do not.
+// 2^31 bytes or more, so nothing larger could be shown anyway. Wine's imaging library fills
+// whole-picture buffers of up to 32 bits per pixel (48 or 64 inside its PNG decoder for 16-bit
+// samples) sized with 32-bit arithmetic; past 2 GiB that wraps, and the file takes the process
+// down with a page fault inside the decoder instead of failing: seen with a 46000 x 16000 JPEG,
+// a 30000 x 30000 PNG and a 19000 x 19000 PNG of 16-bit RGB (its 18000 x 18000 sibling decodes).
+// Refused before the decoder runs, such a file fails quietly like any undecodable one. At 4
+// bytes per pixel this allows 536,870,911 pixels: 16000 x 16000 and 20000 x 20000 pass,
+// 46000 x 16000 and 30000 x 30000 do not.
 bool SizeFitsDecoder(uint64_t width, uint64_t height, uint32_t bytesPerPixel) {
   if (width == 0 || height == 0) return true;
   const uint64_t pixelBytes = std::max<uint32_t>(bytesPerPixel, 4);

@@ -25,8 +25,6 @@ bool ReadPng(ByteCursor& cursor, PictureHeader& header) {
   }
   header.width = width;
   header.height = height;
-  header.pngBitDepth = static_cast<uint8_t>(depth);
-  header.pngColourType = static_cast<uint8_t>(colourType);
   // The decoder holds 16-bit samples for the whole picture: grey as 16 bits (less than the
   // 32-bit result), colour as 48-bit RGB, anything with alpha as 64-bit RGBA.
   if (depth >= kPngBitDepth16 && colourType != kPngGrey) {

@@ -36,17 +36,13 @@ enum class PictureFormat { kUnknown, kJpeg, kPng, kGif, kBmp, kTiff };
 struct PictureHeader {
   PictureFormat format = PictureFormat::kUnknown;
   // The largest extent the decoder could produce: for a GIF the greatest of the logical screen
-  // and every frame's right and bottom edge; for a TIFF its first directory. Values beyond
-  // 32 bits saturate.
+  // and every frame's right and bottom edge; for a TIFF its first directory.
   uint32_t width = 0;
   uint32_t height = 0;
-  // The widest pixel of the decoder's whole-picture buffers: 4 bytes, except for 16-bit PNG
-  // samples, which the PNG decoder keeps as 48-bit RGB (6) or 64-bit RGBA (8) for the whole
-  // picture before converting. (16-bit TIFFs are converted strip by strip, so 4.)
+  // The widest pixel of the decoder's whole-picture buffers: 4 bytes, except for 16-bit colour
+  // PNGs, which the PNG decoder holds whole as 48-bit RGB (6) or 64-bit RGBA (8) before
+  // converting. 16-bit TIFFs stay at 4: one of 19000 x 19000 decodes where the PNG crashes.
   uint32_t decodedBytesPerPixel = 4;
-  // PNG only: the IHDR bit depth and colour type; 0 elsewhere.
-  uint8_t pngBitDepth = 0;
-  uint8_t pngColourType = 0;
 };
 
 // Identifies the picture by its signature and reads its dimensions. Any thread may call it;
