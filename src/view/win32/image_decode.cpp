@@ -13,6 +13,7 @@
 #include "view/view_state.h"
 #include "view/win32/gdi_handles.h"
 #include "view/win32/gdiplus_handles.h"
+#include "view/win32/picture_header_check.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -107,6 +108,8 @@ bool ConvertToDib(Gdiplus::GpBitmap* source, CImage& image) {
 
 bool DecodeFileToImage(const std::wstring& path, CImage& image) {
   image.Destroy();
+  // Too large a picture crashes inside the decoder; refused, it fails like an undecodable file.
+  if (PictureTooLargeToDecode(path)) return false;
   if (!EnsureImagingStarted()) return false;
   GpBitmapOwner decoded;
   if (GdipCreateBitmapFromFile(path.c_str(), decoded.Out()) != Gdiplus::Ok || decoded.Get() == nullptr) {
