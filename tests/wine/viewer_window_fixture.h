@@ -32,7 +32,7 @@ class ViewerWindowTest : public ::testing::Test {
   // folder's listing have arrived.
   static void WaitForPicture() {
     DWORD start = GetTickCount();
-    while ((PictureLoading() || FolderListing()) && GetTickCount() - start < 10000) Pump();
+    while ((PictureLoading() || FolderListing()) && GetTickCount() - start < 30000) Pump();
     EXPECT_FALSE(PictureLoading() || FolderListing()) << "the picture never arrived";
   }
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "framework/file.h"
+#include "framework/unique_handle.h"
 #include "view/decode_limit.h"
 
 namespace {
@@ -14,12 +14,12 @@ class FileByteSource : public ByteSource {
       : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
     LARGE_INTEGER size{};
-    if (file_.IsOpen() && GetFileSizeEx(file_.Get(), &size) && size.QuadPart > 0) {
+    if (file_ && GetFileSizeEx(file_.Get(), &size) && size.QuadPart > 0) {
       size_ = static_cast<uint64_t>(size.QuadPart);
     }
   }
 
-  bool IsOpen() const { return file_.IsOpen(); }
+  bool IsOpen() const { return static_cast<bool>(file_); }
   uint64_t Size() const override { return size_; }
 
   bool ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
@@ -38,7 +38,7 @@ class FileByteSource : public ByteSource {
   }
 
  private:
-  FileHandle file_;
+  KernelHandle file_;
   uint64_t size_ = 0;
 };
 

@@ -19,6 +19,7 @@
 #include "view/win32/dib_image.h"
 #include "view/win32/fitted_copy.h"
 #include "view/win32/image_decode.h"
+#include "view/win32/picture_header_check.h"
 #include "view/win32/render.h"
 
 namespace {
@@ -95,6 +96,7 @@ struct Job {
   uint64_t serial;
   WorkerThread::Ticket ticket;
   std::wstring path;
+  uint64_t bytes;  // what its picture will probably take
 };
 
 // Window's thread only.
@@ -193,7 +195,19 @@ void Adopt(HWND viewer, std::unique_ptr<PreparedPicture> picture) {
 
 void TakePreparedPicture(HWND viewer, uint64_t serial, std::unique_ptr<PreparedPicture> picture);
 
-void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement placement) {
+uint64_t ImageBytes(const CImage& image) {
+  return image.IsNull() ? 0 : static_cast<uint64_t>(image.Height()) * static_cast<uint64_t>(std::abs(image.Pitch()));
+}
+
+// What the picture of a file will take, judged from its header at the widest pixel (a guess from
+// the shown picture's size when the header says nothing), with its fitted copy.
+uint64_t EstimatedPictureBytes(const std::wstring& path) {
+  const PictureHeader header = ReadFileHeader(path);
+  if (header.format == PictureFormat::kUnknown) return ImageBytes(currentImage);
+  return static_cast<uint64_t>(header.width) * header.height * 4;
+}
+
+void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement placement, uint64_t bytes) {
   const uint64_t serial = ++state.jobSerials;
   const AreaSize area = PictureArea(viewer);
   const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
@@ -204,7 +218,7 @@ void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement place
                              [viewer, serial, picture] { TakePreparedPicture(viewer, serial, std::move(*picture)); });
       },
       placement);
-  state.inFlight.push_back(Job{serial, ticket, path});
+  state.inFlight.push_back(Job{serial, ticket, path, bytes});
 }
 
 void TakePreparedPicture(HWND viewer, uint64_t serial, std::unique_ptr<PreparedPicture> picture) {
@@ -214,7 +228,7 @@ void TakePreparedPicture(HWND viewer, uint64_t serial, std::unique_ptr<PreparedP
   const std::wstring* shown = CurrentPath();
   if (picture->path == state.waitingFor && shown != nullptr && *shown == picture->path) {
     if (!(ReadFileIdentity(picture->path) == picture->identity)) {
-      Submit(viewer, picture->path, WorkerThread::Placement::kFirst);  // changed while it decoded
+      Submit(viewer, picture->path, WorkerThread::Placement::kFirst, 0);  // changed while it decoded
       return;
     }
     state.waitingFor.clear();
@@ -238,21 +252,16 @@ std::unique_ptr<PreparedPicture> TakePrepared(const std::wstring& path) {
   return picture;
 }
 
-// Bytes a picture of the current one's size takes: what the next one probably takes too.
-uint64_t PictureBytesGuess() {
-  if (currentImage.IsNull()) return 0;
-  return static_cast<uint64_t>(currentImage.Height()) * static_cast<uint64_t>(std::abs(currentImage.Pitch()));
-}
-
-// No more than a quarter of the machine's memory goes to pictures: the shown one and those
-// prepared or being prepared.
-bool FitsMemoryBudget() {
+// No more than a quarter of the machine's memory goes to pictures: the shown one, those prepared
+// or being prepared, and the one about to be asked for.
+bool FitsMemoryBudget(uint64_t moreBytes) {
   MEMORYSTATUSEX memory{};
   memory.dwLength = sizeof(memory);
   if (!GlobalMemoryStatusEx(&memory)) return false;
-  const uint64_t budget = memory.ullTotalPhys / 4;
-  const uint64_t pictures = 1 + state.prepared.size() + state.inFlight.size() + 1;
-  return pictures * PictureBytesGuess() <= budget;
+  uint64_t bytes = moreBytes + ImageBytes(currentImage);
+  for (const auto& p : state.prepared) bytes += ImageBytes(p->image);
+  for (const Job& job : state.inFlight) bytes += job.bytes;
+  return bytes <= memory.ullTotalPhys / 4;
 }
 
 }  // namespace
@@ -292,7 +301,7 @@ void ShowCurrentPicture(HWND viewer, StepDirection direction) {
     BackgroundWorker().PutFirst(job->ticket);  // already asked for as a neighbour
     return;
   }
-  Submit(viewer, *path, WorkerThread::Placement::kFirst);
+  Submit(viewer, *path, WorkerThread::Placement::kFirst, 0);
 }
 
 bool PictureLoading() { return !state.waitingFor.empty(); }
@@ -310,8 +319,10 @@ void SchedulePrefetch(HWND viewer) {
         std::any_of(state.prepared.begin(), state.prepared.end(), [&](const auto& p) { return p->path == path; }) ||
         std::any_of(state.inFlight.begin(), state.inFlight.end(), [&](const Job& j) { return j.path == path; });
     if (known) continue;
-    if (state.prepared.size() + state.inFlight.size() >= kMostPrepared || !FitsMemoryBudget()) return;
-    Submit(viewer, path, WorkerThread::Placement::kLast);
+    if (state.prepared.size() + state.inFlight.size() >= kMostPrepared) return;
+    const uint64_t bytes = EstimatedPictureBytes(path);
+    if (!FitsMemoryBudget(bytes)) continue;
+    Submit(viewer, path, WorkerThread::Placement::kLast, bytes);
   }
 }
 
