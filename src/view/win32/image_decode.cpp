@@ -11,8 +11,10 @@
 #include "view/orientation.h"
 #include "view/pixel_layout.h"
 #include "view/view_state.h"
+#include "view/win32/baseline_mode.h"
 #include "view/win32/gdi_handles.h"
 #include "view/win32/gdiplus_handles.h"
+#include "view/win32/jpeg_file_decode.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -111,6 +113,20 @@ bool ConvertToDib(Gdiplus::GpBitmap* source, CImage& image) {
 }  // namespace
 
 bool DecodeFileToImage(const std::wstring& path, CImage& image) {
+  image.Destroy();
+  if (!EnsureImagingStarted()) return false;
+  // JPEGs of the common kinds go straight into the DIB; the rest, as before, to the imaging library.
+  if (!BaselineMode()) {
+    switch (DecodeJpegFile(path, image)) {
+      case JpegFileOutcome::kDecoded: return true;
+      case JpegFileOutcome::kCancelled: return false;
+      case JpegFileOutcome::kNotTaken: break;
+    }
+  }
+  return DecodeWithImagingLibrary(path, image);
+}
+
+bool DecodeWithImagingLibrary(const std::wstring& path, CImage& image) {
   image.Destroy();
   if (!EnsureImagingStarted()) return false;
   GpBitmapOwner decoded;

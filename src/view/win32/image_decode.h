@@ -14,6 +14,8 @@ bool DecodeCurrentFile(RotateRequest& rotation);
 
 // Decodes one file into image (released first). False leaves it empty.
 bool DecodeFileToImage(const std::wstring& path, CImage& image);
+// The same through the imaging library alone, whatever the file (the route without fast paths).
+bool DecodeWithImagingLibrary(const std::wstring& path, CImage& image);
 
 // The orientation tag of the current file when it is a JPEG with a parsable EXIF block.
 bool ReadOrientation(int32_t& exifOrientation);
