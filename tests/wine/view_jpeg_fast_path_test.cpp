@@ -41,14 +41,15 @@ void PixelAt(const CImage& image, const std::vector<RGBQUAD>& table, int32_t x, 
 }
 
 struct Difference {
-  double mean = 0;
+  double mean = 0;      // per channel, over blue, green and red
+  double lumaMean = 0;  // of the brightness 0.299 R + 0.587 G + 0.114 B
   int largest = 0;
 };
 
 Difference Compare(const CImage& a, const CImage& b) {
   const std::vector<RGBQUAD> ta = ColourTable(a), tb = ColourTable(b);
   Difference d;
-  double sum = 0;
+  double sum = 0, lumaSum = 0;
   for (int32_t y = 0; y < a.Height(); ++y) {
     for (int32_t x = 0; x < a.Width(); ++x) {
       int pa[3], pb[3];
@@ -59,10 +60,38 @@ Difference Compare(const CImage& a, const CImage& b) {
         sum += diff;
         d.largest = std::max(d.largest, diff);
       }
+      lumaSum += std::fabs(0.114 * (pa[0] - pb[0]) + 0.587 * (pa[1] - pb[1]) + 0.299 * (pa[2] - pb[2]));
     }
   }
-  d.mean = sum / (3.0 * a.Width() * a.Height());
+  const double pixels = static_cast<double>(a.Width()) * a.Height();
+  d.mean = sum / (3.0 * pixels);
+  d.lumaMean = lumaSum / pixels;
   return d;
+}
+
+// Whether the file's frame stores colour at a lower resolution than brightness (4:2:2, 4:2:0...).
+bool ChromaSubsampled(const std::wstring& path) {
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return false;
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[4096];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.insert(bytes.end(), chunk, chunk + got);
+  std::fclose(file);
+  for (size_t at = 2; at + 4 <= bytes.size();) {
+    if (bytes[at] != 0xFF) return false;
+    const uint8_t marker = bytes[at + 1];
+    const size_t length = static_cast<size_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame && at + 10 <= bytes.size()) {
+      const size_t components = bytes[at + 9];
+      bool differ = false;
+      for (size_t c = 1; c < components && at + 11 + 3 * c < bytes.size(); ++c) differ |= bytes[at + 11 + 3 * c] != bytes[at + 11];
+      return differ;
+    }
+    if (marker == 0xDA) return false;
+    at += 2 + length;
+  }
+  return false;
 }
 
 void FindJpegs(const std::wstring& folder, std::vector<std::wstring>& found) {
@@ -120,10 +149,18 @@ void ExpectSameAsImagingLibrary(const std::wstring& path, bool& taken) {
           << "colour table entry " << i;
     }
   }
+  // Brightness is decoded alike; subsampled colour is not: Wine's libjpeg 9 enlarges it in the
+  // DCT domain, libjpeg-turbo with a triangle filter (so does the imaging library on Windows, with
+  // its own filter). On photographs that is 0.1 to 1.6 levels on average; layout faults (swapped
+  // channels, flipped rows, a wrong colour table) give tens.
+  const bool subsampled = ChromaSubsampled(path);
+  const double colourLimit = subsampled ? 2.0 : 1.0;
   const Difference d = Compare(fast, library);
-  std::printf("  %-60s %dx%d %d-bit, largest difference %d, mean %.3f\n", Narrow(path).c_str(), fast.Width(),
-              fast.Height(), fast.BitsPerPixel(), d.largest, d.mean);
-  EXPECT_LE(d.mean, 1.0) << "expected a mean difference of at most 1 level, got " << d.mean;
+  std::printf("  %-60s %dx%d %d-bit%s, largest difference %d, mean %.3f, brightness mean %.3f\n", Narrow(path).c_str(),
+              fast.Width(), fast.Height(), fast.BitsPerPixel(), subsampled ? " subsampled" : "", d.largest, d.mean,
+              d.lumaMean);
+  EXPECT_LE(d.lumaMean, 1.0) << "expected a mean brightness difference of at most 1 level, got " << d.lumaMean;
+  EXPECT_LE(d.mean, colourLimit) << "expected a mean difference of at most " << colourLimit << " levels, got " << d.mean;
   EXPECT_EQ(Compare(combined, fast).largest, 0) << "DecodeFileToImage did not take the fast route";
 }
 
