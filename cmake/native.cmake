@@ -17,3 +17,9 @@ foreach(src ${VISTREL_NATIVE_BENCHES})
   target_link_libraries(${name} PRIVATE vistrel_core)
   target_compile_options(${name} PRIVATE ${VISTREL_WARNINGS})
 endforeach()
+
+# Writes the JPEG fuzzer's committed seeds; run by hand only (see the program's comment).
+add_executable(make_jpeg_corpus EXCLUDE_FROM_ALL fuzz/make_jpeg_corpus.cpp tests/support/test_jpeg.cpp)
+target_include_directories(make_jpeg_corpus PRIVATE tests)
+target_link_libraries(make_jpeg_corpus PRIVATE jpeg_turbo)
+target_compile_options(make_jpeg_corpus PRIVATE ${VISTREL_WARNINGS})

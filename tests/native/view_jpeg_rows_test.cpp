@@ -7,6 +7,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -221,6 +225,41 @@ TEST(ViewJpegRows, CancellingStopsWithinAFewRowsAtAnyStage) {
       EXPECT_EQ(decoder.DecodeRows(pixels.data(), static_cast<ptrdiff_t>(rowBytes), &cancel), JpegRowsOutcome::kNotTaken);
     }
   }
+}
+
+// The fuzzer's seeds and every input that ever produced a finding, with the fuzzer's invariants.
+TEST(ViewJpegRows, FuzzSeedsAndFindingsReplay) {
+  namespace fs = std::filesystem;
+  std::map<std::string, JpegRowsOutcome> outcomes;
+  for (const char* folder : {"corpus/jpeg_rows", "regressions/jpeg_rows"}) {
+    const fs::path dir = fs::path(VISTREL_SOURCE_DIR) / "fuzz" / folder;
+    if (!fs::is_directory(dir)) continue;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (!entry.is_regular_file() || entry.path().extension() == ".txt") continue;
+      const std::string name = entry.path().filename().string();
+      SCOPED_TRACE(name);
+      std::ifstream in(entry.path(), std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      MemoryReader reader(bytes, 1 + bytes.size() % 4093);
+      JpegRowsDecoder decoder(reader);
+      JpegRowsHeader header;
+      outcomes[name] = JpegRowsOutcome::kNotTaken;
+      if (!decoder.ReadHeader(header) || static_cast<uint64_t>(header.width) * header.height > (1u << 20)) continue;
+      const size_t stride = static_cast<size_t>(header.RowBytes() + 3) / 4 * 4;
+      std::vector<uint8_t> bitmap(stride * static_cast<size_t>(header.height));
+      outcomes[name] = decoder.DecodeRows(bitmap.data() + stride * static_cast<size_t>(header.height - 1),
+                                          -static_cast<ptrdiff_t>(stride), nullptr);
+      EXPECT_NE(outcomes[name], JpegRowsOutcome::kCancelled);
+      if (outcomes[name] == JpegRowsOutcome::kDecoded) EXPECT_EQ(decoder.RowsDone(), header.height);
+    }
+  }
+  ASSERT_GE(outcomes.size(), 12u) << "fuzz/corpus/jpeg_rows is incomplete: see fuzz/make_jpeg_corpus.cpp";
+  for (const char* name : {"444.jpg", "422.jpg", "420.jpg", "grey.jpg", "rgb.jpg", "progressive.jpg",
+                           "grey-progressive.jpg", "restarts.jpg", "arithmetic.jpg", "arithmetic-progressive.jpg"}) {
+    EXPECT_EQ(outcomes[name], JpegRowsOutcome::kDecoded) << name;
+  }
+  EXPECT_EQ(outcomes["cmyk.jpg"], JpegRowsOutcome::kNotTaken);
+  EXPECT_EQ(outcomes["truncated.jpg"], JpegRowsOutcome::kNotTaken);
 }
 
 }  // namespace
