@@ -37,7 +37,7 @@ fi
 [ -f "$jpeg_dir/CMakeLists.txt" ] && exit 0
 
 # apt-get source needs the archive's source indexes. When no entry offers them, add deb-src
-# entries for the same archives in a file of our own (written again only when it changes).
+# entries for the same archives in a file of our own (written once; its deb-src lines are then found).
 sources_d=/etc/apt/sources.list.d
 own=$sources_d/vistrel-deb-src.sources
 if ! grep -qsE '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]])' /etc/apt/sources.list "$sources_d"/*.list \
@@ -64,16 +64,27 @@ if ! grep -qsE '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]])' /etc/apt/sour
   printf '# Added by Vistrel scripts/deps.sh: source packages for the pinned libjpeg-turbo.\n%s\n' \
     "$entries" | $sudo tee "$own" >/dev/null
   updated=0
+  apt_update
 fi
-if ! ls /var/lib/apt/lists/*_Sources* >/dev/null 2>&1; then updated=0; fi
-apt_update
 
-# Fetched into a scratch folder first, so an interrupted fetch never looks complete.
+# Fetched into a scratch folder first, so an interrupted fetch never looks complete. The package
+# indexes are refreshed only when a first try fails (no source index yet, or an old one).
 mkdir -p "$root/build/deps"
 work=$(mktemp -d "$root/build/deps/fetch.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work" "$work.log"' EXIT
+fetch() {
+  rm -rf "${work:?}"/*
+  (cd "$work" && "${apt[@]}" source -qq "$jpeg_source=$jpeg_version" >/dev/null 2>"$work.log")
+}
 echo "deps: fetching source package $jpeg_source=$jpeg_version"
-(cd "$work" && "${apt[@]}" source -qq "$jpeg_source=$jpeg_version" >/dev/null)
+if ! fetch; then
+  updated_before=$updated
+  apt_update
+  if [ "$updated_before" -eq 1 ] || ! fetch; then
+    cat "$work.log" >&2
+    exit 1
+  fi
+fi
 [ -f "$work/libjpeg-turbo-2.1.5/CMakeLists.txt" ] || { echo "deps: $jpeg_source source not unpacked" >&2; exit 1; }
 rm -rf "$jpeg_dir"
 mv "$work/libjpeg-turbo-2.1.5" "$jpeg_dir"

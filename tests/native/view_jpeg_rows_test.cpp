@@ -250,7 +250,9 @@ TEST(ViewJpegRows, FuzzSeedsAndFindingsReplay) {
       outcomes[name] = decoder.DecodeRows(bitmap.data() + stride * static_cast<size_t>(header.height - 1),
                                           -static_cast<ptrdiff_t>(stride), nullptr);
       EXPECT_NE(outcomes[name], JpegRowsOutcome::kCancelled);
-      if (outcomes[name] == JpegRowsOutcome::kDecoded) EXPECT_EQ(decoder.RowsDone(), header.height);
+      if (outcomes[name] == JpegRowsOutcome::kDecoded) {
+        EXPECT_EQ(decoder.RowsDone(), header.height);
+      }
     }
   }
   ASSERT_GE(outcomes.size(), 12u) << "fuzz/corpus/jpeg_rows is incomplete: see fuzz/make_jpeg_corpus.cpp";
