@@ -49,10 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   JpegRowsDecoder decoder(reader);
   JpegRowsHeader header;
   if (!decoder.ReadHeader(header)) {
-    Require(decoder.DecodeRows(nullptr, 0, nullptr) == JpegRowsOutcome::kNotTaken, "no decode without a header");
+    Require(decoder.DecodeRows(nullptr, 0, nullptr) == JpegRowsOutcome::kNotTaken,
+            "no decode without a header");
     return 0;
   }
-  Require(header.width > 0 && header.width <= 65535 && header.height > 0 && header.height <= 65535, "header size");
+  Require(header.width > 0 && header.width <= 65535 && header.height > 0 && header.height <= 65535,
+          "header size");
   Require(header.layout == JpegRowLayout::kBgr24 || header.layout == JpegRowLayout::kGrey8, "header layout");
   if (static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height) > kMaxPixels) return 0;
 

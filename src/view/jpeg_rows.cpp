@@ -34,13 +34,15 @@ bool JpegRowsDecoder::ReadHeader(JpegRowsHeader& header) {
   return true;
 }
 
-JpegRowsOutcome JpegRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch, const std::atomic<bool>* cancel) {
+JpegRowsOutcome JpegRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch,
+                                            const std::atomic<bool>* cancel) {
   if (!headerRead_ || decodeStarted_ || topRow == nullptr) return JpegRowsOutcome::kNotTaken;
   decodeStarted_ = true;
   if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return JpegRowsOutcome::kCancelled;
   int rows = 0;
-  const JpegRowsStatus status = JpegRowsDecode(session_, topRow, pitch, cancel != nullptr ? CancelRequested : nullptr,
-                                               const_cast<std::atomic<bool>*>(cancel), &rows);
+  const JpegRowsStatus status =
+      JpegRowsDecode(session_, topRow, pitch, cancel != nullptr ? CancelRequested : nullptr,
+                     const_cast<std::atomic<bool>*>(cancel), &rows);
   rowsDone_ = rows;
   switch (status) {
     case kJpegRowsOk: return JpegRowsOutcome::kDecoded;

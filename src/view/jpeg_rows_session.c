@@ -10,9 +10,9 @@
 #include <jpeglib.h>
 
 enum {
-  kChunkBytes = 64 * 1024,  /* one read of the file */
-  kRowsPerCall = 16,        /* rows asked of libjpeg at once; the stop test runs between calls */
-  kMaxScans = 500           /* more scans than any real encoder writes: a decode that would crawl */
+  kChunkBytes = 64 * 1024, /* one read of the file */
+  kRowsPerCall = 16,       /* rows asked of libjpeg at once; the stop test runs between calls */
+  kMaxScans = 500          /* more scans than any real encoder writes: a decode that would crawl */
 };
 
 struct JpegRowsSession {
@@ -20,9 +20,9 @@ struct JpegRowsSession {
   struct jpeg_error_mgr errors;
   struct jpeg_source_mgr source;
   struct jpeg_progress_mgr progress;
-  jmp_buf failed;  /* set by every entry point before it calls into libjpeg */
+  jmp_buf failed; /* set by every entry point before it calls into libjpeg */
   int created;
-  JpegRowsStatus reason;  /* why the last jump happened */
+  JpegRowsStatus reason; /* why the last jump happened */
   JpegRowsReadFn read;
   void* readContext;
   JpegRowsStopFn stop;
@@ -129,7 +129,7 @@ JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int* width, int* hei
     d->out_color_space = JCS_GRAYSCALE;
     *colour = kJpegRowsGrey;
   } else {
-    return kJpegRowsFailed;  /* CMYK, YCCK and the rest go to the imaging library */
+    return kJpegRowsFailed; /* CMYK, YCCK and the rest go to the imaging library */
   }
   if (d->image_width == 0 || d->image_height == 0) return kJpegRowsFailed;
   *width = (int)d->image_width;

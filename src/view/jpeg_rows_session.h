@@ -19,15 +19,15 @@ typedef int (*JpegRowsStopFn)(void* context);
 
 typedef enum JpegRowsStatus {
   kJpegRowsOk = 0,
-  kJpegRowsFailed = 1,      /* libjpeg gave up, or the file is of a kind not decoded here */
-  kJpegRowsEndOfData = 2,   /* the file ended before the last row */
-  kJpegRowsStopped = 3      /* the stop test said so */
+  kJpegRowsFailed = 1,    /* libjpeg gave up, or the file is of a kind not decoded here */
+  kJpegRowsEndOfData = 2, /* the file ended before the last row */
+  kJpegRowsStopped = 3    /* the stop test said so */
 } JpegRowsStatus;
 
 /* The output each decoded row gets. */
 typedef enum JpegRowsColour {
-  kJpegRowsBgr = 0,   /* 3 bytes a pixel: blue, green, red */
-  kJpegRowsGrey = 1   /* 1 byte a pixel */
+  kJpegRowsBgr = 0, /* 3 bytes a pixel: blue, green, red */
+  kJpegRowsGrey = 1 /* 1 byte a pixel */
 } JpegRowsColour;
 
 typedef struct JpegRowsSession JpegRowsSession;

@@ -47,7 +47,8 @@ class MemoryReader final : public JpegByteReader {
 };
 
 // libjpeg-turbo's plain decode of the whole file into tightly packed rows, top row first.
-std::vector<uint8_t> ReferenceDecode(const std::string& bytes, J_COLOR_SPACE out, int32_t& width, int32_t& height) {
+std::vector<uint8_t> ReferenceDecode(const std::string& bytes, J_COLOR_SPACE out, int32_t& width,
+                                     int32_t& height) {
   jpeg_decompress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -74,10 +75,13 @@ struct BottomUpRows {
   static constexpr uint8_t kUntouched = 0xA5;
   static constexpr size_t kGuard = 64;
   BottomUpRows(int32_t height, int32_t rowBytes)
-      : stride((rowBytes + 3) / 4 * 4), memory(kGuard * 2 + static_cast<size_t>(stride) * height, kUntouched),
+      : stride((rowBytes + 3) / 4 * 4),
+        memory(kGuard * 2 + static_cast<size_t>(stride) * height, kUntouched),
         height(height) {}
   uint8_t* TopRow() { return memory.data() + kGuard + static_cast<size_t>(stride) * (height - 1); }
-  const uint8_t* Row(int32_t y) const { return memory.data() + kGuard + static_cast<size_t>(stride) * (height - 1 - y); }
+  const uint8_t* Row(int32_t y) const {
+    return memory.data() + kGuard + static_cast<size_t>(stride) * (height - 1 - y);
+  }
   int32_t stride;
   std::vector<uint8_t> memory;
   int32_t height;
@@ -116,9 +120,10 @@ TEST(ViewJpegRows, EveryKindDecodesRowForRowOrIsLeftToTheImagingLibrary) {
   const auto bgr = JpegRowLayout::kBgr24;
   const auto grey = JpegRowLayout::kGrey8;
   std::vector<Case> cases;
-  for (const TestJpegOptions& o : {with(TestJpegColour::kYcc444, 61, 37), with(TestJpegColour::kYcc422, 61, 37),
-                                   with(TestJpegColour::kYcc420, 61, 37), with(TestJpegColour::kRgb, 33, 19),
-                                   with(TestJpegColour::kYcc420, 1, 1), progressive, restarts, arithmetic}) {
+  for (const TestJpegOptions& o :
+       {with(TestJpegColour::kYcc444, 61, 37), with(TestJpegColour::kYcc422, 61, 37),
+        with(TestJpegColour::kYcc420, 61, 37), with(TestJpegColour::kRgb, 33, 19),
+        with(TestJpegColour::kYcc420, 1, 1), progressive, restarts, arithmetic}) {
     cases.push_back({TestJpegName(o), MakeTestJpeg(o), true, decoded, bgr});
   }
   for (const TestJpegOptions& o : {with(TestJpegColour::kGrey, 77, 45), greyProgressive}) {
@@ -127,12 +132,15 @@ TEST(ViewJpegRows, EveryKindDecodesRowForRowOrIsLeftToTheImagingLibrary) {
   // Left to the imaging library: CMYK, 12-bit samples, not a JPEG, cut before the first scan.
   cases.push_back({"CMYK", MakeTestJpeg(with(TestJpegColour::kCmyk, 64, 40)), false, {}, {}});
   cases.push_back({"12-bit", WithPrecision12(colour420), false, {}, {}});
-  cases.push_back({"PNG signature", std::string("\x89PNG\r\n\x1a\n", 8) + colour420.substr(2), false, {}, {}});
+  cases.push_back(
+      {"PNG signature", std::string("\x89PNG\r\n\x1a\n", 8) + colour420.substr(2), false, {}, {}});
   cases.push_back({"cut in the header", colour420.substr(0, 200), false, {}, {}});
   // Cut in the scan: the imaging library decides what a short file shows (Wine's refuses it).
-  cases.push_back({"cut in the scan", colour420.substr(0, colour420.size() * 2 / 3), true, JpegRowsOutcome::kNotTaken, bgr});
-  cases.push_back({"progressive cut between scans", MakeTestJpeg(progressive).substr(0, MakeTestJpeg(progressive).size() / 2),
-                   true, JpegRowsOutcome::kNotTaken, bgr});
+  cases.push_back({"cut in the scan", colour420.substr(0, colour420.size() * 2 / 3), true,
+                   JpegRowsOutcome::kNotTaken, bgr});
+  cases.push_back({"progressive cut between scans",
+                   MakeTestJpeg(progressive).substr(0, MakeTestJpeg(progressive).size() / 2), true,
+                   JpegRowsOutcome::kNotTaken, bgr});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -166,7 +174,8 @@ TEST(ViewJpegRows, EveryKindDecodesRowForRowOrIsLeftToTheImagingLibrary) {
     }
     for (size_t i = 0; i < BottomUpRows::kGuard; ++i) {
       ASSERT_EQ(rows.memory[i], BottomUpRows::kUntouched) << "written below the bitmap";
-      ASSERT_EQ(rows.memory[rows.memory.size() - 1 - i], BottomUpRows::kUntouched) << "written above the bitmap";
+      ASSERT_EQ(rows.memory[rows.memory.size() - 1 - i], BottomUpRows::kUntouched)
+          << "written above the bitmap";
     }
     // The colour pattern is where it belongs: top-left reddish-blue gradient start, not mirrored.
     if (c.layout == bgr && width > 8 && height > 8) {
@@ -197,7 +206,8 @@ TEST(ViewJpegRows, CancellingStopsWithinAFewRowsAtAnyStage) {
       JpegRowsHeader header;
       ASSERT_TRUE(decoder.ReadHeader(header));
       cancel = true;
-      EXPECT_EQ(decoder.DecodeRows(pixels.data(), static_cast<ptrdiff_t>(rowBytes), &cancel), JpegRowsOutcome::kCancelled);
+      EXPECT_EQ(decoder.DecodeRows(pixels.data(), static_cast<ptrdiff_t>(rowBytes), &cancel),
+                JpegRowsOutcome::kCancelled);
       EXPECT_EQ(decoder.RowsDone(), 0);
     }
     // Set by another party once half the file has been read: the decode stops soon after, long
@@ -209,7 +219,8 @@ TEST(ViewJpegRows, CancellingStopsWithinAFewRowsAtAnyStage) {
       JpegRowsDecoder decoder(reader);
       JpegRowsHeader header;
       ASSERT_TRUE(decoder.ReadHeader(header));
-      EXPECT_EQ(decoder.DecodeRows(pixels.data(), static_cast<ptrdiff_t>(rowBytes), &cancel), JpegRowsOutcome::kCancelled);
+      EXPECT_EQ(decoder.DecodeRows(pixels.data(), static_cast<ptrdiff_t>(rowBytes), &cancel),
+                JpegRowsOutcome::kCancelled);
       EXPECT_LT(decoder.RowsDone(), o.height * 3 / 4);
       EXPECT_LT(reader.consumed(), bytes.size() / 2 + 3 * 4096);
     }
@@ -220,9 +231,11 @@ TEST(ViewJpegRows, CancellingStopsWithinAFewRowsAtAnyStage) {
       JpegRowsDecoder decoder(reader);
       JpegRowsHeader header;
       ASSERT_TRUE(decoder.ReadHeader(header));
-      EXPECT_EQ(decoder.DecodeRows(pixels.data(), static_cast<ptrdiff_t>(rowBytes), &cancel), JpegRowsOutcome::kDecoded);
+      EXPECT_EQ(decoder.DecodeRows(pixels.data(), static_cast<ptrdiff_t>(rowBytes), &cancel),
+                JpegRowsOutcome::kDecoded);
       EXPECT_EQ(decoder.RowsDone(), o.height);
-      EXPECT_EQ(decoder.DecodeRows(pixels.data(), static_cast<ptrdiff_t>(rowBytes), &cancel), JpegRowsOutcome::kNotTaken);
+      EXPECT_EQ(decoder.DecodeRows(pixels.data(), static_cast<ptrdiff_t>(rowBytes), &cancel),
+                JpegRowsOutcome::kNotTaken);
     }
   }
 }
@@ -244,7 +257,8 @@ TEST(ViewJpegRows, FuzzSeedsAndFindingsReplay) {
       JpegRowsDecoder decoder(reader);
       JpegRowsHeader header;
       outcomes[name] = JpegRowsOutcome::kNotTaken;
-      if (!decoder.ReadHeader(header) || static_cast<uint64_t>(header.width) * header.height > (1u << 20)) continue;
+      if (!decoder.ReadHeader(header) || static_cast<uint64_t>(header.width) * header.height > (1u << 20))
+        continue;
       const size_t stride = static_cast<size_t>(header.RowBytes() + 3) / 4 * 4;
       std::vector<uint8_t> bitmap(stride * static_cast<size_t>(header.height));
       outcomes[name] = decoder.DecodeRows(bitmap.data() + stride * static_cast<size_t>(header.height - 1),
@@ -256,8 +270,9 @@ TEST(ViewJpegRows, FuzzSeedsAndFindingsReplay) {
     }
   }
   ASSERT_GE(outcomes.size(), 12u) << "fuzz/corpus/jpeg_rows is incomplete: see fuzz/make_jpeg_corpus.cpp";
-  for (const char* name : {"444.jpg", "422.jpg", "420.jpg", "grey.jpg", "rgb.jpg", "progressive.jpg",
-                           "grey-progressive.jpg", "restarts.jpg", "arithmetic.jpg", "arithmetic-progressive.jpg"}) {
+  for (const char* name :
+       {"444.jpg", "422.jpg", "420.jpg", "grey.jpg", "rgb.jpg", "progressive.jpg", "grey-progressive.jpg",
+        "restarts.jpg", "arithmetic.jpg", "arithmetic-progressive.jpg"}) {
     EXPECT_EQ(outcomes[name], JpegRowsOutcome::kDecoded) << name;
   }
   EXPECT_EQ(outcomes["cmyk.jpg"], JpegRowsOutcome::kNotTaken);

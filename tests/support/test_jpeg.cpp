@@ -10,7 +10,8 @@
 uint32_t TestJpegPatternRgb(int32_t x, int32_t y, int32_t width, int32_t height) {
   // Colour changes smoothly, as in photographs; the hard edges (an 8-pixel checker) and the grain
   // are in brightness alone, so decoders that upsample chroma differently still agree closely.
-  const int32_t grain = static_cast<int32_t>((static_cast<uint32_t>(x) * 2654435761u ^ static_cast<uint32_t>(y) * 40503u) >> 28);
+  const int32_t grain = static_cast<int32_t>(
+      (static_cast<uint32_t>(x) * 2654435761u ^ static_cast<uint32_t>(y) * 40503u) >> 28);
   const int32_t light = ((x / 8 + y / 8) % 2 == 0 ? -40 : 40) + grain - 8;
   int32_t r = 50 + x * 150 / (width > 1 ? width - 1 : 1);
   int32_t g = 50 + y * 150 / (height > 1 ? height - 1 : 1);
@@ -55,12 +56,14 @@ std::string MakeTestJpeg(const TestJpegOptions& options) {
     const int32_t y = static_cast<int32_t>(info.next_scanline);
     for (int32_t x = 0; x < options.width; ++x) {
       const uint32_t rgb = TestJpegPatternRgb(x, y, options.width, options.height);
-      const JSAMPLE r = static_cast<JSAMPLE>(rgb >> 16), g = static_cast<JSAMPLE>(rgb >> 8), b = static_cast<JSAMPLE>(rgb);
+      const JSAMPLE r = static_cast<JSAMPLE>(rgb >> 16), g = static_cast<JSAMPLE>(rgb >> 8),
+                    b = static_cast<JSAMPLE>(rgb);
       JSAMPLE* p = &row[static_cast<size_t>(x) * info.input_components];
       if (grey) {
         p[0] = static_cast<JSAMPLE>((r * 77 + g * 150 + b * 29) >> 8);
       } else if (cmyk) {
-        p[0] = static_cast<JSAMPLE>(255 - r), p[1] = static_cast<JSAMPLE>(255 - g), p[2] = static_cast<JSAMPLE>(255 - b);
+        p[0] = static_cast<JSAMPLE>(255 - r), p[1] = static_cast<JSAMPLE>(255 - g),
+        p[2] = static_cast<JSAMPLE>(255 - b);
         p[3] = static_cast<JSAMPLE>(x * 4);
       } else {
         p[0] = r, p[1] = g, p[2] = b;

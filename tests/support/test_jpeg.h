@@ -8,7 +8,7 @@
 enum class TestJpegColour { kYcc444, kYcc422, kYcc420, kGrey, kRgb, kCmyk };
 
 struct TestJpegOptions {
-  int32_t width = 61;   // not a multiple of any block size, so the last blocks are partial
+  int32_t width = 61;  // not a multiple of any block size, so the last blocks are partial
   int32_t height = 37;
   TestJpegColour colour = TestJpegColour::kYcc420;
   bool progressive = false;

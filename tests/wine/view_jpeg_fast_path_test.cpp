@@ -75,7 +75,8 @@ bool ChromaSubsampled(const std::wstring& path) {
   if (file == nullptr) return false;
   std::vector<uint8_t> bytes;
   uint8_t chunk[4096];
-  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.insert(bytes.end(), chunk, chunk + got);
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+    bytes.insert(bytes.end(), chunk, chunk + got);
   std::fclose(file);
   for (size_t at = 2; at + 4 <= bytes.size();) {
     if (bytes[at] != 0xFF) return false;
@@ -85,7 +86,8 @@ bool ChromaSubsampled(const std::wstring& path) {
     if (frame && at + 10 <= bytes.size()) {
       const size_t components = bytes[at + 9];
       bool differ = false;
-      for (size_t c = 1; c < components && at + 11 + 3 * c < bytes.size(); ++c) differ |= bytes[at + 11 + 3 * c] != bytes[at + 11];
+      for (size_t c = 1; c < components && at + 11 + 3 * c < bytes.size(); ++c)
+        differ |= bytes[at + 11 + 3 * c] != bytes[at + 11];
       return differ;
     }
     if (marker == 0xDA) return false;
@@ -127,7 +129,8 @@ void ExpectSameAsImagingLibrary(const std::wstring& path, bool& taken) {
   // What the viewer gets: the fast result when taken, the imaging library's otherwise.
   EXPECT_EQ(combinedOk, taken || libraryOk) << "DecodeFileToImage disagrees with its two routes";
   if (!taken) {
-    std::printf("  %-60s not taken; imaging library %s\n", Narrow(path).c_str(), libraryOk ? "decodes it" : "fails");
+    std::printf("  %-60s not taken; imaging library %s\n", Narrow(path).c_str(),
+                libraryOk ? "decodes it" : "fails");
     if (libraryOk && combinedOk) {
       EXPECT_EQ(Compare(combined, library).largest, 0);
     }
@@ -144,8 +147,8 @@ void ExpectSameAsImagingLibrary(const std::wstring& path, bool& taken) {
     const std::vector<RGBQUAD> tf = ColourTable(fast), tl = ColourTable(library);
     ASSERT_EQ(tf.size(), tl.size());
     for (size_t i = 0; i < tf.size(); ++i) {
-      EXPECT_TRUE(tf[i].rgbRed == tl[i].rgbRed && tf[i].rgbGreen == tl[i].rgbGreen && tf[i].rgbBlue == tl[i].rgbBlue &&
-                  tf[i].rgbReserved == tl[i].rgbReserved)
+      EXPECT_TRUE(tf[i].rgbRed == tl[i].rgbRed && tf[i].rgbGreen == tl[i].rgbGreen &&
+                  tf[i].rgbBlue == tl[i].rgbBlue && tf[i].rgbReserved == tl[i].rgbReserved)
           << "colour table entry " << i;
     }
   }
@@ -156,11 +159,13 @@ void ExpectSameAsImagingLibrary(const std::wstring& path, bool& taken) {
   const bool subsampled = ChromaSubsampled(path);
   const double colourLimit = subsampled ? 2.0 : 1.0;
   const Difference d = Compare(fast, library);
-  std::printf("  %-60s %dx%d %d-bit%s, largest difference %d, mean %.3f, brightness mean %.3f\n", Narrow(path).c_str(),
-              fast.Width(), fast.Height(), fast.BitsPerPixel(), subsampled ? " subsampled" : "", d.largest, d.mean,
-              d.lumaMean);
-  EXPECT_LE(d.lumaMean, 1.0) << "expected a mean brightness difference of at most 1 level, got " << d.lumaMean;
-  EXPECT_LE(d.mean, colourLimit) << "expected a mean difference of at most " << colourLimit << " levels, got " << d.mean;
+  std::printf("  %-60s %dx%d %d-bit%s, largest difference %d, mean %.3f, brightness mean %.3f\n",
+              Narrow(path).c_str(), fast.Width(), fast.Height(), fast.BitsPerPixel(),
+              subsampled ? " subsampled" : "", d.largest, d.mean, d.lumaMean);
+  EXPECT_LE(d.lumaMean, 1.0) << "expected a mean brightness difference of at most 1 level, got "
+                             << d.lumaMean;
+  EXPECT_LE(d.mean, colourLimit) << "expected a mean difference of at most " << colourLimit << " levels, got "
+                                 << d.mean;
   EXPECT_EQ(Compare(combined, fast).largest, 0) << "DecodeFileToImage did not take the fast route";
 }
 

@@ -52,7 +52,8 @@ JpegFileOutcome DecodeOpenFile(HANDLE file, CImage& image, const std::atomic<boo
   JpegRowsHeader header;
   if (!decoder.ReadHeader(header)) return JpegFileOutcome::kNotTaken;
   // A DIB that cannot be made goes to the imaging library too, which then fails or not as before.
-  if (!image.Create(header.width, header.height, header.BitsPerPixel(), false)) return JpegFileOutcome::kNotTaken;
+  if (!image.Create(header.width, header.height, header.BitsPerPixel(), false))
+    return JpegFileOutcome::kNotTaken;
   if (header.layout == JpegRowLayout::kGrey8 && !SetGreyColourTable(image)) return JpegFileOutcome::kNotTaken;
   switch (decoder.DecodeRows(image.TopRow(), image.Pitch(), cancel)) {
     case JpegRowsOutcome::kDecoded: return JpegFileOutcome::kDecoded;
@@ -67,8 +68,9 @@ JpegFileOutcome DecodeOpenFile(HANDLE file, CImage& image, const std::atomic<boo
 JpegFileOutcome DecodeJpegFile(const std::wstring& path, CImage& image, const std::atomic<bool>* cancel) {
   image.Destroy();
   // Shared for reading, writing and deleting, so the viewer never stands in anyone's way.
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.IsOpen()) return JpegFileOutcome::kNotTaken;
   const JpegFileOutcome outcome = DecodeOpenFile(file.Get(), image, cancel);
   if (outcome != JpegFileOutcome::kDecoded) image.Destroy();
