@@ -1,6 +1,8 @@
 # Host build: the platform-free code, its tests and benchmarks.
 file(GLOB VISTREL_NATIVE_TESTS CONFIGURE_DEPENDS tests/native/*.cpp)
-add_executable(native_tests ${VISTREL_NATIVE_TESTS})
+# The JPEG test files are made by the same code in the native and the Wine tests.
+add_executable(native_tests ${VISTREL_NATIVE_TESTS} tests/support/test_jpeg.cpp)
+target_include_directories(native_tests PRIVATE tests)
 target_link_libraries(native_tests PRIVATE vistrel_core GTest::gtest_main)
 target_compile_options(native_tests PRIVATE ${VISTREL_WARNINGS})
 target_compile_definitions(native_tests PRIVATE
@@ -21,3 +23,9 @@ foreach(src ${VISTREL_NATIVE_BENCHES})
   target_link_libraries(${name} PRIVATE vistrel_core native_test_support)
   target_compile_options(${name} PRIVATE ${VISTREL_WARNINGS})
 endforeach()
+
+# Writes the JPEG fuzzer's committed seeds; run by hand only (see the program's comment).
+add_executable(make_jpeg_corpus EXCLUDE_FROM_ALL fuzz/make_jpeg_corpus.cpp tests/support/test_jpeg.cpp)
+target_include_directories(make_jpeg_corpus PRIVATE tests)
+target_link_libraries(make_jpeg_corpus PRIVATE jpeg_turbo)
+target_compile_options(make_jpeg_corpus PRIVATE ${VISTREL_WARNINGS})

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the fuzzer's seed inputs into fuzz/corpus: small JPEG marker structures with EXIF
-blocks that reach every part of the reader. Run again after changing it; the seeds are kept
-in the repository so a fuzz run needs nothing else."""
+"""Writes the EXIF reader fuzzer's seed inputs into fuzz/corpus/exif: small JPEG marker
+structures with EXIF blocks that reach every part of the reader. Run again after changing it;
+the seeds are kept in the repository so a fuzz run needs nothing else. (The JPEG row decoder's
+seeds in fuzz/corpus/jpeg_rows come from make_jpeg_corpus.cpp.)"""
 import os
 import struct
 
@@ -139,7 +140,7 @@ SEEDS = {
 
 
 def main():
-    corpus = os.path.join(HERE, "corpus")
+    corpus = os.path.join(HERE, "corpus", "exif")
     os.makedirs(corpus, exist_ok=True)
     for name, data in SEEDS.items():
         with open(os.path.join(corpus, name), "wb") as f:

@@ -45,11 +45,11 @@ std::map<std::string, ReadOutcome> ReplayFolder(const char* folder) {
 
 TEST(ExifRegressions, SeedsAndFindingsReplay) {
   // Each finding only has to pass through without a sanitizer report or a broken invariant.
-  std::map<std::string, ReadOutcome> findings = ReplayFolder("regressions");
+  std::map<std::string, ReadOutcome> findings = ReplayFolder("regressions/exif");
   std::printf("%zu fuzz findings replayed\n", findings.size());
 
-  std::map<std::string, ReadOutcome> seeds = ReplayFolder("corpus");
-  ASSERT_GE(seeds.size(), 8u) << "fuzz/corpus is incomplete: run fuzz/make_corpus.py";
+  std::map<std::string, ReadOutcome> seeds = ReplayFolder("corpus/exif");
+  ASSERT_GE(seeds.size(), 8u) << "fuzz/corpus/exif is incomplete: run fuzz/make_corpus.py";
   for (const char* name : {"camera-ii.jpg", "camera-mm.jpg"}) {
     const ReadOutcome& r = seeds[name];
     EXPECT_TRUE(r.walkResult) << name;

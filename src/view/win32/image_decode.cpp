@@ -11,9 +11,11 @@
 #include "view/orientation.h"
 #include "view/pixel_layout.h"
 #include "view/view_state.h"
+#include "view/win32/baseline_mode.h"
 #include "view/win32/gdi_handles.h"
 #include "view/win32/gdiplus_handles.h"
 #include "view/win32/picture_header_check.h"
+#include "view/win32/jpeg_file_decode.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -106,10 +108,25 @@ bool ConvertToDib(Gdiplus::GpBitmap* source, CImage& image) {
 
 }  // namespace
 
-bool DecodeFileToImage(const std::wstring& path, CImage& image) {
+bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomic<bool>* cancelled) {
   image.Destroy();
   // Too large a picture crashes inside the decoder; refused, it fails like an undecodable file.
   if (PictureTooLargeToDecode(path)) return false;
+  if (!EnsureImagingStarted()) return false;
+  // JPEGs of the common kinds go straight into the DIB; the rest, as before, to the imaging library.
+  if (!BaselineMode()) {
+    switch (DecodeJpegFile(path, image, cancelled)) {
+      case JpegFileOutcome::kDecoded: return true;
+      case JpegFileOutcome::kCancelled:
+      case JpegFileOutcome::kRefused: return false;
+      case JpegFileOutcome::kNotTaken: break;
+    }
+  }
+  return DecodeWithImagingLibrary(path, image);
+}
+
+bool DecodeWithImagingLibrary(const std::wstring& path, CImage& image) {
+  image.Destroy();
   if (!EnsureImagingStarted()) return false;
   GpBitmapOwner decoded;
   if (GdipCreateBitmapFromFile(path.c_str(), decoded.Out()) != Gdiplus::Ok || decoded.Get() == nullptr) {

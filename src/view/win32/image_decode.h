@@ -1,6 +1,7 @@
 // Turning the current file of the image list into currentImage, and keeping it ready to draw.
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -25,8 +26,11 @@ void PremultiplyAlpha(HBITMAP bitmap);
 
 // The same steps on any image, for any thread (the worker prepares pictures ahead with them);
 // they touch neither currentImage nor the view state.
-// Decodes one file into image (released first). False leaves it empty.
-bool DecodeFileToImage(const std::wstring& path, CImage& image);
+// Decodes one file into image (released first). False leaves it empty. cancelled (may be null)
+// lets a decode on the worker stop early when its picture is no longer wanted.
+bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomic<bool>* cancelled = nullptr);
+// The same through the imaging library alone, whatever the file (the route without fast paths).
+bool DecodeWithImagingLibrary(const std::wstring& path, CImage& image);
 bool ReadOrientationOf(const std::wstring& path, int32_t& exifOrientation);
 // premultiplied: the pixels carry premultiplied alpha that the turn must keep.
 void RotateImage(CImage& image, RotateRequest request, bool premultiplied);

@@ -75,7 +75,7 @@ std::unique_ptr<PreparedPicture> PreparePicture(const std::wstring& path, AreaSi
   auto picture = std::make_unique<PreparedPicture>();
   picture->path = path;
   picture->identity = ReadFileIdentity(path);
-  if (!DecodeFileToImage(path, picture->image) || cancelled) return picture;
+  if (!DecodeFileToImage(path, picture->image, &cancelled) || cancelled) return picture;
   int32_t orientation = 0;
   if (ReadOrientationOf(path, orientation)) picture->exifTurn = TurnForOrientation(orientation);
   RotateImage(picture->image, picture->exifTurn, false);

@@ -1,0 +1,71 @@
+// libFuzzer target: any bytes, read in short chunks through the JPEG row decoder the way the
+// viewer reads a file, decoded into an exactly sized bottom-up bitmap (AddressSanitizer sees any
+// write outside it), then the outcome's invariants checked.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "view/jpeg_rows.h"
+
+namespace {
+
+// Pictures larger than this are skipped after the header, so huge headers do not exhaust memory.
+constexpr uint64_t kMaxPixels = 1u << 20;
+
+void Require(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "invariant broken: %s\n", what);
+  std::abort();
+}
+
+// Short reads whose size depends on the input, so the refill and skip paths see every boundary.
+class BytesReader final : public JpegByteReader {
+ public:
+  BytesReader(const uint8_t* data, size_t size) : data_(data), size_(size), chunk_(1 + size % 4093) {}
+  size_t Read(uint8_t* buffer, size_t capacity) noexcept override {
+    Require(capacity > 0 && capacity <= 64 * 1024, "reads in chunks of at most 64 KiB");
+    size_t n = size_ - at_;
+    if (n > capacity) n = capacity;
+    if (n > chunk_) n = chunk_;
+    std::memcpy(buffer, data_ + at_, n);
+    at_ += n;
+    return n;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t chunk_;
+  size_t at_ = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  BytesReader reader(data, size);
+  JpegRowsDecoder decoder(reader);
+  JpegRowsHeader header;
+  if (!decoder.ReadHeader(header)) {
+    Require(decoder.DecodeRows(nullptr, 0, nullptr) == JpegRowsOutcome::kNotTaken,
+            "no decode without a header");
+    return 0;
+  }
+  Require(header.width > 0 && header.width <= 65535 && header.height > 0 && header.height <= 65535,
+          "header size");
+  Require(header.layout == JpegRowLayout::kBgr24 || header.layout == JpegRowLayout::kGrey8, "header layout");
+  if (static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height) > kMaxPixels) return 0;
+
+  const size_t stride = static_cast<size_t>(header.RowBytes() + 3) / 4 * 4;
+  std::vector<uint8_t> bitmap(stride * static_cast<size_t>(header.height));
+  uint8_t* topRow = bitmap.data() + stride * static_cast<size_t>(header.height - 1);
+  const JpegRowsOutcome outcome = decoder.DecodeRows(topRow, -static_cast<ptrdiff_t>(stride), nullptr);
+  Require(outcome != JpegRowsOutcome::kCancelled, "no cancel flag, no cancellation");
+  Require(decoder.RowsDone() >= 0 && decoder.RowsDone() <= header.height, "rows done in range");
+  if (outcome == JpegRowsOutcome::kDecoded) Require(decoder.RowsDone() == header.height, "every row written");
+  Require(decoder.DecodeRows(topRow, -static_cast<ptrdiff_t>(stride), nullptr) == JpegRowsOutcome::kNotTaken,
+          "one decode per header");
+  return 0;
+}

@@ -1,0 +1,68 @@
+// Writes the JPEG row decoder fuzzer's seed inputs into the folder given (fuzz/corpus/jpeg_rows):
+// small files of every layout the decoder takes or leaves, compressed by libjpeg-turbo from code.
+// The seeds are kept in the repository; run this again only to make them anew:
+//   cmake --build --preset native --target make_jpeg_corpus
+//   build/native/make_jpeg_corpus fuzz/corpus/jpeg_rows
+#include <cstdio>
+#include <string>
+
+#include "support/test_jpeg.h"
+
+namespace {
+
+bool Write(const std::string& path, const std::string& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    return 2;
+  }
+  const std::string folder = argv[1];
+  auto with = [](TestJpegColour colour, int32_t w, int32_t h) {
+    TestJpegOptions o;
+    o.colour = colour, o.width = w, o.height = h, o.quality = 75;
+    return o;
+  };
+  TestJpegOptions progressive = with(TestJpegColour::kYcc420, 33, 17);
+  progressive.progressive = true;
+  TestJpegOptions greyProgressive = with(TestJpegColour::kGrey, 19, 21);
+  greyProgressive.progressive = true;
+  TestJpegOptions restarts = with(TestJpegColour::kYcc420, 40, 24);
+  restarts.restartRows = 1;
+  TestJpegOptions arithmetic = with(TestJpegColour::kYcc422, 21, 13);
+  arithmetic.arithmetic = true;
+  TestJpegOptions arithmeticProgressive = progressive;
+  arithmeticProgressive.arithmetic = true;
+  const std::string colour420 = MakeTestJpeg(with(TestJpegColour::kYcc420, 24, 16));
+  const struct {
+    const char* name;
+    std::string bytes;
+  } seeds[] = {
+      {"444.jpg", MakeTestJpeg(with(TestJpegColour::kYcc444, 17, 9))},
+      {"422.jpg", MakeTestJpeg(with(TestJpegColour::kYcc422, 17, 9))},
+      {"420.jpg", colour420},
+      {"grey.jpg", MakeTestJpeg(with(TestJpegColour::kGrey, 15, 11))},
+      {"rgb.jpg", MakeTestJpeg(with(TestJpegColour::kRgb, 9, 7))},
+      {"cmyk.jpg", MakeTestJpeg(with(TestJpegColour::kCmyk, 8, 8))},
+      {"progressive.jpg", MakeTestJpeg(progressive)},
+      {"grey-progressive.jpg", MakeTestJpeg(greyProgressive)},
+      {"restarts.jpg", MakeTestJpeg(restarts)},
+      {"arithmetic.jpg", MakeTestJpeg(arithmetic)},
+      {"arithmetic-progressive.jpg", MakeTestJpeg(arithmeticProgressive)},
+      {"truncated.jpg", colour420.substr(0, colour420.size() * 2 / 3)},
+  };
+  for (const auto& seed : seeds) {
+    if (!Write(folder + "/" + seed.name, seed.bytes)) {
+      std::fprintf(stderr, "could not write %s/%s\n", folder.c_str(), seed.name);
+      return 1;
+    }
+  }
+  return 0;
+}
