@@ -5,6 +5,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest python3
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine64 xvfb x11-utils imagemagick
+  wixl msitools zip
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -14,6 +15,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
 fi

@@ -172,6 +172,7 @@ class Scenario:
         self.started = time.monotonic()
         self.xvfb_pid = None
         self.env = None
+        self.desktop = None
 
     def say(self, text):
         print(f"[{time.monotonic() - self.started:5.1f}s] {text}", flush=True)
@@ -190,15 +191,20 @@ class Scenario:
         self.xvfb_pid = int(pid)
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", WINEARCH="win64", DISPLAY=display)
-        # One server for the whole scenario, started first, so no wine command waits for a new one.
-        self.prefix.mkdir()
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
         subprocess.run([str(self.source / "cmake/wine-prefix.sh"), str(self.prefix)], env=self.env, check=True)
+        # One server and one desktop for the rest of the scenario, so no wine command waits for
+        # them; the desktop is started on its own, so that it holds none of our output pipes.
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        self.desktop = subprocess.Popen(["wine", "explorer", "/desktop=Default,1600x1000"], env=self.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(2)
 
     def stop(self):
         if self.env is not None:
             subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
             subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+        if self.desktop is not None:
+            self.desktop.wait(timeout=30)
         if self.xvfb_pid is not None:
             try:
                 os.kill(self.xvfb_pid, 15)
@@ -209,9 +215,10 @@ class Scenario:
         return subprocess.run(["wine", *args], env=self.env, capture_output=True, timeout=timeout,
                               text=True, errors="replace")
 
-    def windows_path(self, path):
-        return subprocess.run(["winepath", "-w", str(path)], env=self.env, capture_output=True, text=True,
-                              check=True).stdout.strip()
+    @staticmethod
+    def windows_path(path):
+        """The path as Wine's Z: drive (the Unix root) shows it."""
+        return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
     def msiexec(self, what, *args):
         log = self.work / f"msiexec-{what}.log"
@@ -282,11 +289,11 @@ class Scenario:
         self.checks.expect("Start-menu shortcuts after uninstall", [], self.shortcuts())
 
     def expect_opens(self, registered_class, sample):
+        what = f"opening {sample} through {registered_class}"
+        self.say(what)
         tool = self.windows_path(self.build / "bin/open_registered.exe")
         done = self.wine(tool, registered_class, self.windows_path(self.source / "samples" / sample), timeout=90)
         lines = dict(line.split(": ", 1) for line in done.stdout.splitlines() if ": " in line)
-        what = f"opening {sample} through {registered_class}"
-        self.say(what)
         self.checks.expect(f"{what}: exit code (stderr {done.stderr.strip()!r})", 0, done.returncode)
         self.checks.expect(f"{what}: program", INSTALLED_EXE.lower(), lines.get("program", "").lower())
         self.checks.expect(f"{what}: title", f"Vistrel - {sample}", lines.get("title"))
@@ -324,7 +331,6 @@ class Scenario:
         self.expect_others_kept(installed, before)
         self.expect_product_version(installed)
 
-        self.say("opening samples through the registered open verbs")
         self.expect_opens("Vistrel.JPEG", "1.jpg")
         self.expect_opens(r"Applications\vistrel.exe", "3-alpha.png")
         kept = settings.read_bytes() if settings.exists() else None
