@@ -33,7 +33,10 @@ msibuild "$stage/package.msi" \
   -q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
       VALUES ('SettingsFile', 'ViewerProgram', 'vistrel.settings', 'SETTINGSFOLDER', 2)"
 roots=$(msiinfo export "$stage/package.msi" Registry | tail -n +4 | cut -f2 | sort -u | tr '\n' ' ')
-[ "$roots" = "-1 " ] || { echo "build-packages: expected every registry value under HKMU (-1), got roots: $roots" >&2; exit 1; }
+if [ "$roots" != "-1 " ]; then
+  echo "build-packages: expected every registry value under HKMU (-1), got roots: $roots" >&2
+  exit 1
+fi
 mv "$stage/package.msi" "$msi"
 
 folder=$stage/vistrel-$version

@@ -189,8 +189,9 @@ class Scenario:
             capture_output=True, text=True, check=True)
         display, pid = started.stdout.split()
         self.xvfb_pid = int(pid)
-        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", WINEARCH="win64", DISPLAY=display)
+        # No winemenubuilder: the Start-menu shortcut must not turn into menu entries of this machine.
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all", WINEARCH="win64",
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", DISPLAY=display)
         subprocess.run([str(self.source / "cmake/wine-prefix.sh"), str(self.prefix)], env=self.env, check=True)
         # One server and one desktop for the rest of the scenario, so no wine command waits for
         # them; the desktop is started on its own, so that it holds none of our output pipes.
@@ -204,7 +205,10 @@ class Scenario:
             subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
             subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
         if self.desktop is not None:
-            self.desktop.wait(timeout=30)
+            try:
+                self.desktop.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.desktop.kill()
         if self.xvfb_pid is not None:
             try:
                 os.kill(self.xvfb_pid, 15)
@@ -227,7 +231,7 @@ class Scenario:
             print(log.read_bytes().decode("utf-8", errors="replace")[-3000:])
 
     def export_registry(self, name):
-        """HKLM\Software and HKCU\Software: every place the package may write."""
+        """HKLM\\Software and HKCU\\Software: every place the package may write."""
         text = ""
         for root in ("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"):
             path = self.work / f"{name}-{root}.reg"
@@ -269,7 +273,8 @@ class Scenario:
         self.checks.expect(f"registry keys and values lost {what} (first 20)", [], removed[:20])
 
     def shortcuts(self):
-        return sorted(str(p.relative_to(self.drive_c)) for p in self.drive_c.glob("**/Start Menu/Programs/Vistrel.lnk"))
+        links = self.drive_c.glob("**/Start Menu/Programs/Vistrel.lnk")
+        return sorted(str(p.relative_to(self.drive_c)) for p in links)
 
     def expect_installed_files(self):
         exe = self.drive_c / "Program Files/Vistrel/vistrel.exe"
@@ -300,8 +305,8 @@ class Scenario:
 
     def expect_product_version(self, registry):
         uninstall = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall"
-        versions = [registry.get(path, "DisplayVersion") for path, values in registry.keys.values()
-                    if path.lower().startswith(uninstall.lower() + "\\") and registry.get(path, "DisplayName") == "Vistrel"]
+        products = [path for path, _ in registry.keys.values() if path.lower().startswith(uninstall.lower() + "\\")]
+        versions = [registry.get(p, "DisplayVersion") for p in products if registry.get(p, "DisplayName") == "Vistrel"]
         self.checks.expect("DisplayVersion of the installed Vistrel", [self.version], versions)
 
     # --- the scenario -------------------------------------------------------------------------

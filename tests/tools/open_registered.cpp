@@ -47,13 +47,15 @@ int main() {
   }
   ViewerProcess viewer;
   std::string error;
-  if (!viewer.OpenThroughClass(args.At(1), args.At(2), &error) || !viewer.WaitForWindow(kWindowTimeoutMs, &error)) {
+  if (!viewer.OpenThroughClass(args.At(1), args.At(2), &error) ||
+      !viewer.WaitForWindow(kWindowTimeoutMs, &error)) {
     std::fprintf(stderr, "open_registered: %s\n", error.c_str());
     return 1;
   }
   std::printf("program: %s\n", Narrow(viewer.ProgramPath()).c_str());
   // The title names the file from the first paint on; until then it is the template's "Vistrel".
-  const bool titled = WaitUntil([&] { return viewer.Caption().rfind(L"Vistrel - ", 0) == 0; }, kTitleTimeoutMs);
+  const bool titled =
+      WaitUntil([&] { return viewer.Caption().rfind(L"Vistrel - ", 0) == 0; }, kTitleTimeoutMs);
   const std::wstring title = viewer.Caption();
   std::printf("title: %s\n", Narrow(title).c_str());
   std::fflush(stdout);
