@@ -17,12 +17,16 @@ target_include_directories(vistrel_win PUBLIC src resources)
 target_compile_options(vistrel_win PRIVATE ${VISTREL_WARNINGS})
 target_link_libraries(vistrel_win PUBLIC vistrel_core ${VISTREL_WIN32_LIBS})
 
+# The version is set once, in project(); the resource script reads it from this header.
+configure_file(resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
+
 add_executable(vistrel WIN32 src/app/win32/main.cpp resources/vistrel.rc)
 target_compile_options(vistrel PRIVATE ${VISTREL_WARNINGS})
 target_link_options(vistrel PRIVATE -municode)
+target_include_directories(vistrel PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(vistrel PRIVATE vistrel_win)
 set_source_files_properties(resources/vistrel.rc PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/resources/vistrel.ico;${CMAKE_SOURCE_DIR}/resources/vistrel.manifest;${CMAKE_SOURCE_DIR}/resources/resource.h")
+  "${CMAKE_SOURCE_DIR}/resources/vistrel.ico;${CMAKE_SOURCE_DIR}/resources/vistrel.manifest;${CMAKE_SOURCE_DIR}/resources/resource.h;${CMAKE_BINARY_DIR}/generated/version.h")
 
 # Paths the tests need, in both spellings: the Linux one and the one Wine maps under Z:.
 get_filename_component(VISTREL_TESTDATA_REAL ${CMAKE_SOURCE_DIR}/../shared/testdata ABSOLUTE)
@@ -78,3 +82,6 @@ endforeach()
 
 # The viewer window's own tests create it from its real template.
 target_sources(wine_tests PRIVATE resources/vistrel.rc)
+
+# The installer and the portable zip, and the scenario that installs, uses and removes the first.
+include(cmake/packaging.cmake)

@@ -13,5 +13,9 @@ if [ ! -f "$prefix/.vistrel-ready" ]; then
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1600x1000 /f >/dev/null 2>&1
   # The viewer must see 96 dpi unless a test asks otherwise.
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+  # The boot's own desktop, made before the virtual desktop was asked for, is the plain
+  # full-screen one; a program started while it lives joins it and cannot maximise (no window
+  # manager). Wait for it and its server to end, so the next program makes the virtual desktop.
+  wineserver -w
   touch "$prefix/.vistrel-ready"
 fi

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest python3
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine64 xvfb x11-utils imagemagick
-  nasm dpkg-dev
+  nasm dpkg-dev wixl msitools zip
 )
 # The JPEG decoder: Debian bookworm's libjpeg-turbo, exactly this version.
 jpeg_source=libjpeg-turbo

@@ -89,5 +89,46 @@ TEST_F(SettingsFile, ShortFileIsTreatedAsMissingAndReplacedWhole) {
   EXPECT_EQ(ToString(ReadValues()), ToString(SettingsValues{200, 200, 768, 536, 1, 250}));
 }
 
+// A portable copy: with a vistrel.portable file beside the program its settings are read and
+// written there and the machine-wide file is left alone; without the marker the same copy uses
+// the machine-wide file again.
+TEST_F(SettingsFile, PortableMarkerKeepsTheSettingsBesideTheProgram) {
+  const std::wstring copy = ViewerCopyWithoutImages();
+  ASSERT_FALSE(copy.empty());
+  const std::wstring folder = copy.substr(0, copy.rfind(L'\\'));
+  const std::wstring marker = folder + L"\\vistrel.portable";
+  const std::wstring besideProgram = folder + L"\\vistrel.settings";
+  ASSERT_TRUE(WriteSettingsBytes({}, marker)) << "could not create " << Narrow(marker);
+  std::vector<uint8_t> bytes;
+  SettingsValues values{};
+
+  ASSERT_NO_FATAL_FAILURE(StartViewer(copy, L""));
+  ExpectMaximizedSoon();
+  WaitForBareBackground(kLightGrey);
+  CloseViewerAndWait();
+  EXPECT_TRUE(ReadSettingsBytes(&bytes, besideProgram) && DecodeSettings(bytes, &values))
+      << "expected 24 bytes in " << Narrow(besideProgram) << ", got " << bytes.size();
+  EXPECT_EQ(ToString(values), ToString(SettingsValues{200, 200, 768, 536, 1, 250}));
+  EXPECT_FALSE(ReadSettingsBytes(&bytes)) << "expected no machine-wide settings file, got " << bytes.size()
+                                          << " bytes in " << Narrow(SettingsFilePathForTests());
+
+  // What the portable file says is what the next start applies.
+  ASSERT_TRUE(WriteSettingsValues({100, 80, 900, 700, 0, 0}, besideProgram));
+  ASSERT_NO_FATAL_FAILURE(StartViewer(copy, L""));
+  ExpectWindowAt(RECT{100, 80, 900, 700});
+  WaitForBareBackground(kBlack);
+  CloseViewerAndWait();
+
+  ASSERT_TRUE(DeleteFileW(marker.c_str()));
+  ASSERT_NO_FATAL_FAILURE(StartViewer(copy, L""));
+  ExpectMaximizedSoon();
+  WaitForBareBackground(kLightGrey);
+  CloseViewerAndWait();
+  EXPECT_EQ(ToString(ReadValues()), ToString(SettingsValues{200, 200, 768, 536, 1, 250}));
+  EXPECT_TRUE(ReadSettingsBytes(&bytes, besideProgram) && DecodeSettings(bytes, &values));
+  EXPECT_EQ(ToString(values), ToString(SettingsValues{100, 80, 900, 700, 0, 0}))
+      << "the portable file must not change once the marker is gone";
+}
+
 }  // namespace
 }  // namespace e2e

@@ -1,6 +1,7 @@
 #include "support/viewer_driver.h"
 
 #include <gdiplus.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -217,6 +218,36 @@ bool SaveCaptureAsPng(const ScreenCapture& capture, const std::wstring& path) {
   return Gdiplus::DllExports::GdipSaveImageToFile(bitmap.Get(), path.c_str(), &pngEncoder, nullptr) == Gdiplus::Ok;
 }
 
+ScreenCapture ReadPictureFile(const std::wstring& path) {
+  ScreenCapture capture;
+  GdiplusSession session;
+  GdiplusBitmap bitmap;
+  if (!session.Ok() || Gdiplus::DllExports::GdipCreateBitmapFromFile(path.c_str(), bitmap.Out()) != Gdiplus::Ok) {
+    return capture;
+  }
+  UINT width = 0;
+  UINT height = 0;
+  Gdiplus::DllExports::GdipGetImageWidth(bitmap.Get(), &width);
+  Gdiplus::DllExports::GdipGetImageHeight(bitmap.Get(), &height);
+  const Gdiplus::Rect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+  Gdiplus::BitmapData data = {};
+  if (width == 0 || height == 0 ||
+      Gdiplus::DllExports::GdipBitmapLockBits(bitmap.Get(), &all, Gdiplus::ImageLockModeRead, PixelFormat32bppRGB,
+                                              &data) != Gdiplus::Ok) {
+    return capture;
+  }
+  capture.width = static_cast<int>(width);
+  capture.height = static_cast<int>(height);
+  capture.pixels.resize(static_cast<size_t>(width) * height);
+  for (UINT y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(data.Scan0) +
+                                                  static_cast<ptrdiff_t>(y) * data.Stride);
+    for (UINT x = 0; x < width; ++x) capture.pixels[static_cast<size_t>(y) * width + x] = row[x] & 0x00FFFFFF;
+  }
+  Gdiplus::DllExports::GdipBitmapUnlockBits(bitmap.Get(), &data);
+  return capture;
+}
+
 std::wstring SettingsFilePathForTests() {
   wchar_t folder[MAX_PATH] = {};
   if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder) < 0) return L"";
@@ -229,19 +260,21 @@ bool RemoveSettingsFile() {
   return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
-bool ReadSettingsBytes(std::vector<uint8_t>* bytes) { return ReadWholeFile(SettingsFilePathForTests(), bytes); }
-
-bool WriteSettingsBytes(const std::vector<uint8_t>& bytes) {
-  return WriteWholeFile(SettingsFilePathForTests(), bytes);
+bool ReadSettingsBytes(std::vector<uint8_t>* bytes, const std::wstring& path) {
+  return ReadWholeFile(path, bytes);
 }
 
-bool WriteSettingsValues(const SettingsValues& values) {
+bool WriteSettingsBytes(const std::vector<uint8_t>& bytes, const std::wstring& path) {
+  return WriteWholeFile(path, bytes);
+}
+
+bool WriteSettingsValues(const SettingsValues& values, const std::wstring& path) {
   std::vector<uint8_t> bytes;
   for (int32_t value : values) {
     const auto u = static_cast<uint32_t>(value);
     for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(u >> shift));
   }
-  return WriteSettingsBytes(bytes);
+  return WriteSettingsBytes(bytes, path);
 }
 
 bool DecodeSettings(const std::vector<uint8_t>& bytes, SettingsValues* values) {
@@ -338,6 +371,36 @@ bool ViewerProcess::Start(const std::wstring& exePath, const std::wstring& argum
   return true;
 }
 
+bool ViewerProcess::OpenThroughClass(const std::wstring& registeredClass, const std::wstring& file,
+                                     std::string* error) {
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_CLASSNAME | SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = file.c_str();
+  info.lpClass = registeredClass.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info) || info.hProcess == nullptr) {
+    const DWORD lastError = GetLastError();
+    *error = LastErrorText("ShellExecuteExW", lastError) + " opening " + Narrow(file) + " through " +
+             Narrow(registeredClass) + (info.hProcess ? "" : " (no process started)");
+    return false;
+  }
+  process_.Reset(info.hProcess);
+  thread_.Reset();
+  processId_ = GetProcessId(info.hProcess);
+  threadId_ = 0;  // learnt from the window in WaitForWindow
+  window_ = nullptr;
+  return true;
+}
+
+std::wstring ViewerProcess::ProgramPath() const {
+  wchar_t path[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  if (!process_ || !QueryFullProcessImageNameW(process_.Get(), 0, path, &size)) return L"";
+  return std::wstring(path, size);
+}
+
 bool ViewerProcess::WaitForWindow(DWORD timeoutMs, std::string* error) {
   HWND found = nullptr;
   WaitUntil([&] {
@@ -351,6 +414,7 @@ bool ViewerProcess::WaitForWindow(DWORD timeoutMs, std::string* error) {
     return false;
   }
   window_ = found;
+  if (threadId_ == 0) threadId_ = GetWindowThreadProcessId(found, nullptr);
   return true;
 }
 

@@ -62,16 +62,21 @@ PixelEdges FindContentEdges(const ScreenCapture& capture, const Rgb& background,
 size_t CountDifferentPixels(const ScreenCapture& a, const ScreenCapture& b, int tolerance);
 // Writes the capture as a PNG through GDI+; false when encoding or writing fails.
 bool SaveCaptureAsPng(const ScreenCapture& capture, const std::wstring& path);
+// A picture file's pixels decoded through GDI+, laid out like a capture; empty when the file
+// cannot be read.
+ScreenCapture ReadPictureFile(const std::wstring& path);
 
 // The six little-endian int32 values of the 24-byte settings file, in file order.
 using SettingsValues = std::array<int32_t, 6>;
 std::wstring SettingsFilePathForTests();
 // Deletes the settings file; true when it is gone afterwards.
 bool RemoveSettingsFile();
-// The file's raw bytes; false when it cannot be opened.
-bool ReadSettingsBytes(std::vector<uint8_t>* bytes);
-bool WriteSettingsBytes(const std::vector<uint8_t>& bytes);
-bool WriteSettingsValues(const SettingsValues& values);
+// The file's raw bytes; false when it cannot be opened. The path is the machine-wide settings
+// file unless another (a portable copy's) is given.
+bool ReadSettingsBytes(std::vector<uint8_t>* bytes, const std::wstring& path = SettingsFilePathForTests());
+bool WriteSettingsBytes(const std::vector<uint8_t>& bytes,
+                        const std::wstring& path = SettingsFilePathForTests());
+bool WriteSettingsValues(const SettingsValues& values, const std::wstring& path = SettingsFilePathForTests());
 // Decodes a file of exactly 24 bytes; false for any other length.
 bool DecodeSettings(const std::vector<uint8_t>& bytes, SettingsValues* values);
 std::string ToString(const SettingsValues& values);
@@ -100,6 +105,11 @@ class ViewerProcess {
   // An empty workingDir keeps the test's current folder. On failure *error says why.
   bool Start(const std::wstring& exePath, const std::wstring& arguments, std::string* error,
              const std::wstring& workingDir = L"");
+  // Opens `file` as Explorer does through a registered class (a ProgID, or
+  // "Applications\vistrel.exe"): ShellExecuteEx runs that class's "open" command line.
+  bool OpenThroughClass(const std::wstring& registeredClass, const std::wstring& file, std::string* error);
+  // The full path of the running program, as the system reports it.
+  std::wstring ProgramPath() const;
   // Waits for the process's visible dialog window ("#32770") and remembers it.
   bool WaitForWindow(DWORD timeoutMs, std::string* error);
   HWND Window() const { return window_; }

@@ -1,12 +1,15 @@
 // viewer_shot OUTPUT.png [ARGUMENT]
-// Starts vistrel.exe (beside this program) with ARGUMENT, waits for its first paint, saves
-// the viewer window's area of the screen as a PNG and closes the viewer. Used by the run
-// script when there is no display of the user's own (the viewer then runs under Xvfb).
+// Starts vistrel.exe (beside this program) with ARGUMENT, waits for its first paint and for the
+// window to settle where it stays (maximised or moved into place, picture drawn), saves the
+// window's area of the screen as it is then as a PNG, prints its path and closes the viewer.
+// Used by the run script when there is no display of the user's own (the viewer then runs
+// under Xvfb).
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "support/viewer_driver.h"
 
@@ -31,6 +34,12 @@ class ArgumentList {
 
 constexpr DWORD kWindowTimeoutMs = 15000;
 constexpr DWORD kTitleTimeoutMs = 10000;
+// The window and the screen must look the same for this long before the capture counts: a
+// fresh Wine prefix may still be placing, maximising or drawing the window after its title is
+// set, and a capture taken then holds a stale rectangle and black bands.
+constexpr DWORD kSettledForMs = 600;
+constexpr DWORD kSettleTimeoutMs = 15000;
+constexpr DWORD kSettleStepMs = 100;
 // An empty list never changes the caption: after this long with the caption still the
 // template's, the bare background is taken as the first paint.
 constexpr DWORD kEmptyListGraceMs = 1500;
@@ -69,6 +78,44 @@ RECT OnScreenPart(const RECT& window) {
   return visible;
 }
 
+// Where the window is now and what it shows there: its visible rectangle (which follows the
+// screen size too), whether it is maximised, and the pixels of that rectangle.
+struct WindowLook {
+  RECT visible = {};
+  bool maximized = false;
+  ScreenCapture pixels;
+
+  bool SameAs(const WindowLook& other) const {
+    return EqualRect(&visible, &other.visible) && maximized == other.maximized && !pixels.Empty() &&
+           CountDifferentPixels(pixels, other.pixels, 0) == 0;
+  }
+};
+
+WindowLook LookAt(const ViewerProcess& viewer) {
+  WindowLook look;
+  look.visible = OnScreenPart(viewer.WindowEdges());
+  look.maximized = viewer.IsMaximized();
+  look.pixels = CaptureScreen(look.visible);
+  return look;
+}
+
+// Waits until the window's rectangle, state and pixels have stayed the same for kSettledForMs,
+// then returns that look (the last one seen when it never settles; *settled says which).
+WindowLook WaitForSettledWindow(const ViewerProcess& viewer, bool* settled) {
+  WindowLook last = LookAt(viewer);
+  ULONGLONG sameSince = GetTickCount64();
+  *settled = WaitUntil([&] {
+    WindowLook now = LookAt(viewer);
+    if (!now.SameAs(last)) {
+      sameSince = GetTickCount64();
+      last = std::move(now);
+      return false;
+    }
+    return GetTickCount64() - sameSince >= kSettledForMs;
+  }, kSettleTimeoutMs, kSettleStepMs);
+  return last;
+}
+
 }  // namespace
 
 int main() {
@@ -90,9 +137,13 @@ int main() {
     std::fprintf(stderr, "viewer_shot: no first paint seen within %lu ms (caption \"%s\")\n",
                  static_cast<unsigned long>(kTitleTimeoutMs), Narrow(viewer.Caption()).c_str());
   }
-  viewer.WaitForStillPicture(3000);
-  ScreenCapture shot = CaptureScreen(OnScreenPart(viewer.WindowEdges()));
-  const bool saved = SaveCaptureAsPng(shot, output);
+  bool settled = false;
+  const WindowLook shot = WaitForSettledWindow(viewer, &settled);
+  if (!settled) {
+    std::fprintf(stderr, "viewer_shot: the window still changed after %lu ms; saving its last look\n",
+                 static_cast<unsigned long>(kSettleTimeoutMs));
+  }
+  const bool saved = SaveCaptureAsPng(shot.pixels, output);
 
   viewer.RequestClose();
   DWORD exitCode = 0;
@@ -101,8 +152,8 @@ int main() {
     viewer.Terminate();
   }
   if (!saved) {
-    std::fprintf(stderr, "viewer_shot: could not write %s (%d x %d capture)\n", Narrow(output).c_str(), shot.width,
-                 shot.height);
+    std::fprintf(stderr, "viewer_shot: could not write %s (%d x %d capture)\n", Narrow(output).c_str(),
+                 shot.pixels.width, shot.pixels.height);
     return 1;
   }
   std::printf("%s\n", Narrow(output).c_str());

@@ -12,6 +12,7 @@
 #include "framework/unique_handle.h"
 #include "input/key_table.h"
 #include "resource.h"
+#include "version.h"
 #include "support/test_paths.h"
 #include "support/viewer_driver.h"
 
@@ -315,6 +316,20 @@ TEST(ProgramResources, AboutItemTextIconAndManifest) {
   EXPECT_NE(xml.find("version=\"6.0.0.0\""), std::string::npos);
   EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
   EXPECT_EQ(xml.find("dpiAware"), std::string::npos) << "the viewer declares no DPI awareness";
+
+  // The version resource carries the CMake project version, as the installer does.
+  std::vector<uint8_t> version = res.Raw(RT_VERSION, VS_VERSION_INFO);
+  ASSERT_GE(version.size(), 40u + sizeof(VS_FIXEDFILEINFO));
+  // The fixed part follows the L"VS_VERSION_INFO" key and its padding, 40 bytes in.
+  const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(version.data() + 40);
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(VISTREL_VERSION_MINOR, VISTREL_VERSION_MAJOR)));
+  EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MAKELONG(0, VISTREL_VERSION_PATCH)));
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+  EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+  const std::wstring strings(reinterpret_cast<const wchar_t*>(version.data()), version.size() / sizeof(wchar_t));
+  const std::wstring expected = L"" VISTREL_VERSION_TEXT;
+  EXPECT_NE(strings.find(expected), std::wstring::npos) << "expected the FileVersion text " << VISTREL_VERSION_TEXT;
 }
 
 }  // namespace

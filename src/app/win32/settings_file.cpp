@@ -3,17 +3,28 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "app/settings_location.h"
 #include "framework/file.h"
 #include "imagelist/win32/image_list.h"
 
-static std::wstring SettingsFolder() {
-  wchar_t folder[MAX_PATH] = {};
-  HRESULT result = SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
-  if (SUCCEEDED(result)) return folder;
-  return ProgramFolder();
+// True when a file (not a folder) named kPortableMarkerName lies in folder.
+static bool HasPortableMarker(const std::wstring& folder) {
+  const DWORD attributes = GetFileAttributesW((folder + L"\\" + kPortableMarkerName).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring SettingsFilePath() { return SettingsFolder() + L"\\vistrel.settings"; }
+// The machine-wide application-data folder; empty when the shell cannot say.
+static std::wstring CommonAppDataFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  HRESULT result = SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
+  return SUCCEEDED(result) ? folder : L"";
+}
+
+std::wstring SettingsFilePath() {
+  const std::wstring programFolder = ProgramFolder();
+  const bool portable = HasPortableMarker(programFolder);
+  return SettingsPathFor(portable, portable ? L"" : CommonAppDataFolder(), programFolder);
+}
 
 SettingsReadResult ReadSettingsFile(const std::wstring& path) {
   SettingsReadResult result{SettingsReadStatus::kCouldNotOpen, {}};

@@ -4,8 +4,9 @@
 
 #include "app/settings_record.h"
 
-// The machine-wide application-data folder, else the executable's folder, plus
-// "\vistrel.settings". Computed afresh on every call.
+// The executable's folder when a vistrel.portable file lies there; else the machine-wide
+// application-data folder, else the executable's folder; plus "\vistrel.settings". Computed
+// afresh on every call.
 std::wstring SettingsFilePath();
 
 enum class SettingsReadStatus {
