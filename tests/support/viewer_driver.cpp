@@ -221,7 +221,7 @@ bool SaveCaptureAsPng(const ScreenCapture& capture, const std::wstring& path) {
 ScreenCapture ReadPictureFile(const std::wstring& path) {
   ScreenCapture capture;
   GdiplusSession session;
-  GdiplusBitmap bitmap;
+  GpBitmapOwner bitmap;
   if (!session.Ok() || Gdiplus::DllExports::GdipCreateBitmapFromFile(path.c_str(), bitmap.Out()) != Gdiplus::Ok) {
     return capture;
   }

@@ -1,0 +1,220 @@
+// How the fitted view looks and what it costs, against bare baselines in the same run. Prints
+// figures; it is not a test.
+//
+// Quality: a 6000 x 4000 chart of fine detail (1-pixel lines, checkerboards, a zone plate, noise)
+// fitted into a 1471 x 981 picture area, drawn by the renderer on the plain path (listed as a
+// JPEG) and on the alpha path (listed as a PNG, with alpha varying across it), compared with the
+// exact area average of the chart (composed over the background on the alpha path): PSNR of what
+// the renderer put in its frame, and of a bare HALFTONE StretchBlt / AlphaBlend of the whole chart.
+//
+// Cost: a 24 MP picture fitted into 1920 x 1080: the first fitted render of it (the area average
+// included) and a redraw that reuses the average (as a background toggle or a window move does),
+// against one bare HALFTONE StretchBlt of the whole picture.
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "imagelist/win32/image_list.h"
+#include "resource.h"
+#include "support/test_chart.h"
+#include "view/area_average.h"
+#include "view/fit_layout.h"
+#include "view/view_state.h"
+#include "view/win32/dib_image.h"
+#include "view/win32/fitted_copy.h"
+#include "view/win32/gdi_handles.h"
+#include "view/win32/kept_frame.h"
+#include "view/win32/render.h"
+
+namespace {
+
+constexpr int kRuns = 7;
+constexpr int32_t kChartWidth = 6000;
+constexpr int32_t kChartHeight = 4000;
+
+double NowMs() {
+  LARGE_INTEGER frequency, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&now);
+  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// A popup window with a picture control of the given size, as the viewer lays its control out.
+class BenchViewer {
+ public:
+  BenchViewer(int32_t width, int32_t height) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VistrelFittingBench";
+    RegisterClassW(&wc);
+    window_ = CreateWindowExW(0, wc.lpszClassName, L"fitting bench", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+    CreateWindowExW(0, L"STATIC", L"", 0x5000030D, 0, 0, width, height, window_,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PICTURE)), wc.hInstance, nullptr);
+  }
+  ~BenchViewer() { DestroyWindow(window_); }
+  BenchViewer(const BenchViewer&) = delete;
+  BenchViewer& operator=(const BenchViewer&) = delete;
+  HWND Get() const { return window_; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+// The chart becomes currentImage, as a decode would leave it (premultiplied on the alpha path).
+bool LoadChart(const TestChart& chart, bool alpha) {
+  if (!currentImage.Create(chart.width, chart.height, chart.bitsPerPixel, alpha)) return false;
+  const size_t rowBytes = static_cast<size_t>(-chart.pitch);
+  for (int32_t y = 0; y < chart.height; ++y) {
+    std::memcpy(currentImage.TopRow() + static_cast<ptrdiff_t>(y) * currentImage.Pitch(),
+                chart.TopRow() + static_cast<ptrdiff_t>(y) * chart.pitch, rowBytes);
+  }
+  viewState.loadFailed = 0;
+  viewState.alphaPrepared = alpha ? 1 : 0;  // already premultiplied, like a prepared picture
+  viewState.zoom = 1.0f;
+  return true;
+}
+
+// The exact area average of the chart at the fitted size, composed over the background on the
+// alpha path, as 32-bit top-down rows.
+std::vector<uint8_t> ExactFitted(const TestChart& chart, const XywhRect& fitted, bool alpha) {
+  std::vector<uint8_t> rows(static_cast<size_t>(fitted.width) * fitted.height * 4);
+  const SourcePixels source{chart.TopRow(), chart.pitch, chart.width, chart.height, chart.bitsPerPixel, nullptr};
+  const TargetPixels target{rows.data(), fitted.width * 4, fitted.width, fitted.height};
+  AverageArea(source, target, alpha ? AverageMode::premultipliedAlpha : AverageMode::opaque);
+  if (alpha) {
+    const double background = kLightBackground;
+    for (size_t i = 0; i < rows.size(); i += 4) {
+      const double cover = rows[i + 3] / 255.0;
+      for (size_t c = 0; c < 3; ++c) rows[i + c] = static_cast<uint8_t>(std::lround(rows[i + c] + background * (1.0 - cover)));
+    }
+  }
+  return rows;
+}
+
+// The fitted rectangle of a 0x00RRGGBB frame as 32-bit B, G, R, 0 rows.
+std::vector<uint8_t> Cut(const std::vector<uint32_t>& frame, int32_t frameWidth, const XywhRect& r) {
+  std::vector<uint8_t> rows(static_cast<size_t>(r.width) * r.height * 4);
+  for (int32_t y = 0; y < r.height; ++y) {
+    for (int32_t x = 0; x < r.width; ++x) {
+      const uint32_t p = frame[static_cast<size_t>(r.y + y) * frameWidth + r.x + x];
+      uint8_t* out = &rows[(static_cast<size_t>(y) * r.width + x) * 4];
+      out[0] = static_cast<uint8_t>(p);
+      out[1] = static_cast<uint8_t>(p >> 8);
+      out[2] = static_cast<uint8_t>(p >> 16);
+    }
+  }
+  return rows;
+}
+
+// The whole of currentImage stretched into the rectangle the plain way (HALFTONE) or the alpha
+// way (AlphaBlend over the background), without the renderer: what a fitted draw was before.
+std::vector<uint32_t> BareFitted(HWND viewer, const XywhRect& d, int32_t width, int32_t height, bool alpha) {
+  WindowDc screen(GetDlgItem(viewer, IDC_PICTURE));
+  Bitmap target(CreateCompatibleBitmap(screen.Get(), width, height));
+  {
+    MemoryDc dest(screen.Get(), target.Get());
+    MemoryDc source(dest.Get(), currentImage.Handle());
+    const RECT all{0, 0, width, height};
+    Brush grey(CreateSolidBrush(RGB(kLightBackground, kLightBackground, kLightBackground)));
+    FillRect(dest.Get(), &all, grey.Get());
+    if (alpha) {
+      BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+      AlphaBlend(dest.Get(), d.x, d.y, d.width, d.height, source.Get(), 0, 0, currentImage.Width(),
+                 currentImage.Height(), blend);
+    } else {
+      SetStretchBltMode(dest.Get(), HALFTONE);
+      SetBrushOrgEx(dest.Get(), 0, 0, nullptr);
+      StretchBlt(dest.Get(), d.x, d.y, d.width, d.height, source.Get(), 0, 0, currentImage.Width(),
+                 currentImage.Height(), SRCCOPY);
+    }
+  }
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  GetDIBits(screen.Get(), target.Get(), 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+  return pixels;
+}
+
+double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, const XywhRect& r) {
+  return PsnrBgr(a.data(), r.width * 4, b.data(), r.width * 4, r.width, r.height);
+}
+
+void QualityFigures(const TestChart& chart, bool alpha) {
+  constexpr int32_t kWidth = 1471;
+  constexpr int32_t kHeight = 981;
+  BenchViewer viewer(kWidth, kHeight);
+  ImageList = {alpha ? L"C:\\bench\\chart.png" : L"C:\\bench\\chart.jpg"};
+  currentIndex = 0;
+  if (!LoadChart(chart, alpha)) {
+    std::printf("  could not make the chart's bitmap\n");
+    return;
+  }
+  const XywhRect fitted = FitImage(chart.width, chart.height, kWidth, kHeight);
+  const std::vector<uint8_t> exact = ExactFitted(chart, fitted, alpha);
+  Redraw(viewer.Get());
+  std::vector<uint32_t> frame;
+  int32_t frameWidth = 0, frameHeight = 0;
+  ReadKeptFrame(frame, frameWidth, frameHeight);
+  const double ours = Psnr(Cut(frame, frameWidth, fitted), exact, fitted);
+  const double bare = Psnr(Cut(BareFitted(viewer.Get(), fitted, kWidth, kHeight, alpha), kWidth, fitted), exact, fitted);
+  std::printf("  (q) %s path, %dx%d chart fitted into %dx%d: PSNR against the exact area average %.1f dB (target >= 35); "
+              "bare %s %.1f dB\n",
+              alpha ? "alpha" : "plain", chart.width, chart.height, fitted.width, fitted.height, ours,
+              alpha ? "AlphaBlend" : "HALFTONE StretchBlt", bare);
+}
+
+void CostFigures(const TestChart& chart) {
+  constexpr int32_t kWidth = 1920;
+  constexpr int32_t kHeight = 1080;
+  BenchViewer viewer(kWidth, kHeight);
+  ImageList = {L"C:\\bench\\photo.jpg"};
+  currentIndex = 0;
+  if (!LoadChart(chart, false)) return;
+  const XywhRect fitted = FitImage(chart.width, chart.height, kWidth, kHeight);
+  std::vector<double> first, again, bare;
+  for (int i = 0; i < kRuns; ++i) {
+    CurrentFittedCopy().image.Destroy();  // as after a decode, a turn or a new size
+    double start = NowMs();
+    Redraw(viewer.Get());
+    GdiFlush();
+    first.push_back(NowMs() - start);
+    start = NowMs();
+    Redraw(viewer.Get());
+    GdiFlush();
+    again.push_back(NowMs() - start);
+    start = NowMs();
+    BareFitted(viewer.Get(), fitted, kWidth, kHeight, false);
+    bare.push_back(NowMs() - start);
+  }
+  const double stretch = Median(bare);
+  std::printf("  (q) 24 MP into %dx%d: first fitted render with the average %.1f ms, bare HALFTONE StretchBlt %.1f ms, "
+              "ratio %.3f (target <= 0.5)\n",
+              kWidth, kHeight, Median(first), stretch, Median(first) / stretch);
+  std::printf("  (q) redraw reusing the average %.2f ms (target <= 5 ms), ratio to the bare stretch %.3f\n",
+              Median(again), Median(again) / stretch);
+}
+
+}  // namespace
+
+int main() {
+  SetInitialViewState(viewState);
+  std::printf("fitting: chart and costs (medians of %d)\n", kRuns);
+  const TestChart plain = MakeTestChart(kChartWidth, kChartHeight, ChartPixels::bgr);
+  QualityFigures(plain, false);
+  QualityFigures(MakeTestChart(kChartWidth, kChartHeight, ChartPixels::premultipliedBgra), true);
+  CostFigures(plain);
+  currentImage.Destroy();
+  CurrentFittedCopy().image.Destroy();
+  return 0;
+}
