@@ -21,7 +21,6 @@
 #include "imagelist/win32/image_list.h"
 #include "resource.h"
 #include "support/test_chart.h"
-#include "view/area_average.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
 #include "view/win32/dib_image.h"
@@ -85,21 +84,56 @@ bool LoadChart(const TestChart& chart, bool alpha) {
   return true;
 }
 
-// The exact area average of the chart at the fitted size, composed over the background on the
-// alpha path, as 32-bit top-down rows.
-std::vector<uint8_t> ExactFitted(const TestChart& chart, const XywhRect& fitted, bool alpha) {
-  std::vector<uint8_t> rows(static_cast<size_t>(fitted.width) * fitted.height * 4);
-  const SourcePixels source{chart.TopRow(), chart.pitch, chart.width, chart.height, chart.bitsPerPixel, nullptr};
-  const TargetPixels target{rows.data(), fitted.width * 4, fitted.width, fitted.height};
-  AverageArea(source, target, alpha ? AverageMode::premultipliedAlpha : AverageMode::opaque);
-  if (alpha) {
-    const double background = kLightBackground;
-    for (size_t i = 0; i < rows.size(); i += 4) {
-      const double cover = rows[i + 3] / 255.0;
-      for (size_t c = 0; c < 3; ++c) rows[i + c] = static_cast<uint8_t>(std::lround(rows[i + c] + background * (1.0 - cover)));
+// Which source pixels an output pixel covers on one axis, and by how much of each (as a part of
+// the output pixel), in plain doubles: the reference is written independently of the engine.
+struct Tap {
+  int32_t source;
+  double weight;
+};
+std::vector<std::vector<Tap>> AxisTaps(int32_t sourceSize, int32_t targetSize) {
+  std::vector<std::vector<Tap>> taps(static_cast<size_t>(targetSize));
+  const double scale = static_cast<double>(sourceSize) / targetSize;
+  for (int32_t o = 0; o < targetSize; ++o) {
+    const double from = o * scale;
+    const double to = (o + 1) * scale;
+    for (int32_t i = static_cast<int32_t>(from); i < sourceSize && i < to; ++i) {
+      const double covered = std::min<double>(i + 1, to) - std::max<double>(i, from);
+      if (covered > 0) taps[static_cast<size_t>(o)].push_back(Tap{i, covered / scale});
     }
   }
-  return rows;
+  return taps;
+}
+
+// The exact area average of the chart at the fitted size, composed over the background on the
+// alpha path (premultiplied colours and alpha averaged alike), as 32-bit top-down rows.
+std::vector<uint8_t> ExactFitted(const TestChart& chart, const XywhRect& fitted, bool alpha) {
+  const int32_t bytes = chart.bitsPerPixel / 8;
+  const auto columns = AxisTaps(chart.width, fitted.width);
+  const auto rows = AxisTaps(chart.height, fitted.height);
+  std::vector<uint8_t> out(static_cast<size_t>(fitted.width) * fitted.height * 4);
+  std::vector<double> across(static_cast<size_t>(fitted.width) * 4);
+  for (int32_t y = 0; y < fitted.height; ++y) {
+    std::fill(across.begin(), across.end(), 0.0);
+    for (const Tap& row : rows[static_cast<size_t>(y)]) {
+      const uint8_t* line = chart.TopRow() + static_cast<ptrdiff_t>(row.source) * chart.pitch;
+      for (int32_t x = 0; x < fitted.width; ++x) {
+        for (const Tap& column : columns[static_cast<size_t>(x)]) {
+          const uint8_t* p = line + static_cast<ptrdiff_t>(column.source) * bytes;
+          const double w = row.weight * column.weight;
+          for (int32_t c = 0; c < bytes; ++c) across[static_cast<size_t>(x) * 4 + c] += w * p[c];
+        }
+      }
+    }
+    for (int32_t x = 0; x < fitted.width; ++x) {
+      const double* v = &across[static_cast<size_t>(x) * 4];
+      const double cover = alpha ? v[3] / 255.0 : 1.0;
+      uint8_t* o = &out[(static_cast<size_t>(y) * fitted.width + x) * 4];
+      for (int32_t c = 0; c < 3; ++c) {
+        o[c] = static_cast<uint8_t>(std::lround(std::min(255.0, v[c] + kLightBackground * (1.0 - cover))));
+      }
+    }
+  }
+  return out;
 }
 
 // The fitted rectangle of a 0x00RRGGBB frame as 32-bit B, G, R, 0 rows.
