@@ -158,7 +158,7 @@ Timing TimeOurs(const TestChart& chart, Target& target, AverageMode mode, Averag
 
 void Measure(const TestChart& chart, int32_t width, int32_t height) {
   const bool alpha = chart.bitsPerPixel == 32;
-  const AverageMode mode = alpha ? AverageMode::premultipliedAlpha : AverageMode::opaque;
+  const AverageMode mode = alpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque;
   Target ours(width, height);
   std::vector<double> baseline, one, oneCpu, two, twoCpu, portable;
   uint64_t checksum = 0;
@@ -166,13 +166,13 @@ void Measure(const TestChart& chart, int32_t width, int32_t height) {
     const Clock::time_point start = Clock::now();
     checksum += ReadPass(chart);
     baseline.push_back(Milliseconds(Clock::now() - start));
-    Timing t = TimeOurs(chart, ours, mode, AverageKernel::fastest, 1);
+    Timing t = TimeOurs(chart, ours, mode, AverageKernel::kFastest, 1);
     one.push_back(t.wallMs);
     oneCpu.push_back(t.busiestThreadMs);
-    t = TimeOurs(chart, ours, mode, AverageKernel::fastest, 2);
+    t = TimeOurs(chart, ours, mode, AverageKernel::kFastest, 2);
     two.push_back(t.wallMs);
     twoCpu.push_back(t.busiestThreadMs);
-    portable.push_back(TimeOurs(chart, ours, mode, AverageKernel::portable, 1).wallMs);
+    portable.push_back(TimeOurs(chart, ours, mode, AverageKernel::kPortable, 1).wallMs);
   }
   Target reference(width, height);
   const Clock::time_point start = Clock::now();
@@ -212,7 +212,7 @@ int main() {
   std::printf("Unoptimised build: the figures below say little. See docs/benchmarks.md.\n");
 #endif
   std::printf("Area average of a 6000 x 4000 chart, median of %d runs\n", kRuns);
-  for (ChartPixels kind : {ChartPixels::bgr, ChartPixels::premultipliedBgra}) {
+  for (ChartPixels kind : {ChartPixels::kBgr, ChartPixels::kPremultipliedBgra}) {
     const TestChart chart = MakeTestChart(6000, 4000, kind);
     Measure(chart, 1920, 1080);
     Measure(chart, 1471, 981);

@@ -244,9 +244,9 @@ void CostFigures(const TestChart& chart) {
 int main() {
   SetInitialViewState(viewState);
   std::printf("fitting: chart and costs (medians of %d)\n", kRuns);
-  const TestChart plain = MakeTestChart(kChartWidth, kChartHeight, ChartPixels::bgr);
+  const TestChart plain = MakeTestChart(kChartWidth, kChartHeight, ChartPixels::kBgr);
   QualityFigures(plain, false);
-  QualityFigures(MakeTestChart(kChartWidth, kChartHeight, ChartPixels::premultipliedBgra), true);
+  QualityFigures(MakeTestChart(kChartWidth, kChartHeight, ChartPixels::kPremultipliedBgra), true);
   CostFigures(plain);
   currentImage.Destroy();
   CurrentFittedCopy().image.Destroy();

@@ -136,7 +136,7 @@ void AccumulateRowsSse2(int32_t* acc, const uint8_t* const* rows, const int32_t*
 void AccumulateRows(AverageKernel kernel, int32_t* acc, const uint8_t* const* rows, const int32_t* weights,
                     int32_t count, size_t bytes, bool first) {
 #if defined(__SSE2__)
-  if (kernel == AverageKernel::fastest) {
+  if (kernel == AverageKernel::kFastest) {
     AccumulateRowsSse2(acc, rows, weights, count, bytes, first);
     return;
   }
@@ -226,7 +226,7 @@ template <int Stride, int Averaged>
 void ReduceColumns(AverageKernel kernel, const int32_t* acc, const AxisWeights& columns,
                    const double* weights, double scale, uint8_t* out) {
 #if defined(__SSE2__)
-  if (kernel == AverageKernel::fastest) {
+  if (kernel == AverageKernel::kFastest) {
     ReduceColumnsSse2<Stride, Averaged>(acc, columns, weights, scale, out);
     return;
   }
@@ -271,7 +271,7 @@ void AreaAverager::AverageRows(const TargetPixels& target, int32_t firstRow, int
   std::vector<int32_t> acc(rowBytes + 1);  // one spare for the column pass's 4-lane reads
   std::vector<uint8_t> expanded(direct ? 0 : rowBytes * kRowsPerSweep);
   const double scale = 1.0 / (static_cast<double>(columns_.total) * static_cast<double>(rows_.total));
-  const bool averageAlpha = mode_ == AverageMode::premultipliedAlpha && stride == 4;
+  const bool averageAlpha = mode_ == AverageMode::kPremultipliedAlpha && stride == 4;
 
   for (int32_t y = firstRow; y < endRow; ++y) {
     const AverageSpan& span = rows_.spans[static_cast<size_t>(y)];

@@ -28,16 +28,16 @@ constexpr int64_t kAreaAverageMaxSourcePixels = int64_t{1} << 45;
 // What the four bytes of the output mean.
 enum class AverageMode {
   // Colour averaged, alpha 255, any stored alpha ignored: for the plain (stretched) path.
-  opaque,
+  kOpaque,
   // For the per-pixel alpha path. A 32-bit source holds premultiplied colours, so all four
   // channels are averaged alike (colour never exceeds alpha in the output); any other depth
   // has no alpha and gets 255. A 32-bit bitmap without meaningful alpha is reduced as opaque.
-  premultipliedAlpha,
+  kPremultipliedAlpha,
 };
 
 // The inner loops used. Both give identical results; the portable one is the plain reference
 // and is what builds without SSE2 get.
-enum class AverageKernel { fastest, portable };
+enum class AverageKernel { kFastest, kPortable };
 
 // A picture in memory as a device-independent bitmap stores it. Not owned.
 struct SourcePixels {
@@ -64,7 +64,7 @@ struct TargetPixels {
 class AreaAverager {
  public:
   AreaAverager(const SourcePixels& source, int32_t targetWidth, int32_t targetHeight, AverageMode mode,
-               AverageKernel kernel = AverageKernel::fastest);
+               AverageKernel kernel = AverageKernel::kFastest);
 
   // False when the depth is not one listed above, a colour table is missing, or the sizes are
   // not 1 <= target <= source (with the limits above); the caller then draws some other way.

@@ -146,18 +146,18 @@ TEST(ViewAreaAverage, MatchesTheExactAverageForEveryDepthModeAndSize) {
         const TestPicture picture = MakePicture(size.sourceWidth, size.sourceHeight, depth, bottomUp, random);
         const SourcePixels source{picture.topRow, picture.pitch, picture.width,
                                   picture.height, depth,         picture.table.data()};
-        for (AverageMode mode : {AverageMode::opaque, AverageMode::premultipliedAlpha}) {
-          const bool averageAlpha = mode == AverageMode::premultipliedAlpha && depth == 32;
+        for (AverageMode mode : {AverageMode::kOpaque, AverageMode::kPremultipliedAlpha}) {
+          const bool averageAlpha = mode == AverageMode::kPremultipliedAlpha && depth == 32;
           const std::string where = std::to_string(size.sourceWidth) + "x" +
                                     std::to_string(size.sourceHeight) + " -> " + std::to_string(size.width) +
                                     "x" + std::to_string(size.height) + ", " + std::to_string(depth) +
                                     "-bit, " + (bottomUp ? "bottom-up" : "top-down") +
                                     (averageAlpha                  ? ", premultiplied alpha"
-                                     : mode == AverageMode::opaque ? ", opaque"
+                                     : mode == AverageMode::kOpaque ? ", opaque"
                                                                    : ", alpha path");
           SCOPED_TRACE(where);
           std::vector<uint8_t> results[2];
-          for (AverageKernel kernel : {AverageKernel::fastest, AverageKernel::portable}) {
+          for (AverageKernel kernel : {AverageKernel::kFastest, AverageKernel::kPortable}) {
             const AreaAverager averager(source, size.width, size.height, mode, kernel);
             ASSERT_TRUE(averager.Ok());
             Target target = MakeTarget(size.width, size.height, !bottomUp);
@@ -198,7 +198,7 @@ TEST(ViewAreaAverage, MatchesTheExactAverageForEveryDepthModeAndSize) {
               }
             }
             EXPECT_EQ(bad, 0) << "first: " << firstBad << " (largest error " << worst << ")";
-            results[kernel == AverageKernel::fastest ? 0 : 1] = target.bytes;
+            results[kernel == AverageKernel::kFastest ? 0 : 1] = target.bytes;
           }
           EXPECT_TRUE(results[0] == results[1]) << "the two kernels disagree";
         }
@@ -234,14 +234,14 @@ TEST(ViewAreaAverage, RefusesWhatItCannotReduceAndLeavesTheOutputAlone) {
   };
   for (const auto& r : refused) {
     SCOPED_TRACE(r.why);
-    EXPECT_FALSE(AreaAverager(r.source, r.width, r.height, AverageMode::opaque).Ok());
+    EXPECT_FALSE(AreaAverager(r.source, r.width, r.height, AverageMode::kOpaque).Ok());
     std::vector<uint8_t> out(16 * 16 * 4, kUntouched);
     const TargetPixels target{out.data(), 64, std::max(r.width, 0), std::max(r.height, 0)};
-    EXPECT_FALSE(AverageArea(r.source, target, AverageMode::premultipliedAlpha));
+    EXPECT_FALSE(AverageArea(r.source, target, AverageMode::kPremultipliedAlpha));
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == kUntouched; }));
   }
   // A target of another size than the averager was made for is not written either.
-  const AreaAverager averager(source(8, 8, 32, nullptr), 4, 4, AverageMode::opaque);
+  const AreaAverager averager(source(8, 8, 32, nullptr), 4, 4, AverageMode::kOpaque);
   ASSERT_TRUE(averager.Ok());
   std::vector<uint8_t> out(16 * 16 * 4, kUntouched);
   averager.AverageRows(TargetPixels{out.data(), 64, 5, 4}, 0, 4);

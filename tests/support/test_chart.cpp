@@ -75,7 +75,7 @@ TestChart MakeTestChart(int32_t width, int32_t height, ChartPixels kind) {
   if (width < 6 || height < 4) return chart;
   chart.width = width;
   chart.height = height;
-  chart.bitsPerPixel = kind == ChartPixels::bgr ? 24 : 32;
+  chart.bitsPerPixel = kind == ChartPixels::kBgr ? 24 : 32;
   const int32_t bytesPerPixel = chart.bitsPerPixel / 8;
   const int32_t rowBytes = (width * bytesPerPixel + 3) / 4 * 4;
   chart.pitch = -rowBytes;

@@ -7,8 +7,8 @@
 #include <vector>
 
 enum class ChartPixels {
-  bgr,                // 24-bit B, G, R
-  premultipliedBgra,  // 32-bit B, G, R, A with alpha varying across the chart, colours premultiplied
+  kBgr,               // 24-bit B, G, R
+  kPremultipliedBgra, // 32-bit B, G, R, A with alpha varying across the chart, colours premultiplied
 };
 
 // A chart stored bottom-up like the viewer's decoded bitmaps: rows padded to 4 bytes, the top row

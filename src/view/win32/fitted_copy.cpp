@@ -36,7 +36,7 @@ bool MakeFittedCopy(const CImage& source, int32_t width, int32_t height, bool wi
   const SourcePixels pixels{source.TopRow(), source.Pitch(), source.Width(), source.Height(), source.BitsPerPixel(),
                             reinterpret_cast<const uint8_t*>(colours)};
   const AreaAverager averager(pixels, width, height,
-                              withAlpha ? AverageMode::premultipliedAlpha : AverageMode::opaque);
+                              withAlpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque);
   if (!averager.Ok() || !copy.image.Create(width, height, 32, withAlpha)) return false;
   const TargetPixels target{copy.image.TopRow(), copy.image.Pitch(), width, height};
   // Two halves at once: the reduction of a large picture is most of what its first fitted
