@@ -70,6 +70,9 @@ PY
 fi
 
 started=$(date +%s)
+# Other work on the machine slows the viewer and feh alike; the load tells how much there was.
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 windows() { echo "Z:${1//\//\\}"; }
 wine build/windows/bin/e2e_bench.exe "$(windows "$data")" "${quick[@]}" --x-helper "$(windows "$out/watch_start")" || exit 1
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "the whole benchmark took $(( $(date +%s) - started )) s; pictures and folders are kept in $data"

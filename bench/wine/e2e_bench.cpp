@@ -169,11 +169,12 @@ struct ProcessMemory {
   bool ok = false;
   double peakWorkingSetMb = 0;
   double workingSetMb = 0;
-  double privateMb = 0;
+  double anonymousMb = 0;
 };
 
-// Read through a handle of our own with the rights the call needs. Under Wine the figures come
-// from the viewer's Unix process: peak resident set, resident set, anonymous resident memory.
+// Read through a handle of our own with the rights the call needs. Wine 8 fills them from the
+// viewer's Unix process (/proc/PID/status): peak working set = VmHWM, working set = VmRSS,
+// pagefile usage = RssAnon + VmSwap; it leaves PrivateUsage at 0, so that one is not used.
 ProcessMemory ReadProcessMemory(DWORD processId) {
   ProcessMemory memory;
   KernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
@@ -187,7 +188,7 @@ ProcessMemory ReadProcessMemory(DWORD processId) {
   memory.ok = true;
   memory.peakWorkingSetMb = static_cast<double>(counters.PeakWorkingSetSize) / mb;
   memory.workingSetMb = static_cast<double>(counters.WorkingSetSize) / mb;
-  memory.privateMb = static_cast<double>(counters.PrivateUsage) / mb;
+  memory.anonymousMb = static_cast<double>(counters.PagefileUsage) / mb;
   return memory;
 }
 
@@ -523,18 +524,21 @@ struct StepFigures {
 
 int HeldPresses(const Options& options) { return static_cast<int>((options.quick ? 500 : 1000) / kKeyRepeatMs); }
 
-// (e), the held key and (m) for one picture set in one mode: start on entry kFirstSteppedIndex,
-// step once a second (or as soon as the picture is final, when that takes longer) through all
-// distinct pictures, whose final states become the references, then hold the key.
-StepFigures SteppingRun(const Options& options, const PictureSet& set, ViewerMode mode) {
-  StepFigures figures;
+enum class HeldKey { measure, skip };
+
+// (e), and with HeldKey::measure the held key and (m), for one picture set in one mode, added to
+// *figures: start on entry kFirstSteppedIndex, step once a second (or as soon as the picture is
+// final, when that takes longer) through all distinct pictures, whose final states become the
+// references, then hold the key.
+void SteppingRun(const Options& options, const PictureSet& set, ViewerMode mode, HeldKey heldKey,
+                 StepFigures* figures) {
   WatchedViewer viewer;
   int index = kFirstSteppedIndex;
   const Timing started =
       viewer.Start(SteppingFolder(options, set) + L"\\" + SteppingName(index), SteppingName(index), mode, nullptr);
   if (!started.ok) {
-    figures.paced.failures.push_back("start: " + started.note);
-    return figures;
+    figures->paced.failures.push_back("start: " + started.note);
+    return;
   }
   std::vector<std::vector<uint32_t>> references(kDistinctPictures);
   references[ContentOf(index)] = viewer.Shown();
@@ -544,16 +548,16 @@ StepFigures SteppingRun(const Options& options, const PictureSet& set, ViewerMod
     index = (index + 1) % kNamesPerFolder;
     std::vector<uint32_t>& reference = references[ContentOf(index)];
     const Timing timing = viewer.StepRight(SteppingName(index), &reference);
-    figures.paced.Add(timing);
-    if (!timing.ok) return figures;
+    figures->paced.Add(timing);
+    if (!timing.ok) return;
     if (reference.empty()) reference = viewer.Shown();
     SleepUntilMs(pressed + kStepPaceMs);
   }
-  figures.afterPace = viewer.Memory();
+  if (heldKey == HeldKey::skip) return;
+  figures->afterPace = viewer.Memory();
   const int end = (index + HeldPresses(options)) % kNamesPerFolder;
-  figures.held.Add(viewer.HoldRight(HeldPresses(options), SteppingName(end), &references[ContentOf(end)]));
-  figures.afterHold = viewer.Memory();
-  return figures;
+  figures->held.Add(viewer.HoldRight(HeldPresses(options), SteppingName(end), &references[ContentOf(end)]));
+  figures->afterHold = viewer.Memory();
 }
 
 std::string MemoryText(const ProcessMemory& memory) {
@@ -580,15 +584,20 @@ void MemoryFigures(const PictureSet& set, const StepFigures (&figures)[2]) {
   for (int m = 0; m < 2; ++m) {
     const ProcessMemory& memory = figures[m].afterPace;
     if (!memory.ok) continue;
-    std::printf("    %s after stepping: working set %.0f MB, private %.0f MB\n", ModeName(kModes[m]),
-                memory.workingSetMb, memory.privateMb);
+    std::printf("    %s after stepping: working set %.0f MB, of which anonymous %.0f MB\n", ModeName(kModes[m]),
+                memory.workingSetMb, memory.anonymousMb);
   }
 }
 
 void SteppingFigures(const Options& options, const std::vector<PictureSet>& sets) {
   for (const PictureSet& set : sets) {
+    // Each mode twice, in the order fast, baseline, baseline, fast: a drift of the machine's
+    // load over these minutes then falls on both alike.
     StepFigures figures[2];
-    for (int m = 0; m < 2; ++m) figures[m] = SteppingRun(options, set, kModes[m]);
+    SteppingRun(options, set, ViewerMode::fast, HeldKey::measure, &figures[0]);
+    SteppingRun(options, set, ViewerMode::baseline, HeldKey::measure, &figures[1]);
+    SteppingRun(options, set, ViewerMode::baseline, HeldKey::skip, &figures[1]);
+    SteppingRun(options, set, ViewerMode::fast, HeldKey::skip, &figures[0]);
     const double fast = figures[0].paced.Median(), base = figures[1].paced.Median();
     PrintRow(std::string("(e) Right arrow once a second, ") + set.label, Ms(figures[0].paced), Ms(figures[1].paced),
              Ratio(fast, base), "<= 50 ms and <= 0.1");
