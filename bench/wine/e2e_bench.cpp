@@ -282,10 +282,10 @@ class WatchedViewer {
     const double released = NowMs();
     viewer_.PostKeyUp(VK_RIGHT);
     WatchRules rules = Rules(released, reference);
-    rules.timeoutMs = 300000;
+    rules.timeoutMs = 600000;
     // No single step takes this long: a picture that stays longer under another caption is
     // where the presses ended.
-    rules.stuckMs = 15000;
+    rules.stuckMs = 30000;
     const WatchResult watch = WatchUntilFinal(*sampler_, released, rules, [&](const std::vector<uint32_t>& pixels) {
       return viewer_.Caption() == expected && ShowsPicture(pixels, reference);
     });

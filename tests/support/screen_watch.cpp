@@ -13,11 +13,13 @@ double NowMs() {
   return static_cast<double>(now.QuadPart) / ticksPerMs;
 }
 
+// Sleeps rather than spins: the viewer being timed shares the machine's two cores with us.
+// May overshoot by about a millisecond.
 void SleepUntilMs(double timeMs) {
   for (;;) {
     const double left = timeMs - NowMs();
     if (left <= 0) return;
-    Sleep(left > 2 ? static_cast<DWORD>(left - 1) : 0);
+    Sleep(left >= 2 ? static_cast<DWORD>(left) : 1);
   }
 }
 
@@ -96,7 +98,7 @@ WatchResult WatchUntilFinal(RowSampler& sampler, double startMs, const WatchRule
     const double captureMs = NowMs();
     if (captureMs > deadline) break;
     if (!sampler.Capture(&now)) {
-      Sleep(rules.pollSleepMs);
+      SleepUntilMs(captureMs + rules.periodMs);
       continue;
     }
     if (result.captures == 0) firstCaptureMs = captureMs;
@@ -117,7 +119,7 @@ WatchResult WatchUntilFinal(RowSampler& sampler, double startMs, const WatchRule
       break;
     }
     if (!accepted && rules.stuckMs > 0 && captureMs - stateSinceMs >= rules.stuckMs) break;
-    Sleep(rules.pollSleepMs);
+    SleepUntilMs(captureMs + rules.periodMs);
   }
   if (result.captures > 1) result.meanPeriodMs = (previousCaptureMs - firstCaptureMs) / (result.captures - 1);
   return result;

@@ -13,6 +13,7 @@
 
 // Milliseconds on the performance counter; every time in this header is on this clock.
 double NowMs();
+// Returns at timeMs or up to about a millisecond later.
 void SleepUntilMs(double timeMs);
 
 // A set of full-width rows spread evenly over a screen area, read with one BitBlt each into a
@@ -60,8 +61,9 @@ struct WatchRules {
   double stuckMs = 0;
   // Called with the start of the capture and the pixels whenever the state changes (to trace).
   std::function<void(double, const std::vector<uint32_t>&)> onNewState;
-  // Sleep between captures; the capture itself takes most of the period.
-  DWORD pollSleepMs = 1;
+  // From the start of one capture to the start of the next, when the capture and the
+  // machine's load allow it.
+  double periodMs = 4;
 };
 
 struct WatchResult {
