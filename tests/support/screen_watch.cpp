@@ -108,7 +108,6 @@ WatchResult WatchUntilFinal(RowSampler& sampler, double startMs, const WatchRule
       // A new state: it has to earn acceptance and quiet from this capture on.
       result.pixels.swap(now);
       stateSinceMs = captureMs;
-      result.lastChangeMs = captureMs;
       accepted = false;
       if (rules.onNewState) rules.onNewState(captureMs, result.pixels);
     }

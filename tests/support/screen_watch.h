@@ -26,8 +26,6 @@ class RowSampler {
   RowSampler& operator=(const RowSampler&) = delete;
 
   bool Ok() const { return bits_ != nullptr && memory_.Ok(); }
-  int Width() const { return width_; }
-  int Rows() const { return static_cast<int>(rowTops_.size()); }
   // Reads the rows into *pixels (0x00RRGGBB, row after row); false when GDI fails.
   bool Capture(std::vector<uint32_t>* pixels);
 
@@ -37,7 +35,7 @@ class RowSampler {
   // Declared in the order they must be made; the memory DC lets go of the DIB before it dies.
   RECT area_;
   int width_ = 0;
-  std::vector<int> rowTops_;     // screen y of each sampled row
+  std::vector<int> rowTops_;        // screen y of each sampled row
   const uint32_t* bits_ = nullptr;  // the DIB section's pixels, owned by dib_
   WindowDc screen_;
   Bitmap dib_;
@@ -67,12 +65,11 @@ struct WatchRules {
 };
 
 struct WatchResult {
-  bool reached = false;           // an accepted state stayed quiet before the deadline (or getting stuck)
-  double firstSeenMs = 0;         // when the final state was first captured (its capture's start)
-  double lastChangeMs = 0;        // the start of the last capture that differed from the one before
+  bool reached = false;          // an accepted state stayed quiet before the deadline
+  double firstSeenMs = 0;        // when the final state was first captured (its capture's start)
   int captures = 0;
-  double meanPeriodMs = 0;        // between consecutive captures
-  std::vector<uint32_t> pixels;   // the final (or, when not reached, the last) state
+  double meanPeriodMs = 0;       // between the starts of consecutive captures
+  std::vector<uint32_t> pixels;  // the final state, or the last one seen when none was reached
 };
 
 // Captures the sampler's rows until a state that `accept` takes has been unchanged for
