@@ -3,16 +3,19 @@
 # starts a private Xvfb and the Wine desktop as scripts/test.sh does, times the viewer in both
 # states (default and VISTREL_BASELINE=1) and feh on the same file and screen, prints the
 # figures, and stops every process it started.
-# Usage: bench/e2e.sh [--quick]
+# Usage: bench/e2e.sh [--quick] [--trace]
+#   --quick  24 MP pictures only, fewer rounds, a shorter held key
+#   --trace  print every change of the picture area seen while waiting
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-quick=()
-case "${1:-}" in
-  --quick) quick=(--quick) ;;
-  "") ;;
-  *) echo "usage: bench/e2e.sh [--quick]" >&2; exit 2 ;;
-esac
+options=()
+for arg in "$@"; do
+  case "$arg" in
+    --quick|--trace) options+=("$arg") ;;
+    *) echo "usage: bench/e2e.sh [--quick] [--trace]" >&2; exit 2 ;;
+  esac
+done
 
 scripts/deps.sh || exit 1
 # The reference viewer and the X headers for the helper; pinned to the versions measured.
@@ -73,6 +76,7 @@ started=$(date +%s)
 # Other work on the machine slows the viewer and feh alike; the load tells how much there was.
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 windows() { echo "Z:${1//\//\\}"; }
-wine build/windows/bin/e2e_bench.exe "$(windows "$data")" "${quick[@]}" --x-helper "$(windows "$out/watch_start")" || exit 1
+wine build/windows/bin/e2e_bench.exe "$(windows "$data")" "${options[@]}" --x-helper "$(windows "$out/watch_start")" ||
+  exit 1
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "the whole benchmark took $(( $(date +%s) - started )) s; pictures and folders are kept in $data"

@@ -93,7 +93,8 @@ int ContentOf(int index) { return index % kDistinctPictures; }
 
 bool LinkOrCopy(const std::wstring& existing, const std::wstring& link) {
   if (Exists(link)) return true;
-  return CreateHardLinkW(link.c_str(), existing.c_str(), nullptr) || CopyFileW(existing.c_str(), link.c_str(), TRUE);
+  return CreateHardLinkW(link.c_str(), existing.c_str(), nullptr) ||
+         CopyFileW(existing.c_str(), link.c_str(), TRUE);
 }
 
 bool MakePicture(const std::wstring& path, int width, int height, uint32_t seed) {
@@ -120,7 +121,8 @@ bool MakeData(const Options& options, const std::vector<PictureSet>& sets) {
   CreateDirectoryW((options.data + L"\\pictures").c_str(), nullptr);
   for (const PictureSet& set : sets) {
     for (int content = 0; content < kDistinctPictures; ++content) {
-      if (!MakePicture(PicturePath(options, set, content), set.width, set.height, set.seed + content)) return false;
+      if (!MakePicture(PicturePath(options, set, content), set.width, set.height, set.seed + content))
+        return false;
     }
   }
   for (const PictureSet& set : sets) {
@@ -128,7 +130,8 @@ bool MakeData(const Options& options, const std::vector<PictureSet>& sets) {
     if (FolderDone(folder)) continue;
     CreateDirectoryW(folder.c_str(), nullptr);
     for (int i = 0; i < kNamesPerFolder; ++i) {
-      if (!LinkOrCopy(PicturePath(options, set, ContentOf(i)), folder + L"\\" + SteppingName(i))) return false;
+      if (!LinkOrCopy(PicturePath(options, set, ContentOf(i)), folder + L"\\" + SteppingName(i)))
+        return false;
     }
     MarkFolderDone(folder);
   }
@@ -138,7 +141,8 @@ bool MakeData(const Options& options, const std::vector<PictureSet>& sets) {
 
   // The script lists the 20,000 small files; the start file joins them here.
   const std::wstring many = options.data + L"\\many";
-  if (FolderDone(many) && !LinkOrCopy(PicturePath(options, k24Mp, 0), many + L"\\" + kStartName)) return false;
+  if (FolderDone(many) && !LinkOrCopy(PicturePath(options, k24Mp, 0), many + L"\\" + kStartName))
+    return false;
   return true;
 }
 
@@ -180,8 +184,8 @@ ProcessMemory ReadProcessMemory(DWORD processId) {
   KernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
   PROCESS_MEMORY_COUNTERS_EX counters = {};
   counters.cb = sizeof counters;
-  if (!process ||
-      !GetProcessMemoryInfo(process.Get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters)) {
+  if (!process || !GetProcessMemoryInfo(process.Get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                        sizeof counters)) {
     return memory;
   }
   const double mb = 1024.0 * 1024.0;
@@ -210,7 +214,8 @@ struct PollStats {
   double MeanMs() const { return periods > 0 ? totalMs / periods : 0; }
   std::string Text() const {
     char text[64];
-    std::snprintf(text, sizeof text, "every %.1f ms on average (%.0f Hz)", MeanMs(), MeanMs() > 0 ? 1000 / MeanMs() : 0.0);
+    std::snprintf(text, sizeof text, "every %.1f ms on average (%.0f Hz)", MeanMs(),
+                  MeanMs() > 0 ? 1000 / MeanMs() : 0.0);
     return text;
   }
 };
@@ -244,9 +249,10 @@ class WatchedViewer {
     const std::wstring expected = Caption(name);
     WatchRules rules = Rules(created, reference);
     rules.timeoutMs = 60000;
-    const WatchResult watch = WatchUntilFinal(*sampler_, created, rules, [&](const std::vector<uint32_t>& pixels) {
-      return viewer_.Caption() == expected && ShowsPicture(pixels, reference);
-    });
+    const WatchResult watch =
+        WatchUntilFinal(*sampler_, created, rules, [&](const std::vector<uint32_t>& pixels) {
+          return viewer_.Caption() == expected && ShowsPicture(pixels, reference);
+        });
     return Finish(watch, created, expected, reference);
   }
 
@@ -259,9 +265,10 @@ class WatchedViewer {
     WatchRules rules = Rules(pressed, reference);
     rules.timeoutMs = 60000;
     viewer_.PostKey(VK_RIGHT);
-    const WatchResult watch = WatchUntilFinal(*sampler_, pressed, rules, [&](const std::vector<uint32_t>& pixels) {
-      return viewer_.Caption() == expected && pixels != before && ShowsPicture(pixels, reference);
-    });
+    const WatchResult watch =
+        WatchUntilFinal(*sampler_, pressed, rules, [&](const std::vector<uint32_t>& pixels) {
+          return viewer_.Caption() == expected && pixels != before && ShowsPicture(pixels, reference);
+        });
     return Finish(watch, pressed, expected, reference);
   }
 
@@ -286,9 +293,10 @@ class WatchedViewer {
     // No single step takes this long: a picture that stays longer under another caption is
     // where the presses ended.
     rules.stuckMs = 30000;
-    const WatchResult watch = WatchUntilFinal(*sampler_, released, rules, [&](const std::vector<uint32_t>& pixels) {
-      return viewer_.Caption() == expected && ShowsPicture(pixels, reference);
-    });
+    const WatchResult watch =
+        WatchUntilFinal(*sampler_, released, rules, [&](const std::vector<uint32_t>& pixels) {
+          return viewer_.Caption() == expected && ShowsPicture(pixels, reference);
+        });
     return Finish(watch, released, expected, reference);
   }
 
@@ -328,8 +336,8 @@ class WatchedViewer {
                   CoveredFraction(watch.pixels, kBackground, 2),
                   reference != nullptr ? MatchingFraction(watch.pixels, *reference, 12) : -1.0);
     return Timing{false, 0,
-                  "expected \"" + Narrow(expected) + "\" with its picture, got \"" + Narrow(viewer_.Caption()) +
-                      "\"" + seen};
+                  "expected \"" + Narrow(expected) + "\" with its picture, got \"" +
+                      Narrow(viewer_.Caption()) + "\"" + seen};
   }
 
   ViewerProcess viewer_;
@@ -369,26 +377,28 @@ class FehReference {
 
   Timing Run(const RECT& area) const {
     char geometry[64];
-    std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", area.right - area.left, area.bottom - area.top,
-                  area.left, area.top);
-    const std::wstring command = L"\"" + helper_ + L"\" --area " + Widen(geometry) +
-                                 L" --runs 1 --warmup 0 --quiet-ms 500 --result \"" + Widen(resultUnix_) +
-                                 L"\" -- feh --geometry " + Widen(geometry) +
-                                 L" --scale-down --image-bg black --no-menus \"" + Widen(pictureUnix_) + L"\"";
+    std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", area.right - area.left,
+                  area.bottom - area.top, area.left, area.top);
+    const std::wstring command =
+        L"\"" + helper_ + L"\" --area " + Widen(geometry) +
+        L" --runs 1 --warmup 0 --quiet-ms 500 --result \"" + Widen(resultUnix_) + L"\" -- feh --geometry " +
+        Widen(geometry) + L" --scale-down --image-bg black --no-menus \"" + Widen(pictureUnix_) + L"\"";
     DeleteFileW(resultPath_.c_str());
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(L'\0');
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
       return Timing{false, 0, "could not start " + Narrow(helper_)};
     }
     // Wine gives no waitable handle for a Unix process: the helper's result file, which it
     // writes last of all, tells that it is done. It gives up on its own after 30 s.
     KernelHandle process(info.hProcess);
     KernelHandle thread(info.hThread);
-    if (!WaitUntil([&] { return Exists(resultPath_); }, 90000, 20)) return Timing{false, 0, "the X helper hung"};
+    if (!WaitUntil([&] { return Exists(resultPath_); }, 90000, 20))
+      return Timing{false, 0, "the X helper hung"};
     Sleep(100);  // the helper closes its display and ends
     FILE* file = _wfopen(resultPath_.c_str(), L"r");
     double ms = 0, periodMs = 0;
@@ -438,19 +448,22 @@ std::string Ratio(double a, double b) {
 
 std::string Runs(const Samples& samples) {
   std::string text;
-  for (double value : samples.values) text += (text.empty() ? "" : " ") + std::to_string(static_cast<int>(value + 0.5));
+  for (double value : samples.values)
+    text += (text.empty() ? "" : " ") + std::to_string(static_cast<int>(value + 0.5));
   return text.empty() ? "none" : text;
 }
 
-void PrintRow(const std::string& what, const std::string& fast, const std::string& baseline, const std::string& ratio,
-              const std::string& target) {
+void PrintRow(const std::string& what, const std::string& fast, const std::string& baseline,
+              const std::string& ratio, const std::string& target) {
   std::printf("%-50s %10s %10s %9s   %s\n", what.c_str(), fast.c_str(), baseline.c_str(), ratio.c_str(),
               target.c_str());
 }
 
 void PrintRuns(const std::string& what, const Samples& fast, const Samples& baseline) {
-  std::printf("    runs, %s: fast %s; baseline %s\n", what.c_str(), Runs(fast).c_str(), Runs(baseline).c_str());
-  for (const std::string& failure : fast.failures) std::printf("    ! %s, fast: %s\n", what.c_str(), failure.c_str());
+  std::printf("    runs, %s: fast %s; baseline %s\n", what.c_str(), Runs(fast).c_str(),
+              Runs(baseline).c_str());
+  for (const std::string& failure : fast.failures)
+    std::printf("    ! %s, fast: %s\n", what.c_str(), failure.c_str());
   for (const std::string& failure : baseline.failures) {
     std::printf("    ! %s, baseline: %s\n", what.c_str(), failure.c_str());
   }
@@ -490,8 +503,8 @@ void StartFigures(const Options& options) {
   }
 
   const double oneFast = oneSamples[0].Median(), oneBase = oneSamples[1].Median();
-  PrintRow("(l) start -> 24 MP picture (1-file folder)", Ms(oneSamples[0]), Ms(oneSamples[1]), Ratio(oneFast, oneBase),
-           "");
+  PrintRow("(l) start -> 24 MP picture (1-file folder)", Ms(oneSamples[0]), Ms(oneSamples[1]),
+           Ratio(oneFast, oneBase), "");
   if (feh.Available()) {
     const double fehMs = fehSamples.Median();
     PrintRow("    feh, same file, window over the same area", Ms(fehSamples), "", "", "");
@@ -511,7 +524,8 @@ void StartFigures(const Options& options) {
   const double manyFast = manySamples[0].Median(), manyBase = manySamples[1].Median();
   PrintRow("(d) start -> 24 MP picture (20,000-file folder)", Ms(manySamples[0]), Ms(manySamples[1]),
            Ratio(manyFast, manyBase), "");
-  PrintRow("    20,000-file / 1-file folder", Ratio(manyFast, oneFast), Ratio(manyBase, oneBase), "", "<= 1.2");
+  PrintRow("    20,000-file / 1-file folder", Ratio(manyFast, oneFast), Ratio(manyBase, oneBase), "",
+           "<= 1.2");
   PrintRuns("20,000-file folder", manySamples[0], manySamples[1]);
 }
 
@@ -522,7 +536,9 @@ struct StepFigures {
   ProcessMemory afterHold;
 };
 
-int HeldPresses(const Options& options) { return static_cast<int>((options.quick ? 500 : 1000) / kKeyRepeatMs); }
+int HeldPresses(const Options& options) {
+  return static_cast<int>((options.quick ? 500 : 1000) / kKeyRepeatMs);
+}
 
 enum class HeldKey { measure, skip };
 
@@ -534,8 +550,8 @@ void SteppingRun(const Options& options, const PictureSet& set, ViewerMode mode,
                  StepFigures* figures) {
   WatchedViewer viewer;
   int index = kFirstSteppedIndex;
-  const Timing started =
-      viewer.Start(SteppingFolder(options, set) + L"\\" + SteppingName(index), SteppingName(index), mode, nullptr);
+  const Timing started = viewer.Start(SteppingFolder(options, set) + L"\\" + SteppingName(index),
+                                      SteppingName(index), mode, nullptr);
   if (!started.ok) {
     figures->paced.failures.push_back("start: " + started.note);
     return;
@@ -575,17 +591,17 @@ void MemoryFigures(const PictureSet& set, const StepFigures (&figures)[2]) {
   const ProcessMemory& base = figures[1].afterPace;
   char target[64];
   std::snprintf(target, sizeof target, "<= 3 x DIB + 60 MB = %.0f MB", budgetMb);
-  PrintRow(std::string("(m) peak working set after stepping, ") + set.label, MemoryText(fast), MemoryText(base),
-           Ratio(fast.peakWorkingSetMb, base.peakWorkingSetMb), target);
+  PrintRow(std::string("(m) peak working set after stepping, ") + set.label, MemoryText(fast),
+           MemoryText(base), Ratio(fast.peakWorkingSetMb, base.peakWorkingSetMb), target);
   PrintRow("    peak / (3 x DIB + 60 MB)", Ratio(fast.peakWorkingSetMb, budgetMb),
            Ratio(base.peakWorkingSetMb, budgetMb), "", "<= 1");
-  PrintRow("    peak after the held key as well", MemoryText(figures[0].afterHold), MemoryText(figures[1].afterHold),
-           "", "");
+  PrintRow("    peak after the held key as well", MemoryText(figures[0].afterHold),
+           MemoryText(figures[1].afterHold), "", "");
   for (int m = 0; m < 2; ++m) {
     const ProcessMemory& memory = figures[m].afterPace;
     if (!memory.ok) continue;
-    std::printf("    %s after stepping: working set %.0f MB, of which anonymous %.0f MB\n", ModeName(kModes[m]),
-                memory.workingSetMb, memory.anonymousMb);
+    std::printf("    %s after stepping: working set %.0f MB, of which anonymous %.0f MB\n",
+                ModeName(kModes[m]), memory.workingSetMb, memory.anonymousMb);
   }
 }
 
@@ -599,12 +615,13 @@ void SteppingFigures(const Options& options, const std::vector<PictureSet>& sets
     SteppingRun(options, set, ViewerMode::baseline, HeldKey::skip, &figures[1]);
     SteppingRun(options, set, ViewerMode::fast, HeldKey::skip, &figures[0]);
     const double fast = figures[0].paced.Median(), base = figures[1].paced.Median();
-    PrintRow(std::string("(e) Right arrow once a second, ") + set.label, Ms(figures[0].paced), Ms(figures[1].paced),
-             Ratio(fast, base), "<= 50 ms and <= 0.1");
+    PrintRow(std::string("(e) Right arrow once a second, ") + set.label, Ms(figures[0].paced),
+             Ms(figures[1].paced), Ratio(fast, base), "<= 50 ms and <= 0.1");
     PrintRuns(std::string("once a second, ") + set.label, figures[0].paced, figures[1].paced);
     const double heldFast = figures[0].held.Median(), heldBase = figures[1].held.Median();
     PrintRow("    held for " + std::to_string(HeldPresses(options)) + " repeats: release -> final picture",
-             Ms(figures[0].held), Ms(figures[1].held), Ratio(heldFast, heldBase), "ends on the right picture");
+             Ms(figures[0].held), Ms(figures[1].held), Ratio(heldFast, heldBase),
+             "ends on the right picture");
     std::printf("    held key ends on the right picture: fast %s, baseline %s\n",
                 figures[0].held.Ok() ? "yes" : "NO", figures[1].held.Ok() ? "yes" : "NO");
     for (int m = 0; m < 2; ++m) {

@@ -42,7 +42,8 @@ double NowMs() {
 }
 
 void SleepMs(double ms) {
-  timespec pause{static_cast<time_t>(ms / 1000), static_cast<long>((ms - static_cast<time_t>(ms / 1000) * 1000) * 1e6)};
+  timespec pause{static_cast<time_t>(ms / 1000),
+                 static_cast<long>((ms - static_cast<time_t>(ms / 1000) * 1000) * 1e6)};
   nanosleep(&pause, nullptr);
 }
 
@@ -57,7 +58,8 @@ class RowSampler {
     const int rows = std::min(kSampledRows, area.height);
     for (int i = 0; i < rows; ++i) rowTops_.push_back(area.y + (2 * i + 1) * area.height / (2 * rows));
     const int screen = DefaultScreen(display);
-    image_ = XGetImage(display, RootWindow(display, screen), area.x, area.y, area.width, rows, AllPlanes, ZPixmap);
+    image_ =
+        XGetImage(display, RootWindow(display, screen), area.x, area.y, area.width, rows, AllPlanes, ZPixmap);
   }
   ~RowSampler() {
     if (image_ != nullptr) XDestroyImage(image_);
@@ -191,8 +193,9 @@ int main(int argc, char** argv) {
     }
   }
   if (i >= argc - 1 || std::strcmp(argv[i], "--") != 0 || area.width == 0 || runs < 1) {
-    std::fprintf(stderr, "usage: watch_start --area WxH+X+Y [--runs N] [--warmup N] [--quiet-ms MS] [--result FILE] "
-                         "-- COMMAND...\n");
+    std::fprintf(stderr,
+                 "usage: watch_start --area WxH+X+Y [--runs N] [--warmup N] [--quiet-ms MS] [--result FILE] "
+                 "-- COMMAND...\n");
     return 2;
   }
   char** command = argv + i + 1;

@@ -25,9 +25,12 @@ uint32_t Hash(uint32_t value) {
 class ValueNoise {
  public:
   ValueNoise(int width, int height, int cell, uint32_t seed)
-      : cell_(cell), columns_(width / cell + 2), lattice_(static_cast<size_t>(columns_) * (height / cell + 2)) {
+      : cell_(cell),
+        columns_(width / cell + 2),
+        lattice_(static_cast<size_t>(columns_) * (height / cell + 2)) {
     for (size_t i = 0; i < lattice_.size(); ++i) {
-      lattice_[i] = static_cast<float>(Hash(seed * 0x9E3779B9U + static_cast<uint32_t>(i))) / 2147483648.0f - 1.0f;
+      lattice_[i] =
+          static_cast<float>(Hash(seed * 0x9E3779B9U + static_cast<uint32_t>(i))) / 2147483648.0f - 1.0f;
     }
   }
 
@@ -92,15 +95,15 @@ bool WritePhotoJpeg(const std::wstring& path, int width, int height, uint32_t se
     for (int x = 0; x < width; ++x) {
       const uint32_t grain = Hash(seed ^ static_cast<uint32_t>(y * width + x));
       const float lum = 120.0f + l[x] + (e[x] > 0 ? 30.0f : -30.0f) + static_cast<float>(grain & 31) - 15.5f;
-      out[x * 3 + 0] = ToByte(lum - w[x] * 0.8f);             // blue
-      out[x * 3 + 1] = ToByte(lum + g[x] - w[x] * 0.1f);      // green
-      out[x * 3 + 2] = ToByte(lum + w[x]);                    // red
+      out[x * 3 + 0] = ToByte(lum - w[x] * 0.8f);         // blue
+      out[x * 3 + 1] = ToByte(lum + g[x] - w[x] * 0.1f);  // green
+      out[x * 3 + 2] = ToByte(lum + w[x]);                // red
     }
   }
 
   GpBitmapOwner bitmap;
-  if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(width, height, stride, PixelFormat24bppRGB, pixels.data(),
-                                                     bitmap.Out()) != Gdiplus::Ok) {
+  if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(width, height, stride, PixelFormat24bppRGB,
+                                                     pixels.data(), bitmap.Out()) != Gdiplus::Ok) {
     return false;
   }
   // Honoured on Windows; Wine's encoder ignores it and writes about quality 75, where this grain
@@ -113,7 +116,8 @@ bool WritePhotoJpeg(const std::wstring& path, int width, int height, uint32_t se
   parameters.Parameter[0].Type = Gdiplus::EncoderParameterValueTypeLong;
   parameters.Parameter[0].Value = &quality;
   const std::wstring partial = path + L".partial";
-  if (Gdiplus::DllExports::GdipSaveImageToFile(bitmap.Get(), partial.c_str(), &jpeg, &parameters) != Gdiplus::Ok) {
+  if (Gdiplus::DllExports::GdipSaveImageToFile(bitmap.Get(), partial.c_str(), &jpeg, &parameters) !=
+      Gdiplus::Ok) {
     DeleteFileW(partial.c_str());
     return false;
   }

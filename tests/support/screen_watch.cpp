@@ -33,7 +33,8 @@ RowSampler::RowSampler(const RECT& area, int rows)
   // Rows at the middle of equal bands, so the first and last sit half a band from the edges.
   const int height = area.bottom - area.top;
   for (size_t i = 0; i < rowTops_.size(); ++i) {
-    rowTops_[i] = area.top + static_cast<int>((2 * i + 1) * static_cast<size_t>(height) / (2 * rowTops_.size()));
+    rowTops_[i] =
+        area.top + static_cast<int>((2 * i + 1) * static_cast<size_t>(height) / (2 * rowTops_.size()));
   }
 }
 
@@ -55,7 +56,8 @@ HBITMAP RowSampler::MakeRowsDib(HDC like) {
 bool RowSampler::Capture(std::vector<uint32_t>* pixels) {
   if (!Ok()) return false;
   for (size_t i = 0; i < rowTops_.size(); ++i) {
-    if (!BitBlt(memory_.Get(), 0, static_cast<int>(i), width_, 1, screen_.Get(), area_.left, rowTops_[i], SRCCOPY)) {
+    if (!BitBlt(memory_.Get(), 0, static_cast<int>(i), width_, 1, screen_.Get(), area_.left, rowTops_[i],
+                SRCCOPY)) {
       return false;
     }
   }

@@ -65,8 +65,8 @@ struct WatchRules {
 };
 
 struct WatchResult {
-  bool reached = false;          // an accepted state stayed quiet before the deadline
-  double firstSeenMs = 0;        // when the final state was first captured (its capture's start)
+  bool reached = false;    // an accepted state stayed quiet before the deadline
+  double firstSeenMs = 0;  // when the final state was first captured (its capture's start)
   int captures = 0;
   double meanPeriodMs = 0;       // between the starts of consecutive captures
   std::vector<uint32_t> pixels;  // the final state, or the last one seen when none was reached
