@@ -619,7 +619,7 @@ void SteppingFigures(const Options& options, const std::vector<PictureSet>& sets
              Ms(figures[1].paced), Ratio(fast, base), "<= 50 ms and <= 0.1");
     PrintRuns(std::string("once a second, ") + set.label, figures[0].paced, figures[1].paced);
     const double heldFast = figures[0].held.Median(), heldBase = figures[1].held.Median();
-    PrintRow("    held for " + std::to_string(HeldPresses(options)) + " repeats: release -> final picture",
+    PrintRow("    held, " + std::to_string(HeldPresses(options)) + " key-downs: release -> final picture",
              Ms(figures[0].held), Ms(figures[1].held), Ratio(heldFast, heldBase),
              "ends on the right picture");
     std::printf("    held key ends on the right picture: fast %s, baseline %s\n",
