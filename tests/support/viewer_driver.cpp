@@ -89,10 +89,15 @@ std::string LastErrorText(const char* what, DWORD error) {
   return text;
 }
 
-LPARAM KeyParam(UINT virtualKey, bool up) {
+enum class KeyTransition { press, repeat, release };
+
+LPARAM KeyParam(UINT virtualKey, KeyTransition transition) {
   LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
   LPARAM param = 1 | scan;
-  if (up) param |= (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
+  const LPARAM wasDown = static_cast<LPARAM>(1) << 30;
+  const LPARAM goingUp = static_cast<LPARAM>(1) << 31;
+  if (transition == KeyTransition::repeat) param |= wasDown;
+  if (transition == KeyTransition::release) param |= wasDown | goingUp;
   return param;
 }
 
@@ -401,12 +406,12 @@ std::wstring ViewerProcess::ProgramPath() const {
   return std::wstring(path, size);
 }
 
-bool ViewerProcess::WaitForWindow(DWORD timeoutMs, std::string* error) {
+bool ViewerProcess::WaitForWindow(DWORD timeoutMs, std::string* error, DWORD stepMs) {
   HWND found = nullptr;
   WaitUntil([&] {
     found = FindTopLevelWindow(processId_, nullptr, L"#32770", L"");
     return found != nullptr || !Running();
-  }, timeoutMs);
+  }, timeoutMs, stepMs);
   if (!found) {
     *error = Running() ? "expected a visible #32770 window of the viewer within " + std::to_string(timeoutMs) +
                              " ms, saw none"
@@ -470,11 +475,15 @@ bool ViewerProcess::WaitForStillPicture(DWORD timeoutMs, DWORD stepMs) const {
 }
 
 void ViewerProcess::PostKeyDown(UINT virtualKey) const {
-  PostMessageW(window_, WM_KEYDOWN, virtualKey, KeyParam(virtualKey, false));
+  PostMessageW(window_, WM_KEYDOWN, virtualKey, KeyParam(virtualKey, KeyTransition::press));
+}
+
+void ViewerProcess::PostKeyRepeat(UINT virtualKey) const {
+  PostMessageW(window_, WM_KEYDOWN, virtualKey, KeyParam(virtualKey, KeyTransition::repeat));
 }
 
 void ViewerProcess::PostKeyUp(UINT virtualKey) const {
-  PostMessageW(window_, WM_KEYUP, virtualKey, KeyParam(virtualKey, true));
+  PostMessageW(window_, WM_KEYUP, virtualKey, KeyParam(virtualKey, KeyTransition::release));
 }
 
 void ViewerProcess::PostKey(UINT virtualKey) const {

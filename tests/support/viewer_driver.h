@@ -110,8 +110,9 @@ class ViewerProcess {
   bool OpenThroughClass(const std::wstring& registeredClass, const std::wstring& file, std::string* error);
   // The full path of the running program, as the system reports it.
   std::wstring ProgramPath() const;
-  // Waits for the process's visible dialog window ("#32770") and remembers it.
-  bool WaitForWindow(DWORD timeoutMs, std::string* error);
+  // Waits for the process's visible dialog window ("#32770") and remembers it, looking every
+  // stepMs.
+  bool WaitForWindow(DWORD timeoutMs, std::string* error, DWORD stepMs = 15);
   HWND Window() const { return window_; }
   DWORD ProcessId() const { return processId_; }
 
@@ -132,6 +133,9 @@ class ViewerProcess {
   void PostKey(UINT virtualKey) const;
   void PostKeyDown(UINT virtualKey) const;
   void PostKeyUp(UINT virtualKey) const;
+  // A key-down that the keyboard's auto-repeat queues while the key is held: it says the key
+  // was already down.
+  void PostKeyRepeat(UINT virtualKey) const;
   void PostCommand(UINT id) const;
   void PostSysCommand(UINT command, LPARAM param = 0) const;
   // Puts the real cursor at client point (x, y): the viewer reads GetCursorPos.

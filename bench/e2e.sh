@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The end-to-end benchmark in one go: builds vistrel.exe, e2e_bench.exe and the X helper,
+# starts a private Xvfb and the Wine desktop as scripts/test.sh does, times the viewer in both
+# states (default and VISTREL_BASELINE=1) and feh on the same file and screen, prints the
+# figures, and stops every process it started.
+# Usage: bench/e2e.sh [--quick] [--trace]
+#   --quick  24 MP pictures only, fewer rounds, a shorter held key
+#   --trace  print every change of the picture area seen while waiting
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+options=()
+for arg in "$@"; do
+  case "$arg" in
+    --quick|--trace) options+=("$arg") ;;
+    *) echo "usage: bench/e2e.sh [--quick] [--trace]" >&2; exit 2 ;;
+  esac
+done
+
+scripts/deps.sh || exit 1
+# The reference viewer and the X headers for the helper; pinned to the versions measured.
+need=()
+dpkg-query -W -f='${Status}' feh 2>/dev/null | grep -q "install ok installed" || need+=(feh=3.9.1-2)
+dpkg-query -W -f='${Status}' libx11-dev 2>/dev/null | grep -q "install ok installed" || need+=(libx11-dev=2:1.8.4-2+deb12u2)
+if [ ${#need[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
+    "${need[@]}" >/dev/null || exit 1
+fi
+
+out=$root/build/e2e-bench
+mkdir -p "$out"
+[ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null || exit 1
+if ! cmake --build --preset windows -j2 --target vistrel e2e_bench >"$out/build.log" 2>&1; then
+  cat "$out/build.log"; echo "build failed" >&2; exit 1
+fi
+g++ -O2 -std=c++17 -Wall -Wextra -Werror bench/x11/watch_start.cpp -lX11 -o "$out/watch_start" || exit 1
+
+source scripts/display.sh
+explorer_pid=""
+cleanup() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+  [ -n "$explorer_pid" ] && kill "$explorer_pid" 2>/dev/null
+  [ -n "${VISTREL_XVFB_PID:-}" ] && kill "$VISTREL_XVFB_PID" 2>/dev/null
+}
+trap cleanup EXIT
+vistrel_xvfb || exit 1
+export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset VISTREL_BASELINE
+cmake/wine-prefix.sh "$WINEPREFIX"
+wineserver -p
+wine explorer /desktop=Default,1600x1000 >/dev/null 2>&1 &
+explorer_pid=$!
+sleep 2
+
+# The 20,000-file folder, once: links to one small JPEG, made here because creating files in a
+# big folder under Wine takes minutes (each new name is checked against the whole folder).
+data=$out/data
+if [ ! -f "$data/many.done" ]; then
+  mkdir -p "$data/pictures" "$data/many"
+  [ -f "$data/pictures/tiny.jpg" ] || convert -size 64x48 plasma:fractal -quality 90 "$data/pictures/tiny.jpg" || exit 1
+  python3 - "$data/pictures/tiny.jpg" "$data/many" <<'PY' || exit 1
+import os, sys
+tiny, folder = sys.argv[1], sys.argv[2]
+for i in range(1, 20001):
+    name = os.path.join(folder, "img%05d.jpg" % i)
+    if not os.path.exists(name):
+        os.link(tiny, name)
+PY
+  touch "$data/many.done"
+fi
+
+started=$(date +%s)
+# Other work on the machine slows the viewer and feh alike; the load tells how much there was.
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+windows() { echo "Z:${1//\//\\}"; }
+wine build/windows/bin/e2e_bench.exe "$(windows "$data")" "${options[@]}" --x-helper "$(windows "$out/watch_start")" ||
+  exit 1
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "the whole benchmark took $(( $(date +%s) - started )) s; pictures and folders are kept in $data"

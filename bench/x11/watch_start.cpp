@@ -1,0 +1,247 @@
+// Times a native X program from launch until an area of the screen shows its picture and is
+// still, the way bench/wine/e2e_bench.cpp times vistrel.exe: full-width rows spread over the
+// area, read with XGetSubImage a few hundred times a second; the figure is the start of the
+// first capture of the final state, which must have stayed unchanged for the quiet time and
+// cover most of the area with something other than what was there before and black.
+// Bench code for bench/e2e.sh, built there with the host compiler; prints figures, not a test.
+//
+//   watch_start --area WxH+X+Y [--runs N] [--warmup N] [--quiet-ms MS] [--result FILE] -- COMMAND...
+//
+// Prints the counted runs, their median and the mean poll period; with --result it writes only
+// "MEDIAN PERIOD" (or "failed") to FILE, last of all (for e2e_bench.exe, which starts this
+// helper once per round).
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kSampledRows = 32;
+constexpr double kTimeoutMs = 30000;
+// From the start of one capture to the start of the next, as e2e_bench.exe reads the screen.
+constexpr double kPeriodMs = 4;
+
+double NowMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+void SleepMs(double ms) {
+  timespec pause{static_cast<time_t>(ms / 1000),
+                 static_cast<long>((ms - static_cast<time_t>(ms / 1000) * 1000) * 1e6)};
+  nanosleep(&pause, nullptr);
+}
+
+struct Area {
+  int width = 0, height = 0, x = 0, y = 0;
+};
+
+// Owns the display connection and one image of `rows` rows that every capture is read into.
+class RowSampler {
+ public:
+  RowSampler(Display* display, const Area& area) : display_(display), area_(area) {
+    const int rows = std::min(kSampledRows, area.height);
+    for (int i = 0; i < rows; ++i) rowTops_.push_back(area.y + (2 * i + 1) * area.height / (2 * rows));
+    const int screen = DefaultScreen(display);
+    image_ =
+        XGetImage(display, RootWindow(display, screen), area.x, area.y, area.width, rows, AllPlanes, ZPixmap);
+  }
+  ~RowSampler() {
+    if (image_ != nullptr) XDestroyImage(image_);
+  }
+  RowSampler(const RowSampler&) = delete;
+  RowSampler& operator=(const RowSampler&) = delete;
+
+  bool Ok() const { return image_ != nullptr && image_->bits_per_pixel == 32; }
+
+  // Pixels as 0x00RRGGBB, row after row.
+  void Capture(std::vector<uint32_t>* pixels) {
+    const Window root = RootWindow(display_, DefaultScreen(display_));
+    for (size_t i = 0; i < rowTops_.size(); ++i) {
+      XGetSubImage(display_, root, area_.x, rowTops_[i], area_.width, 1, AllPlanes, ZPixmap, image_, 0,
+                   static_cast<int>(i));
+    }
+    pixels->resize(static_cast<size_t>(area_.width) * rowTops_.size());
+    for (size_t row = 0; row < rowTops_.size(); ++row) {
+      const auto* source = reinterpret_cast<const uint32_t*>(image_->data + row * image_->bytes_per_line);
+      for (int x = 0; x < area_.width; ++x) (*pixels)[row * area_.width + x] = source[x] & 0x00FFFFFF;
+    }
+  }
+
+ private:
+  Display* display_;  // not owned
+  Area area_;
+  std::vector<int> rowTops_;
+  XImage* image_ = nullptr;
+};
+
+// Share of pixels that show something new: neither what was there before the launch nor black.
+double CoveredFraction(const std::vector<uint32_t>& pixels, const std::vector<uint32_t>& before) {
+  size_t covered = 0;
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    if (pixels[i] != before[i] && pixels[i] != 0) ++covered;
+  }
+  return pixels.empty() ? 0 : static_cast<double>(covered) / static_cast<double>(pixels.size());
+}
+
+struct RunResult {
+  bool ok = false;
+  double ms = 0;
+  int captures = 0;
+  double periodMs = 0;
+};
+
+RunResult TimeOneStart(RowSampler& sampler, char** command, double quietMs) {
+  RunResult result;
+  std::vector<uint32_t> before, now, state;
+  sampler.Capture(&before);
+  const double launched = NowMs();
+  pid_t child = 0;
+  if (posix_spawnp(&child, command[0], nullptr, nullptr, command, environ) != 0) {
+    std::fprintf(stderr, "could not start %s\n", command[0]);
+    return result;
+  }
+  double stateSince = 0, first = 0, last = 0;
+  bool accepted = false;
+  for (;;) {
+    const double captured = NowMs();
+    if (captured - launched > kTimeoutMs) break;
+    sampler.Capture(&now);
+    if (result.captures++ == 0) first = captured;
+    last = captured;
+    if (result.captures == 1 || now != state) {
+      state.swap(now);
+      stateSince = captured;
+      accepted = CoveredFraction(state, before) >= 0.5;
+    }
+    if (accepted && captured - stateSince >= quietMs) {
+      result.ok = true;
+      result.ms = stateSince - launched;
+      break;
+    }
+    SleepMs(std::max(0.0, captured + kPeriodMs - NowMs()));
+  }
+  if (result.captures > 1) result.periodMs = (last - first) / (result.captures - 1);
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  // Let the window go before the next run compares against the bare screen.
+  for (double end = NowMs() + 5000; NowMs() < end; SleepMs(10)) {
+    sampler.Capture(&now);
+    if (now == before) break;
+  }
+  return result;
+}
+
+// The caller waits for this file rather than for the process (Wine hands out no waitable handle
+// for a Unix process), so it appears whole, by a rename, once everything else is done.
+void WriteResult(const char* path, const double* median, double periodMs) {
+  const std::string partial = std::string(path) + ".partial";
+  FILE* file = std::fopen(partial.c_str(), "w");
+  if (file == nullptr) return;
+  if (median != nullptr) {
+    std::fprintf(file, "%.1f %.1f\n", *median, periodMs);
+  } else {
+    std::fprintf(file, "failed\n");
+  }
+  std::fclose(file);
+  std::rename(partial.c_str(), path);
+}
+
+bool ParseArea(const char* text, Area* area) {
+  return std::sscanf(text, "%dx%d+%d+%d", &area->width, &area->height, &area->x, &area->y) == 4 &&
+         area->width > 0 && area->height > 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Area area;
+  int runs = 5, warmup = 1;
+  double quietMs = 500;
+  const char* resultPath = nullptr;
+  int i = 1;
+  for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+    const bool hasValue = i + 1 < argc;
+    if (std::strcmp(argv[i], "--area") == 0 && hasValue && ParseArea(argv[i + 1], &area)) {
+      ++i;
+    } else if (std::strcmp(argv[i], "--runs") == 0 && hasValue) {
+      runs = std::atoi(argv[++i]);
+    } else if (std::strcmp(argv[i], "--warmup") == 0 && hasValue) {
+      warmup = std::atoi(argv[++i]);
+    } else if (std::strcmp(argv[i], "--quiet-ms") == 0 && hasValue) {
+      quietMs = std::atof(argv[++i]);
+    } else if (std::strcmp(argv[i], "--result") == 0 && hasValue) {
+      resultPath = argv[++i];
+    } else {
+      break;
+    }
+  }
+  if (i >= argc - 1 || std::strcmp(argv[i], "--") != 0 || area.width == 0 || runs < 1) {
+    std::fprintf(stderr,
+                 "usage: watch_start --area WxH+X+Y [--runs N] [--warmup N] [--quiet-ms MS] [--result FILE] "
+                 "-- COMMAND...\n");
+    return 2;
+  }
+  char** command = argv + i + 1;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    std::fprintf(stderr, "cannot open the X display\n");
+    if (resultPath != nullptr) WriteResult(resultPath, nullptr, 0);
+    return 1;
+  }
+  int status = 0;
+  {
+    RowSampler sampler(display, area);
+    if (!sampler.Ok()) {
+      std::fprintf(stderr, "cannot read the screen as 32-bit pixels\n");
+      status = 1;
+    }
+    std::vector<double> times;
+    double periodSum = 0;
+    int failures = 0;
+    for (int run = 0; status == 0 && run < warmup + runs; ++run) {
+      const RunResult result = TimeOneStart(sampler, command, quietMs);
+      periodSum += result.periodMs;
+      if (!result.ok) {
+        ++failures;
+      } else if (run >= warmup) {
+        times.push_back(result.ms);
+      }
+    }
+    std::sort(times.begin(), times.end());
+    double median = 0;
+    if (!times.empty()) {
+      const size_t m = times.size() / 2;
+      median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
+    }
+    const double periodMs = periodSum / (warmup + runs);
+    if (resultPath != nullptr) {
+      WriteResult(resultPath, times.empty() ? nullptr : &median, periodMs);
+    } else if (status == 0) {
+      std::printf("runs:");
+      for (double t : times) std::printf(" %.0f", t);
+      std::printf("\nfailed runs: %d\n", failures);
+      std::printf("poll period: %.1f ms\n", periodMs);
+      if (!times.empty()) std::printf("median: %.1f\n", median);
+    }
+    if (times.empty()) status = 1;
+  }
+  XCloseDisplay(display);
+  return status;
+}
