@@ -1,4 +1,5 @@
 // Stepping through the folder with the Next and Previous commands.
+#include <windows.h>
 #include <gdiplus.h>
 
 #include "e2e/picture_test_folder.h"
