@@ -306,6 +306,8 @@ void ShowCurrentPicture(HWND viewer, StepDirection direction) {
 
 bool PictureLoading() { return !state.waitingFor.empty(); }
 
+bool PreparingAhead() { return !state.inFlight.empty(); }
+
 void SchedulePrefetch(HWND viewer) {
   if (BaselineMode() || FolderListing() || PictureLoading() || ImageList.size() < 2) return;
   const size_t n = ImageList.size();

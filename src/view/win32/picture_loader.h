@@ -15,6 +15,8 @@ enum class StepDirection { kNone, kForward, kBackward };
 void ShowCurrentPicture(HWND viewer, StepDirection direction);
 // True while the shown entry's picture is being decoded.
 bool PictureLoading();
+// True while the worker still prepares a neighbour ahead.
+bool PreparingAhead();
 // Asks the worker for the neighbours of the shown entry that are not prepared yet: the one in
 // the direction of travel first, at most two kept, within a memory budget.
 void SchedulePrefetch(HWND viewer);

@@ -1,0 +1,133 @@
+// Pictures prepared ahead on the worker: a step onto one is drawn at once, and what is drawn is
+// always what the file holds now, whatever was replaced, dropped or stepped meanwhile.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands/win32/slideshow.h"
+#include "resource.h"
+#include "viewer_window_fixture.h"
+
+namespace {
+
+constexpr uint32_t kRed = 0x00FF0000;
+constexpr uint32_t kGreen = 0x0000FF00;
+constexpr uint32_t kBlue = 0x000000FF;
+constexpr uint32_t kYellow = 0x00FFFF00;
+constexpr uint32_t kWhite = 0x00FFFFFF;
+constexpr uint32_t kCyan = 0x0000FFFF;
+
+class ViewerPrefetch : public ViewerWindowTest {
+ protected:
+  void SetUp() override {
+    folder_ = MakeScratchDir(L"prefetch");
+    other_ = MakeScratchDir(L"prefetch-other");
+    ASSERT_TRUE(WriteSolidBmp(Path(L"a.bmp"), 40, 30, Rgb{255, 0, 0}));
+    ASSERT_TRUE(WriteSolidBmp(Path(L"b.bmp"), 40, 30, Rgb{0, 255, 0}));
+    ASSERT_TRUE(WriteSolidBmp(Path(L"c.bmp"), 40, 30, Rgb{0, 0, 255}));
+    ASSERT_TRUE(WriteSolidBmp(Path(L"d.bmp"), 40, 30, Rgb{255, 255, 0}));
+    ASSERT_TRUE(WriteSolidBmp(other_ + L"\\x.bmp", 40, 30, Rgb{0, 255, 255}));
+    ASSERT_NO_FATAL_FAILURE(OpenViewer());
+    OpenStartFile(true, Path(L"d.bmp"));
+    Step(ID_NEXT);  // onto a.bmp, decoded on the worker; its neighbours are prepared next
+    ASSERT_EQ(Caption(), L"Vistrel - a.bmp");
+  }
+  void TearDown() override {
+    StopSlideshow(Hwnd());
+    RemoveTree(folder_);
+    RemoveTree(other_);
+  }
+
+  std::wstring Path(const wchar_t* name) const { return folder_ + L"\\" + name; }
+
+  void Step(UINT command) {
+    SendMessageW(Hwnd(), WM_COMMAND, command, 0);
+    WaitForPicture();
+  }
+  static void WaitForNeighbours() {
+    const DWORD start = GetTickCount();
+    while (PreparingAhead() && GetTickCount() - start < 10000) Pump();
+    ASSERT_FALSE(PreparingAhead()) << "the neighbours were never prepared";
+  }
+  void Key(WPARAM key) {
+    MSG msg{Hwnd(), WM_KEYDOWN, key, 0, 0, {}};
+    if (!viewer_.FilterQueuedMessage(&msg)) DispatchMessageW(&msg);
+  }
+  static std::string Hex(uint32_t colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06X", colour);
+    return text;
+  }
+  void ExpectShown(const wchar_t* name, uint32_t colour) {
+    EXPECT_EQ(Caption(), std::wstring(L"Vistrel - ") + name);
+    EXPECT_EQ(CentreOfFrame(), colour) << "expected " << Hex(colour) << " in the frame for " << Narrow(name)
+                                       << ", got " << Hex(CentreOfFrame());
+  }
+
+  std::wstring folder_;
+  std::wstring other_;
+};
+
+// A step onto a prepared neighbour is drawn before the window's thread takes any message, in
+// both directions, and a neighbour whose file changed since is decoded afresh.
+TEST_F(ViewerPrefetch, StepsOntoPreparedPicturesAtOnceAndNeverShowAStaleOne) {
+  ASSERT_NO_FATAL_FAILURE(WaitForNeighbours());
+  SendMessageW(Hwnd(), WM_COMMAND, ID_NEXT, 0);
+  EXPECT_FALSE(PictureLoading()) << "the next picture should have been prepared ahead";
+  ExpectShown(L"b.bmp", kGreen);
+  ASSERT_NO_FATAL_FAILURE(WaitForNeighbours());
+  SendMessageW(Hwnd(), WM_COMMAND, ID_PREVIOUS, 0);
+  EXPECT_FALSE(PictureLoading()) << "the picture left behind should have been kept";
+  ExpectShown(L"a.bmp", kRed);
+  Step(ID_NEXT);
+  ASSERT_NO_FATAL_FAILURE(WaitForNeighbours());
+
+  // c.bmp, prepared while b.bmp is shown, is replaced on disk by a picture of another size.
+  ASSERT_TRUE(WriteSolidBmp(Path(L"c.bmp"), 41, 30, Rgb{255, 255, 255}));
+  Step(ID_NEXT);
+  ExpectShown(L"c.bmp", kWhite);
+
+  // Stepping faster than pictures decode: seven keys, the last four waiting behind a decode or
+  // superseding it, end three entries further on.
+  for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_LEFT, VK_LEFT}) Key(key);
+  WaitForPicture();
+  ExpectShown(L"b.bmp", kGreen);
+}
+
+// A drop while a neighbour is being prepared shows the dropped picture, and nothing of the old
+// folder comes back; a slideshow step onto a prepared picture needs no decode either.
+TEST_F(ViewerPrefetch, DropAndSlideshowDuringPreparation) {
+  SendMessageW(Hwnd(), WM_COMMAND, ID_NEXT, 0);  // b.bmp, then its neighbours are asked for
+  WaitForPicture();
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (other_.size() + 8) * sizeof(wchar_t));
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  const std::wstring dropped = other_ + L"\\x.bmp";
+  std::memcpy(header + 1, dropped.c_str(), (dropped.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  SendMessageW(Hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+  WaitForPicture();
+  ExpectShown(L"x.bmp", kCyan);
+  Step(ID_NEXT);
+  ExpectShown(L"x.bmp", kCyan);  // a folder of one entry shows it again
+
+  OpenStartFile(true, Path(L"a.bmp"));
+  Step(ID_NEXT);
+  ASSERT_NO_FATAL_FAILURE(WaitForNeighbours());
+  ExpectShown(L"b.bmp", kGreen);
+  StartSlideshow(Hwnd());
+  const DWORD start = GetTickCount();
+  while (currentIndex == 1 && GetTickCount() - start < 6000) Pump();
+  ASSERT_EQ(currentIndex, 2) << "the slideshow never stepped";
+  EXPECT_FALSE(PictureLoading()) << "the slideshow's step should use the prepared picture";
+  EXPECT_EQ(CentreOfFrame(), kBlue);
+  EXPECT_EQ(Caption(), L"Vistrel - Running Slide Show");
+}
+
+}  // namespace
