@@ -89,5 +89,35 @@ TEST_F(SettingsFile, ShortFileIsTreatedAsMissingAndReplacedWhole) {
   EXPECT_EQ(ToString(ReadValues()), ToString(SettingsValues{200, 200, 768, 536, 1, 250}));
 }
 
+// Edges far beyond every screen (a monitor since unplugged, or garbage) would put the window
+// where it is never seen nor painted. They count as no file: the window comes up maximised,
+// paints, keeps the file's valid background, and the garbage is not written back.
+TEST_F(SettingsFile, RectangleOffEveryScreenStartsMaximisedAndIsNotWrittenBack) {
+  const std::wstring picture = scratch_ + L"\\shown.bmp";
+  ASSERT_TRUE(WriteSolidBmp(picture, 40, 30, Rgb{200, 40, 40}));
+  ASSERT_TRUE(WriteSettingsValues({100000, 100000, 100800, 100600, 0, 0}));
+  ASSERT_NO_FATAL_FAILURE(StartViewer(ViewerExePath(), Quote(picture)));
+  ExpectMaximizedSoon();
+  EXPECT_TRUE(IsWindowVisible(viewer_.Window()));
+  RECT screen = {};
+  GetWindowRect(GetDesktopWindow(), &screen);
+  const RECT window = viewer_.WindowEdges();
+  RECT common = {};
+  const bool overScreen = IntersectRect(&common, &window, &screen) != FALSE &&
+                          common.right - common.left > (screen.right - screen.left) / 2;
+  EXPECT_TRUE(overScreen) << "expected the window over the screen, got " << WindowRectText(viewer_.Window());
+  std::wstring seen;
+  EXPECT_TRUE(viewer_.WaitForCaption(L"Vistrel - shown.bmp", kStateTimeoutMs, &seen))
+      << "expected the first paint to name the start file, got the caption \"" << Narrow(seen) << "\"";
+  // The 4:3 picture fitted into the wider window leaves bands at the sides, in the file's dark background.
+  const RECT client = viewer_.ClientScreenEdges();
+  Rgb band;
+  const int middle = (client.bottom - client.top) / 2;
+  EXPECT_TRUE(viewer_.WaitForClientPixel(2, middle, kBlack, 0, kStateTimeoutMs, &band))
+      << "expected the dark background of the file beside the picture, got " << ToString(band);
+  CloseViewerAndWait();
+  EXPECT_EQ(ToString(ReadValues()), ToString(SettingsValues{200, 200, 768, 536, 1, 0}));
+}
+
 }  // namespace
 }  // namespace e2e
