@@ -315,6 +315,10 @@ TEST(ProgramResources, AboutItemTextIconAndManifest) {
   EXPECT_NE(xml.find("version=\"6.0.0.0\""), std::string::npos);
   EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
   EXPECT_EQ(xml.find("dpiAware"), std::string::npos) << "the viewer declares no DPI awareness";
+  EXPECT_NE(xml.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
+                     "</longPathAware>"),
+            std::string::npos)
+      << "the viewer declares itself aware of paths beyond 260 characters";
 }
 
 }  // namespace

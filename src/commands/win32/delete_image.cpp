@@ -2,6 +2,7 @@
 
 #include "commands/delete_failure.h"
 #include "imagelist/image_rules.h"
+#include "imagelist/long_path.h"
 #include "imagelist/win32/image_list.h"
 #include "imagelist/win32/navigation.h"
 #include "view/win32/picture_loader.h"
@@ -35,7 +36,7 @@ void DeleteCurrentImage(HWND viewer) {
   }
   const std::wstring* path = CurrentPath();
   if (path == nullptr) return;
-  const std::wstring& systemPath = *path;
+  const std::wstring systemPath = FileSystemPath(*path);
   if (!DeleteFileW(systemPath.c_str())) {
     const DWORD error = GetLastError();
     // Read-only, held open by another program, no right to delete: the file stays, and so do
