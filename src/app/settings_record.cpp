@@ -1,5 +1,6 @@
 #include "app/settings_record.h"
 
+#include <algorithm>
 #include <limits>
 
 static void PutInt32(uint8_t* out, int32_t value) {
@@ -63,6 +64,33 @@ SettingsToApply SettingsEffects(const SettingsRecord& record) {
   bool known = record.backgroundLevel == kDarkBackground ||
                record.backgroundLevel == kLightBackground;
   effects.backgroundLevel = known ? record.backgroundLevel : kLightBackground;
+  return effects;
+}
+
+SettingsToApply WithMinimumSize(SettingsToApply effects, int32_t minWidth, int32_t minHeight) {
+  if (!effects.place) return effects;
+  effects.width = std::max(effects.width, minWidth);
+  effects.height = std::max(effects.height, minHeight);
+  return effects;
+}
+
+static int32_t FarEdge(int32_t near, int32_t extent) {
+  const int64_t far = static_cast<int64_t>(near) + extent;
+  return static_cast<int32_t>(std::min<int64_t>(far, std::numeric_limits<int32_t>::max()));
+}
+
+EdgeRect PlacementEdges(const SettingsToApply& effects) {
+  return EdgeRect{effects.x, effects.y, FarEdge(effects.x, effects.width), FarEdge(effects.y, effects.height)};
+}
+
+SettingsToApply KeptOnScreen(SettingsToApply effects, const std::optional<EdgeRect>& workArea) {
+  if (!effects.place) return effects;
+  const EdgeRect placed = PlacementEdges(effects);
+  const bool meets = workArea && placed.left < workArea->right && workArea->left < placed.right &&
+                     placed.top < workArea->bottom && workArea->top < placed.bottom;
+  if (meets) return effects;
+  effects.place = false;
+  effects.maximize = true;
   return effects;
 }
 

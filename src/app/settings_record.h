@@ -33,7 +33,7 @@ struct SettingsToApply {
   int32_t y;
   int32_t width;
   int32_t height;
-  bool maximize;            // only together with place
+  bool maximize;            // after the placement, if any; alone it maximises where the window is
   int32_t backgroundLevel;  // always applied
 };
 
@@ -41,6 +41,16 @@ struct SettingsToApply {
 // placement and the maximising; maximising needs exactly 1; a background other than 0 or 250
 // becomes 250.
 SettingsToApply SettingsEffects(const SettingsRecord& record);
+
+// The placement enlarged to the window's minimum size (right and bottom move out), as the
+// window itself will take it; nothing else changes.
+SettingsToApply WithMinimumSize(SettingsToApply effects, int32_t minWidth, int32_t minHeight);
+// The edges of the placement; right and bottom stop at the largest 32-bit value.
+EdgeRect PlacementEdges(const SettingsToApply& effects);
+// A placement that does not meet the work area of the screen it lies on (none: it lies on no
+// screen) would put the window where nobody sees it: it is dropped and the window maximised,
+// as when there is no settings file. The background level stays.
+SettingsToApply KeptOnScreen(SettingsToApply effects, const std::optional<EdgeRect>& workArea);
 
 // The record the close handler writes, or nothing when the window is minimised (the file is
 // then left as it is). A maximised window stores its last normal rectangle, else the

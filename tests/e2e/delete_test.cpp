@@ -22,17 +22,27 @@ class DeleteImage : public ViewerTest {
     EXPECT_TRUE(viewer_.WaitForCaption(expected, kStateTimeoutMs, &seen))
         << "expected caption " << Narrow(expected) << ", got " << Narrow(seen);
   }
-  // Presses Delete and answers the confirmation with the given button.
-  void DeleteAnswering(int button) {
+  // The text of a message box: its first static control with text (the icon's has none).
+  static std::wstring BoxText(HWND box) {
+    wchar_t text[512] = {};
+    HWND label = FindWindowExW(box, nullptr, L"Static", nullptr);
+    while (label != nullptr && GetWindowTextW(label, text, 512) == 0)
+      label = FindWindowExW(box, label, L"Static", nullptr);
+    return text;
+  }
+  // Presses Delete and answers the confirmation with the given button, leaving any box that
+  // follows it open.
+  void AnswerDeleteWith(int button) {
     viewer_.PostKey(VK_DELETE);
     HWND box = viewer_.WaitForOtherWindow(L"#32770", L"Please Confirm", kStateTimeoutMs);
     ASSERT_NE(box, nullptr) << "expected the confirmation \"Please Confirm\"";
-    wchar_t text[128] = {};
-    HWND label = FindWindowExW(box, nullptr, L"Static", nullptr);
-    while (label != nullptr && GetWindowTextW(label, text, 128) == 0)
-      label = FindWindowExW(box, label, L"Static", nullptr);
-    EXPECT_STREQ(text, L"This will permanently delete current image. Are you sure?");
+    EXPECT_EQ(Narrow(BoxText(box)), "This will permanently delete current image. Are you sure?");
     ViewerProcess::PressButton(box, button);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(box); }, kStateTimeoutMs)) << "the question stays open";
+  }
+  // Presses Delete and answers the confirmation with the given button.
+  void DeleteAnswering(int button) {
+    ASSERT_NO_FATAL_FAILURE(AnswerDeleteWith(button));
     EXPECT_TRUE(WaitUntil([&] { return !viewer_.HasOtherWindow(); }, kStateTimeoutMs)) << "the question stays open";
   }
 };
@@ -54,6 +64,49 @@ TEST_F(DeleteImage, NoKeepsTheFileYesDeletesItAndShowsTheNextOne) {
   ASSERT_NO_FATAL_FAILURE(DeleteAnswering(IDYES));
   ExpectCaption(L"Vistrel - a.bmp");
   EXPECT_FALSE(Exists(L"c.bmp"));
+}
+
+// The system's own words for an error, without the line break that ends them.
+std::wstring SystemReason(DWORD error) {
+  wchar_t text[512] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' || text[length - 1] == L' '))
+    --length;
+  return std::wstring(text, length);
+}
+
+// A read-only file survives the Yes: it must stay listed and shown, and the user is told why.
+TEST_F(DeleteImage, ReadOnlyFileStaysListedAndShownAndTheErrorSaysWhy) {
+  const std::wstring readOnly = scratch_ + L"\\b.bmp";
+  ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));  // RemoveTree clears it
+
+  ASSERT_NO_FATAL_FAILURE(StartViewer(ViewerExePath(), Quote(readOnly)));
+  ExpectCaption(L"Vistrel - b.bmp");
+  ASSERT_NO_FATAL_FAILURE(AnswerDeleteWith(IDYES));
+  HWND error = viewer_.WaitForOtherWindow(L"#32770", L"Vistrel", kStateTimeoutMs);
+  ASSERT_NE(error, nullptr) << "expected an error box captioned \"Vistrel\" after Yes on a read-only file";
+  const std::wstring expected = L"Could not delete b.bmp: " + SystemReason(ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Narrow(BoxText(error)), Narrow(expected));
+  EXPECT_EQ(GetWindow(error, GW_OWNER), viewer_.Window()) << "the box must be owned by the viewer";
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(error, IDOK))) << "expected an OK button";
+  for (int other : {IDCANCEL, IDYES, IDNO}) {
+    HWND button = GetDlgItem(error, other);
+    EXPECT_TRUE(button == nullptr || !IsWindowVisible(button)) << "expected OK alone, got button " << other;
+  }
+  EXPECT_TRUE(Exists(L"b.bmp")) << "the read-only file must still be on disk";
+  ExpectCaption(L"Vistrel - b.bmp");
+
+  ViewerProcess::PressButton(error, IDOK);
+  EXPECT_TRUE(WaitUntil([&] { return !viewer_.HasOtherWindow(); }, kStateTimeoutMs))
+      << "OK must close the box";
+  ExpectCaption(L"Vistrel - b.bmp");
+  // The entry is still between its neighbours.
+  viewer_.PostKey(VK_RIGHT);
+  ExpectCaption(L"Vistrel - c.bmp");
+  viewer_.PostKey(VK_LEFT);
+  ExpectCaption(L"Vistrel - b.bmp");
+  EXPECT_TRUE(Exists(L"b.bmp"));
 }
 
 TEST_F(DeleteImage, EmptyListAsksNothing) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "imagelist/image_rules.h"
+#include "imagelist/long_path.h"
 
 namespace {
 
@@ -100,6 +101,32 @@ TEST(ScannedEntriesTest, OneEnumerationGivesWhatTheTwoScansAppend) {
 TEST(WindowTitleTest, NamesTheFilePart) {
   EXPECT_EQ(L"Vistrel - b.jpg", WindowTitle(L"C:\\Pics\\b.jpg"));
   EXPECT_EQ(L"Vistrel - \u0444\u043E\u0442\u043E.png", WindowTitle(L"Z:\\x\\\u0444\u043E\u0442\u043E.png"));
+}
+
+// Paths reach the file system plain below 260 characters and in the extended-length form from
+// there on, a UNC path through "\\?\UNC\"; what cannot take that form is left alone.
+TEST(FileSystemPathTest, ExtendedFormFrom260CharactersOn) {
+  const std::wstring drive259 = L"C:\\" + std::wstring(256, L'a');
+  ASSERT_EQ(259u, drive259.size());
+  EXPECT_EQ(drive259, FileSystemPath(drive259));
+  const std::wstring drive260 = drive259 + L"b";
+  EXPECT_EQ(L"\\\\?\\" + drive260, FileSystemPath(drive260));
+  const std::wstring deep = L"d:\\" + std::wstring(32000, L'x') + L"\\pic.jpg";
+  EXPECT_EQ(L"\\\\?\\" + deep, FileSystemPath(deep)) << "lower-case drives too, far beyond 260";
+
+  const std::wstring share = std::wstring(250, L's') + L"\\photo.jpg";
+  EXPECT_EQ(L"\\\\?\\UNC\\server\\" + share, FileSystemPath(L"\\\\server\\" + share));
+  EXPECT_EQ(L"\\\\server\\x.jpg", FileSystemPath(L"\\\\server\\x.jpg")) << "a short UNC path stays plain";
+
+  const std::wstring tail = std::wstring(300, L'p');
+  const std::wstring unchangedPaths[] = {L"\\\\?\\C:\\" + tail, L"\\\\?\\UNC\\server\\" + tail,
+                                         L"\\\\.\\C:\\" + tail,    L"relative\\" + tail,
+                                         L"\\rooted\\" + tail,       L"C:drive-relative" + tail};
+  for (const std::wstring& unchanged : unchangedPaths) {
+    EXPECT_EQ(unchanged, FileSystemPath(unchanged)) << "left as it is: " << std::string(unchanged.begin(),
+                                                                                     unchanged.begin() + 12);
+  }
+  EXPECT_EQ(L"", FileSystemPath(L""));
 }
 
 }  // namespace

@@ -96,6 +96,51 @@ TEST(SettingsEffectsTest, BackgroundOtherThanZeroOr250Becomes250) {
   EXPECT_EQ(250, SettingsEffects(Record(0, 0, 10, 10, 0, 250)).backgroundLevel);
 }
 
+// A rectangle is checked as the window will take it, never below its minimum size; one that
+// meets no screen's work area gives way to a maximised window, and the background still holds.
+TEST(SettingsEffectsTest, PlacementIsEnlargedToTheMinimumAndKeptOnAScreen) {
+  const EdgeRect screen{0, 0, 1600, 1000};
+  auto placed = [](const SettingsRecord& record) {
+    return WithMinimumSize(SettingsEffects(record), 768, 536);
+  };
+
+  SettingsToApply small = placed(Record(200, 210, 768, 536, 1, 0));
+  EXPECT_EQ(200, small.x);
+  EXPECT_EQ(210, small.y);
+  EXPECT_EQ(768, small.width) << "568 wide is enlarged to the minimum";
+  EXPECT_EQ(536, small.height) << "326 high is enlarged to the minimum";
+  SettingsToApply kept = KeptOnScreen(small, screen);
+  EXPECT_TRUE(kept.place);
+  EXPECT_TRUE(kept.maximize);
+  EXPECT_EQ(1300, placed(Record(10, 10, 1310, 20, 0, 0)).width) << "a wide enough side stays as it is";
+
+  // Left of the screen, reaching into it only once enlarged; and one that just touches it.
+  EXPECT_TRUE(KeptOnScreen(placed(Record(-700, 100, -600, 200, 0, 0)), screen).place);
+  SettingsToApply touching = KeptOnScreen(placed(Record(-768, 100, -700, 200, 0, 0)), screen);
+  EXPECT_FALSE(touching.place) << "a rectangle ending at the screen's left edge does not meet it";
+  EXPECT_TRUE(touching.maximize);
+
+  // Far off every screen (no monitor under it), or off the one found: maximised instead.
+  const std::optional<EdgeRect> workAreas[] = {std::nullopt, screen};
+  for (const std::optional<EdgeRect>& workArea : workAreas) {
+    SettingsToApply off = KeptOnScreen(placed(Record(100000, 100000, 100800, 100600, 0, 0)), workArea);
+    EXPECT_FALSE(off.place);
+    EXPECT_TRUE(off.maximize);
+    EXPECT_EQ(0, off.backgroundLevel) << "the background level is valid and still applied";
+  }
+
+  // Far edges stop at the largest 32-bit value instead of wrapping onto the screen.
+  SettingsToApply far = placed(Record(INT32_MAX - 10, 0, INT32_MAX, 5, 0, 250));
+  EXPECT_EQ(INT32_MAX, PlacementEdges(far).right);
+  EXPECT_EQ(536, PlacementEdges(far).bottom);
+  EXPECT_FALSE(KeptOnScreen(far, screen).place);
+
+  // An empty rectangle asks for nothing, on a screen or not.
+  SettingsToApply none = KeptOnScreen(placed(Record(5, 5, 5, 5, 1, 0)), std::nullopt);
+  EXPECT_FALSE(none.place);
+  EXPECT_FALSE(none.maximize);
+}
+
 TEST(SettingsForCloseTest, MinimisedWritesNothing) {
   EXPECT_FALSE(SettingsRecordForClose({1, 2, 3, 4}, {5, 6, 7, 8}, true, false, 0).has_value());
   EXPECT_FALSE(SettingsRecordForClose({1, 2, 3, 4}, {5, 6, 7, 8}, true, true, 0).has_value());

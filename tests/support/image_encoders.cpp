@@ -6,6 +6,9 @@
 #include <cwchar>
 #include <vector>
 
+#include "view/win32/dib_image.h"
+#include "view/win32/gdiplus_handles.h"
+
 using namespace Gdiplus::DllExports;
 
 bool FindImageEncoder(const wchar_t* mime, CLSID& clsid) {
@@ -21,4 +24,21 @@ bool FindImageEncoder(const wchar_t* mime, CLSID& clsid) {
     }
   }
   return false;
+}
+
+bool SaveTestImage(const std::wstring& path, int32_t width, int32_t height, const wchar_t* mime,
+                   const std::function<uint32_t(int32_t, int32_t)>& pixel) {
+  if (!EnsureImagingStarted()) return false;
+  CLSID clsid;
+  if (!FindImageEncoder(mime, clsid)) return false;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = pixel(x, y);
+  // The bitmap only borrows the pixels, which outlive it.
+  GpBitmapOwner bitmap;
+  if (GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
+                                reinterpret_cast<BYTE*>(pixels.data()), bitmap.Out()) != Gdiplus::Ok) {
+    return false;
+  }
+  return GdipSaveImageToFile(bitmap.Get(), path.c_str(), &clsid, nullptr) == Gdiplus::Ok;
 }

@@ -316,6 +316,10 @@ TEST(ProgramResources, AboutItemTextIconAndManifest) {
   EXPECT_NE(xml.find("version=\"6.0.0.0\""), std::string::npos);
   EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
   EXPECT_EQ(xml.find("dpiAware"), std::string::npos) << "the viewer declares no DPI awareness";
+  EXPECT_NE(xml.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
+                     "</longPathAware>"),
+            std::string::npos)
+      << "the viewer declares itself aware of paths beyond 260 characters";
 
   // The version resource carries the CMake project version, as the installer does.
   std::vector<uint8_t> version = res.Raw(RT_VERSION, VS_VERSION_INFO);

@@ -30,24 +30,6 @@ std::string RgbText(Rgb c) {
   return text;
 }
 
-bool SaveTestImage(const std::wstring& path, int32_t width, int32_t height, const wchar_t* mime,
-                   const std::function<uint32_t(int32_t, int32_t)>& pixel) {
-  if (!EnsureImagingStarted()) return false;
-  CLSID clsid;
-  if (!FindImageEncoder(mime, clsid)) return false;
-  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = pixel(x, y);
-  Gdiplus::GpBitmap* bitmap = nullptr;
-  if (GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
-                                reinterpret_cast<BYTE*>(pixels.data()), &bitmap) != Gdiplus::Ok) {
-    return false;
-  }
-  const bool ok = GdipSaveImageToFile(bitmap, path.c_str(), &clsid, nullptr) == Gdiplus::Ok;
-  GdipDisposeImage(bitmap);
-  return ok;
-}
-
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   FILE* file = _wfopen(path.c_str(), L"wb");
   if (file == nullptr) return false;

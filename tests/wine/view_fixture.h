@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/image_encoders.h"  // SaveTestImage
+
 // 0x00RRGGBB.
 using Rgb = uint32_t;
 constexpr Rgb MakeRgb(int r, int g, int b) {
@@ -18,10 +20,6 @@ constexpr Rgb MakeRgb(int r, int g, int b) {
 bool RgbNear(Rgb a, Rgb b, int tolerance);
 std::string RgbText(Rgb c);
 
-// Writes a width x height picture whose pixel (x, y) is pixel(x, y) as 0xAARRGGBB, through the
-// encoder for mime ("image/png", "image/bmp", "image/jpeg", ...). Returns false on failure.
-bool SaveTestImage(const std::wstring& path, int32_t width, int32_t height, const wchar_t* mime,
-                   const std::function<uint32_t(int32_t, int32_t)>& pixel);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 
 // Colour of currentImage at (x, y), top row first, whatever its depth (palette looked up).

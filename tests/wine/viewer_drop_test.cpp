@@ -14,23 +14,6 @@
 
 namespace {
 
-// A drop of the given paths in the shell's format: a DROPFILES header and a double-null list.
-HGLOBAL MakeDrop(const std::vector<std::wstring>& paths) {
-  size_t chars = 1;
-  for (const std::wstring& p : paths) chars += p.size() + 1;
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = TRUE;
-  auto* list = reinterpret_cast<wchar_t*>(header + 1);
-  for (const std::wstring& p : paths) {
-    std::memcpy(list, p.c_str(), (p.size() + 1) * sizeof(wchar_t));
-    list += p.size() + 1;
-  }
-  GlobalUnlock(memory);
-  return memory;
-}
-
 class ViewerDrop : public ViewerWindowTest {
  protected:
   void SetUp() override {

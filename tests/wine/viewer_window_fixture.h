@@ -2,9 +2,11 @@
 // solid-colour pictures to show. What it drew is read back from the kept frame.
 #pragma once
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,24 @@
 #include "view/view_state.h"
 #include "view/win32/kept_frame.h"
 #include "view/win32/picture_loader.h"
+
+// A drop of the given paths in the shell's format: a DROPFILES header and a double-null list.
+// The window that receives it releases it.
+inline HGLOBAL MakeDrop(const std::vector<std::wstring>& paths) {
+  size_t chars = 1;
+  for (const std::wstring& p : paths) chars += p.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  auto* list = reinterpret_cast<wchar_t*>(header + 1);
+  for (const std::wstring& p : paths) {
+    std::memcpy(list, p.c_str(), (p.size() + 1) * sizeof(wchar_t));
+    list += p.size() + 1;
+  }
+  GlobalUnlock(memory);
+  return memory;
+}
 
 class ViewerWindowTest : public ::testing::Test {
  protected:

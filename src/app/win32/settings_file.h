@@ -27,7 +27,13 @@ SettingsReadResult ReadSettingsFile(const std::wstring& path);
 // The temporary file a write goes through: beside path, named after this process.
 std::wstring SettingsTempPath(const std::wstring& path);
 
+// Removes the temporary files beside path that writers killed in the middle of a write left
+// behind: those named after a process that no longer runs, or after this one (which has not
+// written yet). A running viewer's temporary is never touched.
+void RemoveStaleSettingsTemporaries(const std::wstring& path);
+
 // Writes exactly 24 bytes to the temporary file, flushes it and then moves it over path, so
 // that path holds either its old content or the complete new record. The temporary is removed
-// when any step fails. Returns true when path holds the new record.
+// when any step fails. A read-only file at path is not written. Returns true when path holds
+// the new record.
 bool WriteSettingsFile(const std::wstring& path, const SettingsRecord& record);

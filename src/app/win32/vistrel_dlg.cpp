@@ -151,8 +151,8 @@ LRESULT CVistrelDlg::OnSize(WPARAM wParam, LPARAM) {
 
 LRESULT CVistrelDlg::OnGetMinMaxInfo(WPARAM, LPARAM lParam) {
   auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-  info->ptMinTrackSize.x = ScaleX(768);
-  info->ptMinTrackSize.y = ScaleY(536);
+  info->ptMinTrackSize.x = ScaleX(kMinimumWindowWidth);
+  info->ptMinTrackSize.y = ScaleY(kMinimumWindowHeight);
   return Default();
 }
 

@@ -13,6 +13,10 @@
 
 class CWinApp;
 
+// The smallest outer size the window takes, in 96-dpi units (scaled to the screen's DPI).
+constexpr int32_t kMinimumWindowWidth = 768;
+constexpr int32_t kMinimumWindowHeight = 536;
+
 class CVistrelDlg : public CDialog {
  public:
   CVistrelDlg();

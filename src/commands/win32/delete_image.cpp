@@ -1,9 +1,32 @@
 #include "commands/win32/delete_image.h"
 
+#include "commands/delete_failure.h"
 #include "imagelist/image_rules.h"
+#include "imagelist/long_path.h"
 #include "imagelist/win32/image_list.h"
 #include "imagelist/win32/navigation.h"
 #include "view/win32/picture_loader.h"
+
+namespace {
+
+// The system's text for an error code; its number when the system has no text for it.
+std::wstring SystemErrorText(DWORD error) {
+  wchar_t text[512] = {};
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      error, 0, text, static_cast<DWORD>(sizeof(text) / sizeof(text[0])),
+                                      nullptr);
+  if (length == 0) return L"error " + std::to_wstring(error);
+  return std::wstring(text, length);
+}
+
+// A file is gone only when the system says so; a file it cannot even look at still exists.
+bool FileIsGone(const std::wstring& systemPath) {
+  if (GetFileAttributesW(systemPath.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
 
 void DeleteCurrentImage(HWND viewer) {
   if (ImageList.empty()) return;
@@ -13,8 +36,18 @@ void DeleteCurrentImage(HWND viewer) {
   }
   const std::wstring* path = CurrentPath();
   if (path == nullptr) return;
-  // A file that cannot be deleted still leaves the list; it stays on disk.
-  DeleteFileW(path->c_str());
+  const std::wstring systemPath = FileSystemPath(*path);
+  if (!DeleteFileW(systemPath.c_str())) {
+    const DWORD error = GetLastError();
+    // Read-only, held open by another program, no right to delete: the file stays, and so do
+    // its entry and its picture, so the user is not left believing it gone. One that has
+    // already vanished leaves the list silently, as a successful delete does.
+    if (!FileIsGone(systemPath)) {
+      const std::wstring text = DeleteFailureText(*path, SystemErrorText(error));
+      MessageBoxW(viewer, text.c_str(), L"Vistrel", MB_OK | MB_ICONERROR);
+      return;
+    }
+  }
   ImageList.erase(ImageList.begin() + currentIndex);
   ForgetPreparedPictures();
   currentIndex = IndexAfterDelete(currentIndex, ImageList.size());

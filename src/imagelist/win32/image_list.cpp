@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imagelist/image_rules.h"
+#include "imagelist/long_path.h"
 #include "imagelist/win32/command_line.h"
 #include "framework/unique_handle.h"
 
@@ -39,12 +40,13 @@ static std::wstring FullPath(const std::wstring& path) {
 // Touches no process-wide state, so the worker may list folders with it.
 template <class Visit>
 static void ForEachImageFile(const std::wstring& folder, Visit visit) {
-  std::wstring pattern = folder + L"\\*.*";
-  if (pattern.size() > MAX_PATH - 1) return;
+  // Enumerated by its normalised form, which is what the system makes of the pattern anyway
+  // and what the extended-length form of a long folder needs.
+  const std::wstring pattern = FullPath(folder + L"\\*.*");
   WIN32_FIND_DATAW entry;
-  FindHandle find(FindFirstFileW(pattern.c_str(), &entry));
+  FindHandle find(FindFirstFileW(FileSystemPath(pattern).c_str(), &entry));
   if (!find) return;
-  const std::wstring listedFolder = FolderOf(FullPath(pattern));
+  const std::wstring listedFolder = FolderOf(pattern);
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;  // "." and ".." too
     std::wstring path = listedFolder + L"\\" + entry.cFileName;
@@ -83,9 +85,8 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder, const std::wstr
 std::optional<std::wstring> ListedPathOf(const std::wstring& start) {
   if (start.find_first_of(L"*?") != std::wstring::npos) return std::nullopt;
   const std::wstring pattern = FolderOf(start) + L"\\*.*";
-  if (pattern.size() > MAX_PATH - 1) return std::nullopt;
   WIN32_FIND_DATAW entry;
-  FindHandle find(FindFirstFileW(start.c_str(), &entry));
+  FindHandle find(FindFirstFileW(FileSystemPath(FullPath(start)).c_str(), &entry));
   if (!find || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
   std::wstring listed = FolderOf(FullPath(pattern)) + L"\\" + entry.cFileName;
   if (!HasImageExtension(listed) || !EqualsIgnoringAsciiCase(listed, start)) return std::nullopt;

@@ -19,7 +19,10 @@ int32_t ToggleFullScreen(HWND viewer) {
     viewState.savedStyle = GetWindowLongW(viewer, GWL_STYLE);
     SetWindowLongW(viewer, GWL_STYLE, viewState.savedStyle & kFullScreenStyleMask);
     const EdgeRect desktop = WindowEdges(GetDesktopWindow());
-    SetWindowPos(viewer, HWND_TOP, desktop.left, desktop.top, desktop.right, desktop.bottom, SWP_SHOWWINDOW);
+    // The frame is laid out afresh even when the rectangle stays the same (a maximised window
+    // may already cover the screen), or the old caption and border would stay in place.
+    SetWindowPos(viewer, HWND_TOP, desktop.left, desktop.top, desktop.right, desktop.bottom,
+                 SWP_SHOWWINDOW | SWP_FRAMECHANGED);
     viewState.backgroundLevel = kDarkBackground;
   } else {
     SetWindowLongW(viewer, GWL_STYLE, viewState.savedStyle);

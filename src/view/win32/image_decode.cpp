@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exif/jpeg_exif.h"
+#include "imagelist/long_path.h"
 #include "imagelist/win32/image_list.h"
 #include "view/orientation.h"
 #include "view/pixel_layout.h"
@@ -129,7 +130,8 @@ bool DecodeWithImagingLibrary(const std::wstring& path, CImage& image) {
   image.Destroy();
   if (!EnsureImagingStarted()) return false;
   GpBitmapOwner decoded;
-  if (GdipCreateBitmapFromFile(path.c_str(), decoded.Out()) != Gdiplus::Ok || decoded.Get() == nullptr) {
+  if (GdipCreateBitmapFromFile(FileSystemPath(path).c_str(), decoded.Out()) != Gdiplus::Ok ||
+      decoded.Get() == nullptr) {
     return false;
   }
   return ConvertToDib(decoded.Get(), image);
@@ -141,7 +143,7 @@ bool ReadOrientation(int32_t& exifOrientation) {
 }
 
 bool ReadOrientationOf(const std::wstring& path, int32_t& exifOrientation) {
-  StdioFile file(_wfopen(path.c_str(), L"rb"));
+  StdioFile file(_wfopen(FileSystemPath(path).c_str(), L"rb"));
   if (!file) return false;
   JpegExifRecord record;
   std::memset(&record, 0, sizeof(record));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "framework/unique_handle.h"
+#include "imagelist/long_path.h"
 #include "view/decode_limit.h"
 
 namespace {
@@ -11,8 +12,8 @@ namespace {
 class FileByteSource : public ByteSource {
  public:
   explicit FileByteSource(const std::wstring& path)
-      : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+      : file_(CreateFileW(FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
     LARGE_INTEGER size{};
     if (file_ && GetFileSizeEx(file_.Get(), &size) && size.QuadPart > 0) {
       size_ = static_cast<uint64_t>(size.QuadPart);

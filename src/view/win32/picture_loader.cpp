@@ -8,6 +8,7 @@
 
 #include "framework/worker_thread.h"
 #include "imagelist/image_rules.h"
+#include "imagelist/long_path.h"
 #include "imagelist/win32/image_list.h"
 #include "imagelist/win32/start_listing.h"
 #include "resource.h"
@@ -36,7 +37,7 @@ struct FileIdentity {
 
 FileIdentity ReadFileIdentity(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return FileIdentity{};
+  if (!GetFileAttributesExW(FileSystemPath(path).c_str(), GetFileExInfoStandard, &data)) return FileIdentity{};
   return FileIdentity{true, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
                       (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                           data.ftLastWriteTime.dwLowDateTime};
