@@ -635,9 +635,8 @@ void SteppingFigures(const Options& options, const std::vector<PictureSet>& sets
 }
 
 bool ParseOptions(Options* options) {
-  int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (argv == nullptr) return false;
+  const std::vector<std::wstring> argv = ProgramArguments();
+  const int argc = static_cast<int>(argv.size());
   bool ok = argc >= 2;
   for (int i = 1; ok && i < argc; ++i) {
     const std::wstring arg = argv[i];
@@ -653,7 +652,6 @@ bool ParseOptions(Options* options) {
       ok = false;
     }
   }
-  LocalFree(argv);
   return ok && !options->data.empty();
 }
 

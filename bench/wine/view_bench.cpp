@@ -237,9 +237,9 @@ void MemoryFigures(const std::wstring& path) {
     std::printf("  (c) could not start the memory run, error %lu\n", GetLastError());
     return;
   }
-  WaitForSingleObject(pi.hProcess, 120000);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  KernelHandle process(pi.hProcess);
+  KernelHandle thread(pi.hThread);
+  WaitForSingleObject(process.Get(), 120000);
 }
 
 double PeakWorkingSetMb() {
@@ -268,9 +268,9 @@ int MemoryRun(const std::wstring& path) {
 }  // namespace
 
 int main() {
-  int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (argc == 3 && wcscmp(argv[1], L"--memory") == 0) return MemoryRun(argv[2]);
+  const std::vector<std::wstring> argv = ProgramArguments();
+  const size_t argc = argv.size();
+  if (argc == 3 && argv[1] == L"--memory") return MemoryRun(argv[2]);
   if (!EnsureImagingStarted()) {
     std::printf("imaging library did not start\n");
     return 1;
@@ -278,7 +278,7 @@ int main() {
 
   std::vector<std::wstring> files;
   std::wstring scratch;
-  for (int i = 1; i < argc; ++i) files.push_back(argv[i]);
+  for (size_t i = 1; i < argc; ++i) files.push_back(argv[i]);
   if (files.empty()) {
     scratch = MakeScratchDir(L"view-bench");
     struct Made {
@@ -317,6 +317,5 @@ int main() {
   DestroyWindow(viewer);
   currentImage.Destroy();
   if (!scratch.empty()) RemoveTree(scratch);
-  LocalFree(argv);
   return 0;
 }

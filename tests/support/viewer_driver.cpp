@@ -101,28 +101,6 @@ LPARAM KeyParam(UINT virtualKey, KeyTransition transition) {
   return param;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes) {
-  KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  bytes->clear();
-  uint8_t chunk[4096];
-  DWORD got = 0;
-  while (ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
-    bytes->insert(bytes->end(), chunk, chunk + got);
-  }
-  return true;
-}
-
-bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  KernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  DWORD written = 0;
-  BOOL ok = WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  return ok && written == bytes.size();
-}
-
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& ready, DWORD timeoutMs, DWORD stepMs) {
@@ -266,11 +244,11 @@ bool RemoveSettingsFile() {
 }
 
 bool ReadSettingsBytes(std::vector<uint8_t>* bytes, const std::wstring& path) {
-  return ReadWholeFile(path, bytes);
+  return ReadFileBytes(path, bytes);
 }
 
 bool WriteSettingsBytes(const std::vector<uint8_t>& bytes, const std::wstring& path) {
-  return WriteWholeFile(path, bytes);
+  return WriteFileBytes(path, bytes);
 }
 
 bool WriteSettingsValues(const SettingsValues& values, const std::wstring& path) {
@@ -325,7 +303,7 @@ bool WriteSolidBmp(const std::wstring& path, int width, int height, const Rgb& c
       row[x * 3 + 2] = static_cast<uint8_t>(colour.r);
     }
   }
-  return WriteWholeFile(path, bytes);
+  return WriteFileBytes(path, bytes);
 }
 
 std::wstring ViewerExePath() { return BinaryDir() + L"\\vistrel.exe"; }

@@ -11,7 +11,9 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "support/test_paths.h"
 #include "support/viewer_driver.h"
 
 namespace {
@@ -20,34 +22,17 @@ constexpr DWORD kWindowTimeoutMs = 20000;
 constexpr DWORD kTitleTimeoutMs = 10000;
 constexpr DWORD kExitTimeoutMs = 10000;
 
-// The command line's arguments, freed with LocalFree as CommandLineToArgvW asks.
-class ArgumentList {
- public:
-  ArgumentList() : args_(CommandLineToArgvW(GetCommandLineW(), &count_)) {}
-  ~ArgumentList() {
-    if (args_) LocalFree(args_);
-  }
-  ArgumentList(const ArgumentList&) = delete;
-  ArgumentList& operator=(const ArgumentList&) = delete;
-  int Count() const { return args_ ? count_ : 0; }
-  std::wstring At(int i) const { return args_[i]; }
-
- private:
-  int count_ = 0;
-  wchar_t** args_;
-};
-
 }  // namespace
 
 int main() {
-  ArgumentList args;
-  if (args.Count() != 3) {
+  const std::vector<std::wstring> args = ProgramArguments();
+  if (static_cast<int>(args.size()) != 3) {
     std::fprintf(stderr, "usage: open_registered CLASS FILE\n");
     return 2;
   }
   ViewerProcess viewer;
   std::string error;
-  if (!viewer.OpenThroughClass(args.At(1), args.At(2), &error) ||
+  if (!viewer.OpenThroughClass(args.at(1), args.at(2), &error) ||
       !viewer.WaitForWindow(kWindowTimeoutMs, &error)) {
     std::fprintf(stderr, "open_registered: %s\n", error.c_str());
     return 1;

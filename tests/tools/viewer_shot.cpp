@@ -9,28 +9,13 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 #include <utility>
 
+#include "support/test_paths.h"
 #include "support/viewer_driver.h"
 
 namespace {
-
-// The command line's arguments, freed with LocalFree as CommandLineToArgvW asks.
-class ArgumentList {
- public:
-  ArgumentList() : args_(CommandLineToArgvW(GetCommandLineW(), &count_)) {}
-  ~ArgumentList() {
-    if (args_) LocalFree(args_);
-  }
-  ArgumentList(const ArgumentList&) = delete;
-  ArgumentList& operator=(const ArgumentList&) = delete;
-  int Count() const { return args_ ? count_ : 0; }
-  std::wstring At(int i) const { return args_[i]; }
-
- private:
-  int count_ = 0;
-  wchar_t** args_;
-};
 
 constexpr DWORD kWindowTimeoutMs = 15000;
 constexpr DWORD kTitleTimeoutMs = 10000;
@@ -119,13 +104,13 @@ WindowLook WaitForSettledWindow(const ViewerProcess& viewer, bool* settled) {
 }  // namespace
 
 int main() {
-  ArgumentList args;
-  if (args.Count() < 2) {
+  const std::vector<std::wstring> args = ProgramArguments();
+  if (static_cast<int>(args.size()) < 2) {
     std::fprintf(stderr, "usage: viewer_shot OUTPUT.png [ARGUMENT]\n");
     return 2;
   }
-  const std::wstring output = args.At(1);
-  const std::wstring argument = args.Count() > 2 ? Quoted(args.At(2)) : L"";
+  const std::wstring output = args.at(1);
+  const std::wstring argument = static_cast<int>(args.size()) > 2 ? Quoted(args.at(2)) : L"";
 
   ViewerProcess viewer;
   std::string error;

@@ -15,10 +15,7 @@
 namespace {
 
 void MakeFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file) << "cannot create test file, error " << GetLastError();
-  CloseHandle(file);
+  ASSERT_TRUE(WriteFileBytes(path, {})) << "cannot create test file, error " << GetLastError();
 }
 
 std::vector<std::wstring> FileNames(const std::vector<std::wstring>& paths) {

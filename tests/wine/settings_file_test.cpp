@@ -12,26 +12,12 @@
 namespace {
 
 void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file) << "error " << GetLastError();
-  DWORD written = 0;
-  if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  ASSERT_EQ(bytes.size(), written);
+  ASSERT_TRUE(WriteFileBytes(path, bytes)) << "could not write " << bytes.size() << " bytes, error " << GetLastError();
 }
 
 std::vector<uint8_t> ReadBytes(const std::wstring& path) {
   std::vector<uint8_t> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  uint8_t buffer[256];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  }
-  CloseHandle(file);
+  ReadFileBytes(path, &bytes);
   return bytes;
 }
 
@@ -76,7 +62,7 @@ TEST_F(SettingsFileTest, WriteThenReadRoundTripsExactly24Bytes) {
 
 TEST_F(SettingsFileTest, LongerFileReadsFirst24AndRewriteLeaves24) {
   std::vector<uint8_t> bytes = Encoded({1, 2, 3, 4, 0, 250});
-  bytes.insert(bytes.end(), {9, 9, 9, 9, 9, 9, 9, 9});
+  bytes.resize(bytes.size() + 8, 9);  // eight bytes past the record
   WriteBytes(path_, bytes);
   SettingsReadResult read = ReadSettingsFile(path_);
   ASSERT_EQ(SettingsReadStatus::kOk, read.status);

@@ -31,10 +31,7 @@ std::string RgbText(Rgb c) {
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  FILE* file = _wfopen(path.c_str(), L"wb");
-  if (file == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
+  return WriteFileBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }
 
 Rgb ImagePixel(int32_t x, int32_t y) {

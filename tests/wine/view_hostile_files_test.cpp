@@ -15,29 +15,12 @@
 
 namespace {
 
-void ListFiles(const std::wstring& folder, std::vector<std::wstring>& out) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ListFiles(folder + L"\\" + name, out);
-    } else {
-      out.push_back(folder + L"\\" + name);
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-}
-
 using ViewHostileFilesTest = ViewWindowTest;
 
 TEST_F(ViewHostileFilesTest, EveryFileEndsDrawnOrMarkedFailed) {
   const std::wstring dir = TestDataDir();
   if (dir.empty()) GTEST_SKIP() << "shared test data absent";
-  std::vector<std::wstring> files;
-  ListFiles(dir, files);
+  std::vector<std::wstring> files = FilesUnder(dir);
   ASSERT_FALSE(files.empty());
   int drawn = 0, failed = 0;
   for (const std::wstring& path : files) {

@@ -96,25 +96,11 @@ bool ChromaSubsampled(const std::wstring& path) {
   return false;
 }
 
-void FindJpegs(const std::wstring& folder, std::vector<std::wstring>& found) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      FindJpegs(folder + L"\\" + name, found);
-      continue;
-    }
-    std::wstring lower = name;
-    for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
-    const size_t dot = lower.rfind(L'.');
-    if (dot != std::wstring::npos && (lower.substr(dot) == L".jpg" || lower.substr(dot) == L".jpeg")) {
-      found.push_back(folder + L"\\" + name);
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+bool IsJpegName(const std::wstring& path) {
+  std::wstring lower = path.substr(path.find_last_of(L'\\') + 1);
+  for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+  const size_t dot = lower.rfind(L'.');
+  return dot != std::wstring::npos && (lower.substr(dot) == L".jpg" || lower.substr(dot) == L".jpeg");
 }
 
 // One file through both routes. taken: whether the fast route decoded it.
@@ -218,7 +204,9 @@ TEST_F(ViewJpegFastPathTest, EveryJpegDecodesLikeTheImagingLibrary) {
     return;
   }
   std::vector<std::wstring> files;
-  FindJpegs(dir, files);
+  for (const std::wstring& path : FilesUnder(dir)) {
+    if (IsJpegName(path)) files.push_back(path);
+  }
   ASSERT_FALSE(files.empty());
   int taken = 0;
   for (const std::wstring& path : files) {

@@ -24,10 +24,7 @@ class ViewerDrop : public ViewerWindowTest {
     ASSERT_TRUE(WriteSolidBmp(first_ + L"\\c.bmp", 40, 30, Rgb{255, 0, 0}));
     ASSERT_TRUE(WriteSolidBmp(second_ + L"\\x.bmp", 40, 30, Rgb{0, 0, 255}));
     ASSERT_TRUE(WriteSolidBmp(second_ + L"\\y.bmp", 40, 30, Rgb{0, 255, 0}));
-    HANDLE text = CreateFileW((second_ + L"\\notes.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(text, INVALID_HANDLE_VALUE);
-    CloseHandle(text);
+    ASSERT_TRUE(WriteFileBytes(second_ + L"\\notes.txt", {}));
 
     ASSERT_NO_FATAL_FAILURE(OpenViewer());
     // Start as if the viewer had been opened on c.bmp, the last of three.
@@ -80,9 +77,7 @@ TEST_F(ViewerDrop, UnlistedFileKeepsAPositionThatStillFits) {
 // its title until S stops it, and then there is no file left to name.
 TEST_F(ViewerDrop, SlideshowEmptiedByADropStopsToTheBareTitle) {
   const std::wstring empty = MakeScratchDir(L"drop-empty");
-  HANDLE text = CreateFileW((empty + L"\\readme.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(text, INVALID_HANDLE_VALUE);
-  CloseHandle(text);
+  ASSERT_TRUE(WriteFileBytes(empty + L"\\readme.txt", {}));
   SendMessageW(viewer_.GetSafeHwnd(), WM_COMMAND, ID_SLIDESHOW, 0);
   ASSERT_EQ(viewState.slideshowRunning, 1);
   Drop({empty + L"\\readme.txt"});

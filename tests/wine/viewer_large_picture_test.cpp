@@ -26,13 +26,6 @@ using Bytes = std::vector<uint8_t>;
 void Be16(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)}); }
 void Be32(Bytes& b, uint32_t v) { Be16(b, v >> 16), Be16(b, v & 0xFFFF); }
 
-bool WriteFileBytes(const std::wstring& path, const Bytes& bytes) {
-  KernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  const DWORD size = static_cast<DWORD>(bytes.size());
-  return file && WriteFile(file.Get(), bytes.data(), size, &written, nullptr) && written == size;
-}
-
 // A baseline JPEG's markers up to a scan of a few bytes: what a 46000 x 16000 panorama's
 // header says, without the 11 MB of scan data.
 Bytes PanoramaJpegHeader() {

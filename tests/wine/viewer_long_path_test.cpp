@@ -20,7 +20,7 @@ class ViewerLongPath : public ViewerWindowTest {
     // Folders of 60 characters each until the pictures' paths pass 300 characters; made
     // through the extended form, which this test program needs for them.
     folder_ = scratch_;
-    for (wchar_t level = L'a'; folder_.size() < 290; ++level) {
+    for (wchar_t level = L'a'; folder_.size() < 300; ++level) {
       folder_ += L"\\" + std::wstring(60, level);
       ASSERT_TRUE(CreateDirectoryW((kExtended + folder_).c_str(), nullptr)) << "error " << GetLastError();
     }

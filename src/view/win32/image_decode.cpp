@@ -47,8 +47,23 @@ bool CopyPalette(Gdiplus::GpBitmap* source, CImage& image) {
   return dc.Ok() && SetDIBColorTable(dc.Get(), 0, count, table) == count;
 }
 
-// Same format on both sides: the rows are copied as they are, top row first.
+// Same format on both sides: the rows are copied as they are, top row first. The library is
+// asked to write them into the DIB itself, so no copy of the whole picture of its own is made
+// on the way (a large picture would otherwise be held three times at once); where it cannot,
+// its locked rows are copied.
 bool CopyRows(Gdiplus::GpBitmap* source, Gdiplus::PixelFormat format, CImage& image) {
+  Gdiplus::BitmapData into{};
+  into.Width = static_cast<UINT>(image.Width());
+  into.Height = static_cast<UINT>(image.Height());
+  into.Stride = image.Pitch();
+  into.PixelFormat = format;
+  into.Scan0 = image.TopRow();
+  const Gdiplus::GpRect whole(0, 0, image.Width(), image.Height());
+  if (GdipBitmapLockBits(source, &whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, format,
+                         &into) == Gdiplus::Ok) {
+    GdipBitmapUnlockBits(source, &into);
+    return true;
+  }
   LockedBits locked(source, format, Gdiplus::ImageLockModeRead);
   if (!locked.Ok()) return false;
   const Gdiplus::BitmapData& data = locked.Data();
