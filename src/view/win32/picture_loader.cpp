@@ -227,7 +227,8 @@ void TakePreparedPicture(HWND viewer, uint64_t serial, std::unique_ptr<PreparedP
   if (job == state.inFlight.end()) return;  // abandoned meanwhile
   state.inFlight.erase(job);
   const std::wstring* shown = CurrentPath();
-  if (picture->path == state.waitingFor && shown != nullptr && *shown == picture->path) {
+  if (picture->path == state.waitingFor && (shown == nullptr || *shown != picture->path)) state.waitingFor.clear();
+  if (picture->path == state.waitingFor) {
     if (!(ReadFileIdentity(picture->path) == picture->identity)) {
       Submit(viewer, picture->path, WorkerThread::Placement::kFirst, 0);  // changed while it decoded
       return;
@@ -305,7 +306,13 @@ void ShowCurrentPicture(HWND viewer, StepDirection direction) {
   Submit(viewer, *path, WorkerThread::Placement::kFirst, 0);
 }
 
-bool PictureLoading() { return !state.waitingFor.empty(); }
+// Only the shown entry's picture counts: a wait for a path no longer shown (the list changed
+// under it without a new request) must never hold input back.
+bool PictureLoading() {
+  if (state.waitingFor.empty()) return false;
+  const std::wstring* shown = CurrentPath();
+  return shown != nullptr && *shown == state.waitingFor;
+}
 
 bool PreparingAhead() { return !state.inFlight.empty(); }
 
