@@ -25,32 +25,27 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  auto with = [](TestJpegColour colour, int32_t w, int32_t h) {
-    TestJpegOptions o;
-    o.colour = colour, o.width = w, o.height = h, o.quality = 75;
-    return o;
-  };
-  TestJpegOptions progressive = with(TestJpegColour::kYcc420, 33, 17);
+  TestJpegOptions progressive = JpegOptions(TestJpegColour::kYcc420, 33, 17);
   progressive.progressive = true;
-  TestJpegOptions greyProgressive = with(TestJpegColour::kGrey, 19, 21);
+  TestJpegOptions greyProgressive = JpegOptions(TestJpegColour::kGrey, 19, 21);
   greyProgressive.progressive = true;
-  TestJpegOptions restarts = with(TestJpegColour::kYcc420, 40, 24);
+  TestJpegOptions restarts = JpegOptions(TestJpegColour::kYcc420, 40, 24);
   restarts.restartRows = 1;
-  TestJpegOptions arithmetic = with(TestJpegColour::kYcc422, 21, 13);
+  TestJpegOptions arithmetic = JpegOptions(TestJpegColour::kYcc422, 21, 13);
   arithmetic.arithmetic = true;
   TestJpegOptions arithmeticProgressive = progressive;
   arithmeticProgressive.arithmetic = true;
-  const std::string colour420 = MakeTestJpeg(with(TestJpegColour::kYcc420, 24, 16));
+  const std::string colour420 = MakeTestJpeg(JpegOptions(TestJpegColour::kYcc420, 24, 16));
   const struct {
     const char* name;
     std::string bytes;
   } seeds[] = {
-      {"444.jpg", MakeTestJpeg(with(TestJpegColour::kYcc444, 17, 9))},
-      {"422.jpg", MakeTestJpeg(with(TestJpegColour::kYcc422, 17, 9))},
+      {"444.jpg", MakeTestJpeg(JpegOptions(TestJpegColour::kYcc444, 17, 9))},
+      {"422.jpg", MakeTestJpeg(JpegOptions(TestJpegColour::kYcc422, 17, 9))},
       {"420.jpg", colour420},
-      {"grey.jpg", MakeTestJpeg(with(TestJpegColour::kGrey, 15, 11))},
-      {"rgb.jpg", MakeTestJpeg(with(TestJpegColour::kRgb, 9, 7))},
-      {"cmyk.jpg", MakeTestJpeg(with(TestJpegColour::kCmyk, 8, 8))},
+      {"grey.jpg", MakeTestJpeg(JpegOptions(TestJpegColour::kGrey, 15, 11))},
+      {"rgb.jpg", MakeTestJpeg(JpegOptions(TestJpegColour::kRgb, 9, 7))},
+      {"cmyk.jpg", MakeTestJpeg(JpegOptions(TestJpegColour::kCmyk, 8, 8))},
       {"progressive.jpg", MakeTestJpeg(progressive)},
       {"grey-progressive.jpg", MakeTestJpeg(greyProgressive)},
       {"restarts.jpg", MakeTestJpeg(restarts)},

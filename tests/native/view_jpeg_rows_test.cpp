@@ -94,20 +94,15 @@ std::string WithPrecision12(std::string bytes) {
 }
 
 TEST(ViewJpegRows, EveryKindDecodesRowForRowOrIsLeftToTheImagingLibrary) {
-  auto with = [](TestJpegColour colour, int32_t w, int32_t h) {
-    TestJpegOptions o;
-    o.colour = colour, o.width = w, o.height = h;
-    return o;
-  };
-  TestJpegOptions progressive = with(TestJpegColour::kYcc420, 203, 117);
+  TestJpegOptions progressive = JpegOptions(TestJpegColour::kYcc420, 203, 117);
   progressive.progressive = true;
-  TestJpegOptions greyProgressive = with(TestJpegColour::kGrey, 45, 31);
+  TestJpegOptions greyProgressive = JpegOptions(TestJpegColour::kGrey, 45, 31);
   greyProgressive.progressive = true;
-  TestJpegOptions restarts = with(TestJpegColour::kYcc422, 150, 96);
+  TestJpegOptions restarts = JpegOptions(TestJpegColour::kYcc422, 150, 96);
   restarts.restartRows = 1;
-  TestJpegOptions arithmetic = with(TestJpegColour::kYcc420, 70, 50);
+  TestJpegOptions arithmetic = JpegOptions(TestJpegColour::kYcc420, 70, 50);
   arithmetic.arithmetic = true;
-  const std::string colour420 = MakeTestJpeg(with(TestJpegColour::kYcc420, 320, 240));
+  const std::string colour420 = MakeTestJpeg(JpegOptions(TestJpegColour::kYcc420, 320, 240));
 
   struct Case {
     std::string name;
@@ -121,16 +116,16 @@ TEST(ViewJpegRows, EveryKindDecodesRowForRowOrIsLeftToTheImagingLibrary) {
   const auto grey = JpegRowLayout::kGrey8;
   std::vector<Case> cases;
   for (const TestJpegOptions& o :
-       {with(TestJpegColour::kYcc444, 61, 37), with(TestJpegColour::kYcc422, 61, 37),
-        with(TestJpegColour::kYcc420, 61, 37), with(TestJpegColour::kRgb, 33, 19),
-        with(TestJpegColour::kYcc420, 1, 1), progressive, restarts, arithmetic}) {
+       {JpegOptions(TestJpegColour::kYcc444, 61, 37), JpegOptions(TestJpegColour::kYcc422, 61, 37),
+        JpegOptions(TestJpegColour::kYcc420, 61, 37), JpegOptions(TestJpegColour::kRgb, 33, 19),
+        JpegOptions(TestJpegColour::kYcc420, 1, 1), progressive, restarts, arithmetic}) {
     cases.push_back({TestJpegName(o), MakeTestJpeg(o), true, decoded, bgr});
   }
-  for (const TestJpegOptions& o : {with(TestJpegColour::kGrey, 77, 45), greyProgressive}) {
+  for (const TestJpegOptions& o : {JpegOptions(TestJpegColour::kGrey, 77, 45), greyProgressive}) {
     cases.push_back({TestJpegName(o), MakeTestJpeg(o), true, decoded, grey});
   }
   // Left to the imaging library: CMYK, 12-bit samples, not a JPEG, cut before the first scan.
-  cases.push_back({"CMYK", MakeTestJpeg(with(TestJpegColour::kCmyk, 64, 40)), false, {}, {}});
+  cases.push_back({"CMYK", MakeTestJpeg(JpegOptions(TestJpegColour::kCmyk, 64, 40)), false, {}, {}});
   cases.push_back({"12-bit", WithPrecision12(colour420), false, {}, {}});
   cases.push_back(
       {"PNG signature", std::string("\x89PNG\r\n\x1a\n", 8) + colour420.substr(2), false, {}, {}});

@@ -17,6 +17,15 @@ struct TestJpegOptions {
   int quality = 90;
 };
 
+// The default options with this colour layout and size.
+inline TestJpegOptions JpegOptions(TestJpegColour colour, int32_t width, int32_t height) {
+  TestJpegOptions o;
+  o.colour = colour;
+  o.width = width;
+  o.height = height;
+  return o;
+}
+
 // The pattern's colour at (x, y) of a width x height picture: 0xRRGGBB. Gradients, hard edges and
 // a little deterministic grain, so every part of the decoder has work to do.
 uint32_t TestJpegPatternRgb(int32_t x, int32_t y, int32_t width, int32_t height);

@@ -163,26 +163,21 @@ TEST_F(ViewJpegFastPathTest, EveryJpegDecodesLikeTheImagingLibrary) {
     bool truncated;
     bool taken;
   };
-  auto options = [](TestJpegColour colour, int32_t w, int32_t h) {
-    TestJpegOptions o;
-    o.colour = colour, o.width = w, o.height = h;
-    return o;
-  };
-  TestJpegOptions progressive = options(TestJpegColour::kYcc420, 203, 117);
+  TestJpegOptions progressive = JpegOptions(TestJpegColour::kYcc420, 203, 117);
   progressive.progressive = true;
-  TestJpegOptions restarts = options(TestJpegColour::kYcc422, 150, 96);
+  TestJpegOptions restarts = JpegOptions(TestJpegColour::kYcc422, 150, 96);
   restarts.restartRows = 1;
   const std::vector<Generated> generated = {
-      {options(TestJpegColour::kYcc444, 61, 37), false, true},
-      {options(TestJpegColour::kYcc422, 61, 37), false, true},
-      {options(TestJpegColour::kYcc420, 640, 479), false, true},
-      {options(TestJpegColour::kGrey, 77, 45), false, true},
-      {options(TestJpegColour::kRgb, 33, 19), false, true},
+      {JpegOptions(TestJpegColour::kYcc444, 61, 37), false, true},
+      {JpegOptions(TestJpegColour::kYcc422, 61, 37), false, true},
+      {JpegOptions(TestJpegColour::kYcc420, 640, 479), false, true},
+      {JpegOptions(TestJpegColour::kGrey, 77, 45), false, true},
+      {JpegOptions(TestJpegColour::kRgb, 33, 19), false, true},
       {progressive, false, true},
       {restarts, false, true},
-      {options(TestJpegColour::kCmyk, 64, 40), false, false},
+      {JpegOptions(TestJpegColour::kCmyk, 64, 40), false, false},
       // Cut in the middle of the scan: left to the imaging library, which decides what shows.
-      {options(TestJpegColour::kYcc420, 320, 240), true, false},
+      {JpegOptions(TestJpegColour::kYcc420, 320, 240), true, false},
       {progressive, true, false},
   };
   for (const Generated& g : generated) {
