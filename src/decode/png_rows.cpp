@@ -79,7 +79,8 @@ bool PngRowsDecoder::ReadHeader(PngRowsHeader& header) {
   const bool indexedDepth = ihdr.bit_depth == 1 || ihdr.bit_depth == 4 || ihdr.bit_depth == 8;
   if (!transparency && ihdr.color_type == kPalette && indexedDepth) {
     spng_plte plte{};
-    if (spng_get_plte(context_, &plte) != 0 || plte.n_entries == 0 || plte.n_entries > 256) return false;
+    if (spng_get_plte(context_, &plte) != 0 || plte.n_entries == 0 || plte.n_entries > (1u << ihdr.bit_depth))
+      return false;
     h.layout = PngRowLayout::kIndexed;
     h.bitsPerPixel = ihdr.bit_depth;
     h.colourCount = plte.n_entries;
