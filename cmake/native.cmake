@@ -30,6 +30,9 @@ target_include_directories(make_jpeg_corpus PRIVATE tests)
 target_link_libraries(make_jpeg_corpus PRIVATE jpeg_turbo)
 target_compile_options(make_jpeg_corpus PRIVATE ${VISTREL_WARNINGS})
 
+# No folder of src/ includes one that docs/architecture.md puts above it.
+add_test(NAME layering COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check_layers.py ${CMAKE_SOURCE_DIR})
+
 # Writes the PNG and BMP fuzzers' committed seeds; run by hand only (see the program's comment).
 add_executable(make_png_bmp_corpus EXCLUDE_FROM_ALL fuzz/make_png_bmp_corpus.cpp tests/support/raw_pictures.cpp)
 target_include_directories(make_png_bmp_corpus PRIVATE tests)

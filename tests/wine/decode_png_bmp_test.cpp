@@ -13,9 +13,9 @@
 #include "decode/win32/png_file_decode.h"
 #include "support/raw_pictures.h"
 #include "support/test_paths.h"
-#include "view/pixel_layout.h"
-#include "view/win32/gdi_handles.h"
-#include "view/win32/image_decode.h"
+#include "picture/pixel_layout.h"
+#include "framework/gdi_handles.h"
+#include "decode/win32/image_decode.h"
 
 namespace {
 

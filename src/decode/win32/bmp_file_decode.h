@@ -4,7 +4,7 @@
 #include <string>
 
 #include "decode/win32/file_decode_outcome.h"
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 
 // Reads path into image (released first) when it is a BMP of a kind decode/bmp_rows.h takes, in
 // the depth and colour table the imaging library gives it. Anything else is not taken. cancel may

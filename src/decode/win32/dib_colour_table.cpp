@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "view/win32/gdi_handles.h"
+#include "framework/gdi_handles.h"
 
 bool SetColourTable(const CImage& image, const uint8_t (*entries)[4], uint32_t count) {
   if (count == 0 || count > 256) return false;

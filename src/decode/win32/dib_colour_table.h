@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 
 // Sets entries 0 to count - 1 (blue, green, red, 0 each) of image's colour table; any thread may
 // call it for its own image.

@@ -3,7 +3,7 @@
 #include "decode/png_rows.h"
 #include "decode/win32/buffered_file_reader.h"
 #include "decode/win32/dib_colour_table.h"
-#include "view/decode_limit.h"
+#include "decode/decode_limit.h"
 
 namespace {
 

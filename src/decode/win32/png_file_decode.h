@@ -4,7 +4,7 @@
 #include <string>
 
 #include "decode/win32/file_decode_outcome.h"
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 
 // Decodes path into image (released first) when it is a PNG libspng finishes, in the depth,
 // colour table and alpha the imaging library gives it (see decode/png_rows.h); alpha stays
