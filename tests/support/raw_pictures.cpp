@@ -9,9 +9,7 @@ void Le(std::vector<uint8_t>& out, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-}  // namespace
-
-uint32_t PngCrc32(const uint8_t* p, size_t n) {
+uint32_t Crc32(const uint8_t* p, size_t n) {
   uint32_t c = 0xFFFFFFFF;
   for (size_t i = 0; i < n; ++i) {
     c ^= p[i];
@@ -20,14 +18,12 @@ uint32_t PngCrc32(const uint8_t* p, size_t n) {
   return ~c;
 }
 
-namespace {
-
 void Chunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
   Be32(out, static_cast<uint32_t>(data.size()));
   const size_t start = out.size();
   out.insert(out.end(), type, type + 4);
   out.insert(out.end(), data.begin(), data.end());
-  Be32(out, PngCrc32(out.data() + start, out.size() - start));
+  Be32(out, Crc32(out.data() + start, out.size() - start));
 }
 
 // Packs samples of depth bits into bytes, first sample in the high bits.

@@ -15,8 +15,6 @@ struct RawPng {
   std::vector<uint8_t> palette;       // PLTE bytes (r, g, b each)
   std::vector<uint8_t> transparency;  // tRNS bytes; none when empty
 };
-// The CRC a PNG chunk ends with, over its type and data.
-uint32_t PngCrc32(const uint8_t* bytes, size_t count);
 // Sample c of pixel (x, y), taken modulo 2^depth.
 std::vector<uint8_t> MakeRawPng(const RawPng& png, const std::function<uint32_t(int32_t, int32_t, int)>& sample);
 
