@@ -2,11 +2,12 @@
 
 namespace {
 
-void Be32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
-}
 void Le(std::vector<uint8_t>& out, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void Be32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
 }
 
 uint32_t Crc32(const uint8_t* p, size_t n) {
