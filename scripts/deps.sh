@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing, and fetches the
-# pinned libjpeg-turbo source package into build/deps/ once (the build compiles it for each preset).
+# pinned source packages of the libraries it compiles (libjpeg-turbo, openjpeg, lcms2) into
+# build/deps/ once (the build compiles each for each preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
@@ -13,6 +14,19 @@ packages=(
 jpeg_source=libjpeg-turbo
 jpeg_version=1:2.1.5-2
 jpeg_dir=$root/build/deps/libjpeg-turbo-2.1.5
+# The JPEG 2000 decoder and the colour management engine, pinned the same way:
+# each entry is "source package=version unpacked-folder".
+more_sources=(
+  "openjpeg2=2.5.0-2+deb12u3 openjpeg2-2.5.0"
+  "lcms2=2.14-2+deb12u1 lcms2-2.14"
+)
+all_fetched() {
+  [ -f "$jpeg_dir/CMakeLists.txt" ] || return 1
+  local entry
+  for entry in "${more_sources[@]}"; do
+    [ -d "$root/build/deps/${entry#* }" ] || return 1
+  done
+}
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
@@ -34,7 +48,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-[ -f "$jpeg_dir/CMakeLists.txt" ] && exit 0
+all_fetched && exit 0
 
 # apt-get source needs the archive's source indexes. When no entry offers them, add deb-src
 # entries for the same archives in a file of our own (written once; its deb-src lines are then found).
@@ -72,19 +86,27 @@ fi
 mkdir -p "$root/build/deps"
 work=$(mktemp -d "$root/build/deps/fetch.XXXXXX")
 trap 'rm -rf "$work" "$work.log"' EXIT
-fetch() {
+fetch() {  # source=version
   rm -rf "${work:?}"/*
-  (cd "$work" && "${apt[@]}" source -qq "$jpeg_source=$jpeg_version" >/dev/null 2>"$work.log")
+  (cd "$work" && "${apt[@]}" source -qq "$1" >/dev/null 2>"$work.log")
 }
-echo "deps: fetching source package $jpeg_source=$jpeg_version"
-if ! fetch; then
-  updated_before=$updated
-  apt_update
-  if [ "$updated_before" -eq 1 ] || ! fetch; then
-    cat "$work.log" >&2
-    exit 1
+fetch_into() {  # source=version unpacked-folder
+  local wanted=$1 folder=$2
+  [ -d "$root/build/deps/$folder" ] && return 0
+  echo "deps: fetching source package $wanted"
+  if ! fetch "$wanted"; then
+    updated_before=$updated
+    apt_update
+    if [ "$updated_before" -eq 1 ] || ! fetch "$wanted"; then
+      cat "$work.log" >&2
+      exit 1
+    fi
   fi
-fi
-[ -f "$work/libjpeg-turbo-2.1.5/CMakeLists.txt" ] || { echo "deps: $jpeg_source source not unpacked" >&2; exit 1; }
-rm -rf "$jpeg_dir"
-mv "$work/libjpeg-turbo-2.1.5" "$jpeg_dir"
+  [ -d "$work/$folder" ] || { echo "deps: ${wanted%%=*} source not unpacked" >&2; exit 1; }
+  rm -rf "${root:?}/build/deps/$folder"
+  mv "$work/$folder" "$root/build/deps/$folder"
+}
+[ -f "$jpeg_dir/CMakeLists.txt" ] || fetch_into "$jpeg_source=$jpeg_version" "$(basename "$jpeg_dir")"
+for entry in "${more_sources[@]}"; do
+  fetch_into "${entry% *}" "${entry#* }"
+done
