@@ -39,7 +39,7 @@ endforeach()
 add_library(openjpeg STATIC ${opj_sources})
 # Static everywhere: no DLL import decoration on Windows, hidden symbols elsewhere.
 target_compile_definitions(openjpeg PUBLIC OPJ_STATIC)
-target_include_directories(openjpeg PUBLIC ${opj_dir} ${opj_generated})
+target_include_directories(openjpeg SYSTEM PUBLIC ${opj_dir} ${opj_generated})
 # Optimised even in the Debug tests (its wavelet and entropy loops are slow at -O0); its own
 # warnings are not ours to fix. The fuzz build gives it libFuzzer's coverage and ASan, like the
 # code that calls it (the sanitizer build's flags already apply to every target).

@@ -5,6 +5,7 @@
 
 #include "decode/jpeg2000_header.h"
 #include "decode/jp2_rows.h"
+#include "decode/win32/colour_managed.h"
 #include "decode/win32/file_byte_source.h"
 
 namespace {
@@ -34,5 +35,6 @@ Jpeg2000FileOutcome DecodeJpeg2000File(const std::wstring& path, CImage& image, 
   const bool alpha = picture.layout == Jp2RowLayout::kBgra32;
   if (!image.Create(picture.width, picture.height, picture.BitsPerPixel(), alpha)) return Jpeg2000FileOutcome::kFailed;
   decoder.WriteRows(image.TopRow(), image.Pitch());
+  ConvertToDisplayColours(image, decoder.EmbeddedProfile());
   return Jpeg2000FileOutcome::kDecoded;
 }

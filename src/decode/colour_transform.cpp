@@ -1,0 +1,182 @@
+#include "decode/colour_transform.h"
+
+#include <lcms2.h>
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace {
+
+constexpr size_t kCachedTransforms = 4;
+constexpr cmsUInt32Number kIntent = INTENT_RELATIVE_COLORIMETRIC;
+
+// The layouts a transform is made for (each its own cache entry).
+enum Layout { kLayoutBgr = 0, kLayoutBgra = 1, kLayoutCmyk = 2, kLayoutCmykInverted = 3 };
+
+struct ProfileHandle {
+  explicit ProfileHandle(cmsHPROFILE p) : profile(p) {}
+  ~ProfileHandle() {
+    if (profile != nullptr) cmsCloseProfile(profile);
+  }
+  ProfileHandle(const ProfileHandle&) = delete;
+  ProfileHandle& operator=(const ProfileHandle&) = delete;
+  cmsHPROFILE profile;
+};
+
+cmsHPROFILE Open(const std::vector<uint8_t>& bytes) {
+  if (bytes.empty() || bytes.size() > UINT32_MAX) return nullptr;
+  return cmsOpenProfileFromMem(bytes.data(), static_cast<cmsUInt32Number>(bytes.size()));
+}
+
+// sRGB in all but name: the same colorants and tone curves as Little CMS's own sRGB, to within
+// what 8-bit pixels could show. Only matrix-shaper profiles qualify; anything else is transformed.
+bool MatchesSrgb(cmsHPROFILE profile) {
+  ProfileHandle srgb(cmsCreate_sRGBProfile());
+  const cmsTagSignature colorants[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag};
+  const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+  for (int c = 0; c < 3; ++c) {
+    const auto* mine = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, colorants[c]));
+    const auto* theirs = static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb.profile, colorants[c]));
+    const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile, curves[c]));
+    const auto* srgbCurve = static_cast<const cmsToneCurve*>(cmsReadTag(srgb.profile, curves[c]));
+    if (mine == nullptr || theirs == nullptr || curve == nullptr || srgbCurve == nullptr) return false;
+    if (std::fabs(mine->X - theirs->X) > 0.002 || std::fabs(mine->Y - theirs->Y) > 0.002 ||
+        std::fabs(mine->Z - theirs->Z) > 0.002) {
+      return false;
+    }
+    for (int i = 0; i <= 16; ++i) {
+      const float x = static_cast<float>(i) / 16.0f;
+      if (std::fabs(cmsEvalToneCurveFloat(curve, x) - cmsEvalToneCurveFloat(srgbCurve, x)) > 0.002f) return false;
+    }
+  }
+  return true;
+}
+
+ProfileKind Classify(cmsHPROFILE profile) {
+  if (profile == nullptr) return ProfileKind::kUnusable;
+  switch (cmsGetColorSpace(profile)) {
+    case cmsSigRgbData:
+      if (!cmsIsIntentSupported(profile, kIntent, LCMS_USED_AS_INPUT)) return ProfileKind::kUnusable;
+      return MatchesSrgb(profile) ? ProfileKind::kSrgb : ProfileKind::kRgb;
+    case cmsSigGrayData: return ProfileKind::kGrey;
+    case cmsSigCmykData: return ProfileKind::kCmyk;
+    default: return ProfileKind::kUnusable;
+  }
+}
+
+// The display's profile when it is an RGB one Little CMS can write to; sRGB otherwise.
+cmsHPROFILE OpenDisplay(const std::vector<uint8_t>& display) {
+  cmsHPROFILE profile = Open(display);
+  if (profile != nullptr &&
+      (cmsGetColorSpace(profile) != cmsSigRgbData || !cmsIsIntentSupported(profile, kIntent, LCMS_USED_AS_OUTPUT))) {
+    cmsCloseProfile(profile);
+    profile = nullptr;
+  }
+  return profile != nullptr ? profile : cmsCreate_sRGBProfile();
+}
+
+// Grey samples read from the first of the three equal colours; the rest of the pixel is skipped.
+constexpr cmsUInt32Number GreyIn(int extra) {
+  return COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) | EXTRA_SH(static_cast<cmsUInt32Number>(extra));
+}
+
+}  // namespace
+
+struct CachedTransform {
+  std::vector<uint8_t> embedded;
+  std::vector<uint8_t> display;
+  int layout = 0;
+  cmsHTRANSFORM transform = nullptr;  // owned; null: nothing to do for this pair
+
+  ~CachedTransform() {
+    if (transform != nullptr) cmsDeleteTransform(transform);
+  }
+};
+
+ProfileKind ClassifyProfile(const std::vector<uint8_t>& profile) {
+  if (profile.empty()) return ProfileKind::kNone;
+  ProfileHandle handle(Open(profile));
+  return Classify(handle.profile);
+}
+
+ColourConverter::ColourConverter() = default;
+ColourConverter::~ColourConverter() = default;
+
+CachedTransform* ColourConverter::Find(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
+                                       int layout) {
+  for (auto it = cache_.begin(); it != cache_.end(); ++it) {
+    CachedTransform& entry = **it;
+    if (entry.layout == layout && entry.embedded == embedded && entry.display == display) {
+      cache_.splice(cache_.begin(), cache_, it);
+      return cache_.front().get();
+    }
+  }
+  auto entry = std::make_unique<CachedTransform>();
+  entry->embedded = embedded;
+  entry->display = display;
+  entry->layout = layout;
+  ProfileHandle source(Open(embedded));
+  const ProfileKind kind = Classify(source.profile);
+  // The same bytes as the display's: already in display colours.
+  const bool same = embedded == display;
+  const bool cmyk = layout == kLayoutCmyk || layout == kLayoutCmykInverted;
+  cmsUInt32Number in = 0, out = TYPE_BGR_8;
+  if (cmyk && kind == ProfileKind::kCmyk) {
+    in = layout == kLayoutCmykInverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8;
+  } else if (!cmyk && !same && kind == ProfileKind::kRgb) {
+    in = layout == kLayoutBgra ? TYPE_BGRA_8 : TYPE_BGR_8;
+    out = layout == kLayoutBgra ? TYPE_BGRA_8 : TYPE_BGR_8;
+  } else if (!cmyk && !same && kind == ProfileKind::kGrey) {
+    in = GreyIn(layout == kLayoutBgra ? 3 : 2);
+    out = layout == kLayoutBgra ? TYPE_BGRA_8 : TYPE_BGR_8;
+  }
+  if (in != 0) {
+    ProfileHandle target(OpenDisplay(display));
+    // In place, alpha (an extra channel the output skips) is left as it was.
+    entry->transform = cmsCreateTransform(source.profile, in, target.profile, out, kIntent, 0);
+  }
+  cache_.push_front(std::move(entry));
+  if (cache_.size() > kCachedTransforms) cache_.pop_back();
+  return cache_.front().get();
+}
+
+ColourOutcome ColourConverter::Convert(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
+                                       uint8_t* topRow, ptrdiff_t pitch, int32_t width, int32_t height,
+                                       ColourPixels pixels, int threads) {
+  if (embedded.empty() || width <= 0 || height <= 0) return ColourOutcome::kUntouched;
+  const CachedTransform* entry = Find(embedded, display, pixels == ColourPixels::kBgra32 ? kLayoutBgra : kLayoutBgr);
+  if (entry->transform == nullptr) return ColourOutcome::kUntouched;
+  const cmsHTRANSFORM transform = entry->transform;
+  // Rows are not contiguous in general (padding, bottom-up storage): each band is handed over from
+  // its lowest row in memory with the line stride, and Little CMS walks the rows itself.
+  const auto band = [&](int32_t first, int32_t last) {
+    if (first >= last) return;
+    uint8_t* lowest = topRow + static_cast<ptrdiff_t>(pitch > 0 ? first : last - 1) * pitch;
+    const auto stride = static_cast<cmsUInt32Number>(pitch > 0 ? pitch : -pitch);
+    cmsDoTransformLineStride(transform, lowest, lowest, static_cast<cmsUInt32Number>(width),
+                             static_cast<cmsUInt32Number>(last - first), stride, stride, 0, 0);
+  };
+  const int32_t helpers = std::clamp(threads, 1, 8) - 1;
+  if (helpers == 0 || height < 64) {
+    band(0, height);
+    return ColourOutcome::kConverted;
+  }
+  std::vector<std::thread> others;
+  const int32_t share = height / (helpers + 1);
+  for (int32_t i = 1; i <= helpers; ++i) {
+    const int32_t first = share * i, last = i == helpers ? height : share * (i + 1);
+    others.emplace_back(band, first, last);
+  }
+  band(0, share);
+  for (std::thread& t : others) t.join();
+  return ColourOutcome::kConverted;
+}
+
+bool ColourConverter::ConvertCmyk(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
+                                  const uint8_t* cmyk, bool inverted, uint8_t* bgr, int32_t width) {
+  const CachedTransform* entry = Find(embedded, display, inverted ? kLayoutCmykInverted : kLayoutCmyk);
+  if (entry->transform == nullptr || width <= 0) return false;
+  cmsDoTransform(entry->transform, cmyk, bgr, static_cast<cmsUInt32Number>(width));
+  return true;
+}
