@@ -28,6 +28,35 @@ OPJ_BOOL SeekTo(OPJ_OFF_T offset, void* user) {
   return OPJ_TRUE;
 }
 
+void Be(std::vector<uint8_t>& b, uint32_t v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void Box(std::vector<uint8_t>& b, const char* type, const std::vector<uint8_t>& content) {
+  Be(b, static_cast<uint32_t>(content.size() + 8), 4);
+  b.insert(b.end(), type, type + 4);
+  b.insert(b.end(), content.begin(), content.end());
+}
+
+// openjpeg's JP2 writer cannot embed a profile (2.5.0 asserts), so such a file is put together
+// here around the codestream: signature, file type, header (image header, colour by profile),
+// codestream.
+std::vector<uint8_t> Jp2WithProfile(const Jpeg2000Options& options, const std::vector<uint8_t>& codestream) {
+  std::vector<uint8_t> file = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+  Box(file, "ftyp", {'j', 'p', '2', ' ', 0, 0, 0, 0, 'j', 'p', '2', ' '});
+  std::vector<uint8_t> ihdr, colr = {2, 0, 0}, header;
+  Be(ihdr, static_cast<uint32_t>(options.height), 4);
+  Be(ihdr, static_cast<uint32_t>(options.width), 4);
+  Be(ihdr, static_cast<uint32_t>(options.components), 2);
+  ihdr.insert(ihdr.end(), {static_cast<uint8_t>(options.precision - 1), 7, 0, 0});
+  colr.insert(colr.end(), options.iccProfile.begin(), options.iccProfile.end());
+  Box(header, "ihdr", ihdr);
+  Box(header, "colr", colr);
+  Box(file, "jp2h", header);
+  Box(file, "jp2c", codestream);
+  return file;
+}
+
 }  // namespace
 
 std::vector<uint8_t> EncodeJpeg2000(const Jpeg2000Options& options,
@@ -65,7 +94,8 @@ std::vector<uint8_t> EncodeJpeg2000(const Jpeg2000Options& options,
     parameters.tile_size_on = OPJ_TRUE;
     parameters.cp_tdx = parameters.cp_tdy = options.tileSize;
   }
-  const bool jp2 = options.container == Jpeg2000Container::kJp2File;
+  const bool wrapped = options.container == Jpeg2000Container::kJp2File && !options.iccProfile.empty();
+  const bool jp2 = options.container == Jpeg2000Container::kJp2File && !wrapped;
   opj_codec_t* codec = opj_create_compress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
   opj_stream_t* stream = opj_stream_create(1 << 16, OPJ_FALSE);
   Output out;
@@ -80,5 +110,6 @@ std::vector<uint8_t> EncodeJpeg2000(const Jpeg2000Options& options,
   if (stream != nullptr) opj_stream_destroy(stream);  // flushes what is still buffered
   if (codec != nullptr) opj_destroy_codec(codec);
   opj_image_destroy(image);
-  return ok ? out.bytes : std::vector<uint8_t>{};
+  if (!ok) return {};
+  return wrapped ? Jp2WithProfile(options, out.bytes) : out.bytes;
 }

@@ -14,6 +14,7 @@ struct Jpeg2000Options {
   int32_t precision = 8;    // bits per sample, 1 to 16
   int32_t tileSize = 0;     // 0: one tile
   Jpeg2000Container container = Jpeg2000Container::kJp2File;
+  std::vector<uint8_t> iccProfile;  // embedded in a JP2 file's colour box when not empty
 };
 
 // sample(x, y, component) gives each sample, within the precision. Empty on failure.

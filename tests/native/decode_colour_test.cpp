@@ -1,0 +1,144 @@
+// Embedded profiles found in JPEG segments, TIFF directories and JP2 colour boxes, and the
+// conversion's promises: sRGB and untagged pixels untouched, alpha and row padding never written,
+// the same result however many threads share the rows, one transform per pair of profiles.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "decode/colour_transform.h"
+#include "decode/icc_profile_extract.h"
+#include "decode/jp2_rows.h"
+#include "support/test_jpeg2000.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Segment(Bytes& b, uint8_t marker, const Bytes& body) {
+  b.insert(b.end(), {0xFF, marker, uint8_t((body.size() + 2) >> 8), uint8_t(body.size() + 2)});
+  b.insert(b.end(), body.begin(), body.end());
+}
+
+Bytes IccChunk(uint8_t sequence, uint8_t count, const Bytes& part) {
+  Bytes body = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, sequence, count};
+  body.insert(body.end(), part.begin(), part.end());
+  return body;
+}
+
+// SOI, APP0, the given APP2 chunks in the given order with fill bytes between, then SOS.
+Bytes JpegWith(const std::vector<Bytes>& app2) {
+  Bytes b = {0xFF, 0xD8};
+  Segment(b, 0xE0, Bytes(14, 0x4A));
+  for (const Bytes& chunk : app2) {
+    b.insert(b.end(), {0xFF, 0xFF});
+    Segment(b, 0xE2, chunk);
+  }
+  Segment(b, 0xDA, Bytes(10, 1));
+  return b;
+}
+
+Bytes Profile(ByteSource&& source, bool tiff) { return tiff ? TiffIccProfile(source) : JpegIccProfile(source); }
+Bytes FromJpeg(const Bytes& file) { return Profile(MemoryByteSource(file.data(), file.size()), false); }
+
+// A classic TIFF in either byte order whose first directory holds a profile of profileBytes.
+Bytes TiffWith(const Bytes& profile, bool bigEndian) {
+  const auto put = [&](Bytes& b, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> (8 * (bigEndian ? bytes - 1 - i : i))));
+  };
+  Bytes b = bigEndian ? Bytes{'M', 'M', 0, 42} : Bytes{'I', 'I', 42, 0};
+  put(b, 8, 4);
+  put(b, 2, 2);
+  put(b, 256, 2), put(b, 3, 2), put(b, 1, 4), put(b, 7, 4);                 // width 7
+  put(b, 34675, 2), put(b, 7, 2), put(b, uint32_t(profile.size()), 4), put(b, 38, 4);
+  put(b, 0, 4);
+  b.insert(b.end(), profile.begin(), profile.end());
+  return b;
+}
+
+TEST(DecodeColour, ProfilesFoundAndConversionKeepsItsPromises) {
+  const Bytes a(70000, 0x11), c = {7, 8, 9};
+  Bytes whole = a;
+  whole.push_back(0x22), whole.insert(whole.end(), c.begin(), c.end());
+  // Out of order, with fill bytes between: joined by sequence number.
+  const std::vector<Bytes> parts = {IccChunk(2, 3, Bytes(a.begin() + 60000, a.end())), IccChunk(3, 3, Bytes{0x22, 7, 8, 9}),
+                                    IccChunk(1, 3, Bytes(a.begin(), a.begin() + 60000))};
+  EXPECT_EQ(FromJpeg(JpegWith(parts)), whole) << "expected the three chunks joined in sequence order";
+  EXPECT_TRUE(FromJpeg(JpegWith({parts[0], parts[2]})).empty()) << "a missing chunk gives no profile";
+  EXPECT_TRUE(FromJpeg(JpegWith({parts[0], parts[1], parts[2], parts[2]})).empty()) << "a repeated chunk";
+  EXPECT_TRUE(FromJpeg(JpegWith({IccChunk(1, 2, c), IccChunk(2, 3, c)})).empty()) << "counts that disagree";
+  for (bool big : {false, true}) {
+    const Bytes tiff = TiffWith(whole, big);
+    EXPECT_EQ(Profile(MemoryByteSource(tiff.data(), tiff.size()), true), whole) << "TIFF, big-endian " << big;
+    EXPECT_TRUE(Profile(MemoryByteSource(tiff.data(), tiff.size() - 1), true).empty()) << "a profile cut short";
+  }
+
+  const std::string icc = "/usr/share/color/icc/colord/";
+  const Bytes srgb = ReadFile(icc + "sRGB.icc"), adobe = ReadFile(icc + "AdobeRGB1998.icc"),
+              grey = ReadFile("/usr/share/color/icc/Gray.icc");
+  if (srgb.empty() || adobe.empty() || grey.empty()) {
+    GTEST_SKIP() << "colord-data or icc-profiles-free is not installed: no real profiles to convert with";
+  }
+  EXPECT_EQ(ClassifyProfile(srgb), ProfileKind::kSrgb) << "expected colord's sRGB to count as sRGB";
+  EXPECT_EQ(ClassifyProfile(adobe), ProfileKind::kRgb);
+  EXPECT_EQ(ClassifyProfile(grey), ProfileKind::kGrey);
+  EXPECT_EQ(ClassifyProfile(whole), ProfileKind::kUnusable);
+
+  // The JP2 colour box carries a profile through openjpeg untouched.
+  Jpeg2000Options options;
+  options.width = 8, options.height = 4, options.iccProfile = adobe;
+  const Bytes jp2 = EncodeJpeg2000(options, [](int32_t x, int32_t, int32_t c) { return uint32_t(x * 30 + c); });
+  MemoryByteSource jp2Source(jp2.data(), jp2.size());
+  Jp2RowsDecoder decoder(jp2Source, nullptr);
+  Jp2Picture picture;
+  ASSERT_EQ(decoder.Decode(picture), Jp2Outcome::kDecoded);
+  EXPECT_EQ(decoder.EmbeddedProfile(), adobe) << "expected the JP2 file's profile back";
+
+  // 97 x 70 BGRA rows, bottom-up with 12 bytes of padding a row.
+  const int32_t width = 97, height = 70, pitch = width * 4 + 12;
+  Bytes pixels(static_cast<size_t>(pitch) * height);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 7 + i / 389);
+  uint8_t* const top = pixels.data() + pixels.size() - pitch;
+  ColourConverter converter;
+  Bytes converted = pixels;
+  EXPECT_EQ(converter.Convert(srgb, {}, converted.data() + converted.size() - pitch, -pitch, width, height,
+                              ColourPixels::kBgra32), ColourOutcome::kUntouched);
+  EXPECT_EQ(converter.Convert({}, {}, top, -pitch, width, height, ColourPixels::kBgra32), ColourOutcome::kUntouched);
+  EXPECT_EQ(converter.Convert(adobe, adobe, top, -pitch, width, height, ColourPixels::kBgra32),
+            ColourOutcome::kUntouched) << "already in the display's colours";
+  EXPECT_EQ(converted, pixels) << "sRGB pixels must stay exactly as decoded";
+
+  Bytes twoThreads = pixels;
+  ASSERT_EQ(converter.Convert(adobe, srgb, converted.data() + converted.size() - pitch, -pitch, width, height,
+                              ColourPixels::kBgra32, 1), ColourOutcome::kConverted);
+  ASSERT_EQ(converter.Convert(adobe, srgb, twoThreads.data() + twoThreads.size() - pitch, -pitch, width, height,
+                              ColourPixels::kBgra32, 2), ColourOutcome::kConverted);
+  EXPECT_EQ(converter.CachedCount(), 3u) << "expected one transform per pair of profiles (and layout)";
+  EXPECT_EQ(twoThreads, converted) << "expected the same pixels from two threads as from one";
+  int changed = 0, alphaOrPaddingWritten = 0;
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const size_t inRow = i % pitch;
+    const bool colour = inRow < size_t(width) * 4 && inRow % 4 != 3;
+    (colour ? changed : alphaOrPaddingWritten) += converted[i] != pixels[i];
+  }
+  EXPECT_GT(changed, width * height) << "expected Adobe RGB numbers to change on the way to sRGB";
+  EXPECT_EQ(alphaOrPaddingWritten, 0) << "alpha and padding must stay as they were";
+
+  // Grey pixels stay grey through a grey profile.
+  Bytes greyRows = {10, 10, 10, 128, 128, 128, 240, 240, 240, 0, 0, 0};
+  ASSERT_EQ(converter.Convert(grey, {}, greyRows.data(), 12, 4, 1, ColourPixels::kBgr24), ColourOutcome::kConverted);
+  for (size_t p = 0; p < 12; p += 3)
+    EXPECT_TRUE(greyRows[p] == greyRows[p + 1] && greyRows[p] == greyRows[p + 2]) << "pixel " << p / 3 << " not grey";
+  EXPECT_NE(greyRows[3], 128) << "expected Gray.icc's curve to move mid grey";
+}
+
+}  // namespace
