@@ -86,10 +86,11 @@ std::vector<uint8_t> EncodeJpeg2000(const Jpeg2000Options& options,
   opj_cparameters_t parameters;
   opj_set_default_encoder_parameters(&parameters);
   parameters.tcp_numlayers = 1;
-  parameters.tcp_rates[0] = 0;  // lossless
+  parameters.tcp_rates[0] = static_cast<float>(options.compressionRatio);  // 0: lossless
+  parameters.irreversible = options.compressionRatio > 0;
   parameters.cp_disto_alloc = 1;
   parameters.tcp_mct = colour ? 1 : 0;
-  parameters.numresolution = 3;
+  parameters.numresolution = options.compressionRatio > 0 ? 6 : 3;
   if (options.tileSize > 0) {
     parameters.tile_size_on = OPJ_TRUE;
     parameters.cp_tdx = parameters.cp_tdy = options.tileSize;

@@ -14,6 +14,7 @@ struct Jpeg2000Options {
   int32_t precision = 8;    // bits per sample, 1 to 16
   int32_t tileSize = 0;     // 0: one tile
   Jpeg2000Container container = Jpeg2000Container::kJp2File;
+  int32_t compressionRatio = 0;     // 0: lossless; else the irreversible wavelet at this ratio
   std::vector<uint8_t> iccProfile;  // embedded in a JP2 file's colour box when not empty
 };
 
