@@ -21,8 +21,8 @@
 #include "support/photo_jpeg.h"
 #include "support/test_jpeg2000.h"
 #include "support/test_paths.h"
-#include "view/win32/dib_image.h"
-#include "view/win32/jpeg_file_decode.h"
+#include "picture/win32/dib_image.h"
+#include "decode/win32/jpeg_file_decode.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "view/byte_cursor.h"
+#include "decode/byte_cursor.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "view/image_header.h"
+#include "decode/image_header.h"
 
 // The largest profile taken: far above any real one (a few kB to a few MB).
 constexpr uint64_t kMaxProfileBytes = 64u << 20;

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "view/decode_limit.h"
-#include "view/image_header.h"
+#include "decode/decode_limit.h"
+#include "decode/image_header.h"
 
 // What each row receives.
 enum class Jp2RowLayout {

@@ -1,8 +1,8 @@
 // The JPEG 2000 header reader: the size of a JP2 file (its image header box, else the codestream
 // it holds) or of a bare codestream (its SIZ marker segment). Bounded like the other walks.
 #pragma once
-#include "view/byte_cursor.h"
-#include "view/image_header.h"
+#include "decode/byte_cursor.h"
+#include "decode/image_header.h"
 
 // The 12-byte signature box every JP2 file (and JPX, JPM, MJ2 file) starts with.
 bool StartsLikeJp2File(ByteCursor& cursor);

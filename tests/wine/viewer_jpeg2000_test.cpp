@@ -12,9 +12,9 @@
 
 #include "resource.h"
 #include "support/test_jpeg2000.h"
-#include "view/win32/dib_image.h"
-#include "view/win32/image_decode.h"
-#include "view/win32/picture_header_check.h"
+#include "picture/win32/dib_image.h"
+#include "decode/win32/image_decode.h"
+#include "decode/win32/picture_header_check.h"
 #include "viewer_window_fixture.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "decode/icc_profile_extract.h"
 #include "decode/win32/display_profile.h"
 #include "decode/win32/file_byte_source.h"
-#include "view/win32/gdi_handles.h"
+#include "framework/gdi_handles.h"
 
 namespace {
 

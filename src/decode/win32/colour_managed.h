@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 
 // The profile a JPEG (APP2 segments) or TIFF file at path embeds; empty when none or unreadable.
 std::vector<uint8_t> ReadEmbeddedProfile(const std::wstring& path);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "framework/unique_handle.h"
-#include "view/image_header.h"
+#include "decode/image_header.h"
 
 // Owns its handle (opened for reading, shared with readers and deleters); one thread at a time.
 class FileByteSource : public ByteSource {

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 
 enum class Jpeg2000FileOutcome {
   kDecoded,    // image holds the picture
