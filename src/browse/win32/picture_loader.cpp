@@ -9,6 +9,7 @@
 #include "browse/win32/file_identity.h"
 #include "browse/win32/folder_listing.h"
 #include "browse/win32/loader_inspection.h"
+#include "decode/win32/display_profile.h"
 #include "decode/win32/image_decode.h"
 #include "decode/win32/picture_header_check.h"
 #include "framework/baseline_mode.h"
@@ -195,6 +196,8 @@ uint64_t EstimatedPictureBytes(const std::wstring& path) {
 }
 
 void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement placement, uint64_t bytes) {
+  // The worker converts colours to the profile of the monitor the window is on now.
+  RefreshDisplayProfile(viewer);
   const uint64_t serial = ++state.jobSerials;
   const AreaSize area = PictureArea(viewer);
   const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
