@@ -22,11 +22,18 @@ ProfileKind ClassifyProfile(const std::vector<uint8_t>& profile);
 
 struct CachedTransform;
 
+// How RGB conversions between two matrix-shaper profiles (the common case: camera, phone and
+// editing spaces, and displays) are computed.
+enum class ColourEngine {
+  kMatrixShaperTables,  // curves and matrix read from the profiles, applied through tables of our own
+  kLittleCmsOnly,       // every conversion through Little CMS's own transform
+};
+
 // Keeps the last few transforms, one per pair of profiles and pixel layout: making one costs far
 // more than applying it to a small picture. One thread at a time (the worker's).
 class ColourConverter {
  public:
-  ColourConverter();
+  explicit ColourConverter(ColourEngine engine = ColourEngine::kMatrixShaperTables);
   ~ColourConverter();
   ColourConverter(const ColourConverter&) = delete;
   ColourConverter& operator=(const ColourConverter&) = delete;
@@ -48,5 +55,6 @@ class ColourConverter {
  private:
   CachedTransform* Find(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display, int layout);
 
+  ColourEngine engine_;
   std::list<std::unique_ptr<CachedTransform>> cache_;  // most recently used first
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the colour scenario's pictures into OUT: eight flat patches (patches.png, untagged), the
 # same numbers tagged with free RGB profiles (Debian's colord-data) as JPEG and TIFF, references
-# converted to sRGB by Little CMS's own tificc (relative colorimetric), the profiles themselves (the
+# converted to sRGB by Little CMS's own tificc (relative colorimetric; for the JPEGs, from their
+# decoded numbers), the profiles themselves (the
 # test writes a tagged JPEG 2000 file with them) and an sRGB-tagged JPEG beside its untagged twin.
 # Without ImageMagick, tificc or the profiles it makes nothing, and the scenario says it skips.
 set -uo pipefail
@@ -24,6 +25,10 @@ for name in AdobeRGB1998 ProPhotoRGB; do
   convert "$out/patches.png" -profile "$icc/$name.icc" -quality 95 "$out/$name.jpg"
   convert "$out/patches.png" -profile "$icc/$name.icc" -type TrueColor -compress none "$out/$name.tif"
   tificc -t 1 "$out/$name.tif" "$out/$name-reference.tif" >/dev/null 2>&1
+  # The JPEG's own decoded numbers (lossy, so not quite the patches'), kept losslessly with their
+  # profile, converted the same way.
+  convert "$out/$name.jpg" -type TrueColor -compress none "$out/$name-decoded-jpeg.tif"
+  tificc -t 1 "$out/$name-decoded-jpeg.tif" "$out/$name-jpeg-reference.tif" >/dev/null 2>&1
 done
 convert "$out/patches.png" -quality 95 "$out/untagged.jpg"
 convert "$out/patches.png" -profile "$icc/sRGB.icc" -quality 95 "$out/srgb.jpg"

@@ -3,7 +3,9 @@
 // the same result however many threads share the rows, one transform per pair of profiles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -122,8 +124,21 @@ TEST(DecodeColour, ProfilesFoundAndConversionKeepsItsPromises) {
                               ColourPixels::kBgra32, 1), ColourOutcome::kConverted);
   ASSERT_EQ(converter.Convert(adobe, srgb, twoThreads.data() + twoThreads.size() - pitch, -pitch, width, height,
                               ColourPixels::kBgra32, 2), ColourOutcome::kConverted);
-  EXPECT_EQ(converter.CachedCount(), 3u) << "expected one transform per pair of profiles (and layout)";
   EXPECT_EQ(twoThreads, converted) << "expected the same pixels from two threads as from one";
+  EXPECT_EQ(converter.CachedCount(), 3u) << "expected one transform per pair of profiles (and layout)";
+  // Our tables against Little CMS's own transform of the same pixels, for a near and a far gamut.
+  const Bytes prophoto = ReadFile(icc + "ProPhotoRGB.icc");
+  for (const Bytes* profile : {&adobe, &prophoto}) {
+    Bytes ours = pixels, theirs = pixels;
+    ColourConverter reference(ColourEngine::kLittleCmsOnly);
+    ASSERT_EQ(converter.Convert(*profile, {}, ours.data() + ours.size() - pitch, -pitch, width, height,
+                                ColourPixels::kBgra32), ColourOutcome::kConverted);
+    ASSERT_EQ(reference.Convert(*profile, {}, theirs.data() + theirs.size() - pitch, -pitch, width, height,
+                                ColourPixels::kBgra32), ColourOutcome::kConverted);
+    int largest = 0;
+    for (size_t i = 0; i < ours.size(); ++i) largest = std::max(largest, std::abs(ours[i] - theirs[i]));
+    EXPECT_LE(largest, 1) << "expected our tables within one level of Little CMS, got " << largest;
+  }
   int changed = 0, alphaOrPaddingWritten = 0;
   for (size_t i = 0; i < pixels.size(); ++i) {
     const size_t inRow = i % pitch;
