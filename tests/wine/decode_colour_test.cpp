@@ -87,11 +87,10 @@ TEST(DecodeColour, TaggedPicturesMatchLittleCmsAndUntaggedStayExact) {
   CImage untagged, srgb, png;
   ASSERT_TRUE(DecodeFileToImage(folder + L"\\untagged.jpg", untagged));
   ASSERT_TRUE(DecodeFileToImage(folder + L"\\srgb.jpg", srgb));
-  ASSERT_TRUE(untagged.Height() == srgb.Height() && untagged.Pitch() == srgb.Pitch());
-  const size_t bytes = static_cast<size_t>(std::abs(untagged.Pitch())) * untagged.Height();
-  const uint8_t* lowest = [](const CImage& i) { return i.Pitch() < 0 ? i.TopRow() + static_cast<ptrdiff_t>(i.Height() - 1) * i.Pitch() : i.TopRow(); }(untagged);
-  const uint8_t* lowestSrgb = srgb.Pitch() < 0 ? srgb.TopRow() + static_cast<ptrdiff_t>(srgb.Height() - 1) * srgb.Pitch() : srgb.TopRow();
-  EXPECT_EQ(std::memcmp(lowest, lowestSrgb, bytes), 0) << "an sRGB-tagged picture must stay exactly as decoded";
+  ASSERT_TRUE(untagged.Height() == srgb.Height() && untagged.Pitch() == srgb.Pitch() && untagged.Pitch() < 0);
+  const ptrdiff_t last = static_cast<ptrdiff_t>(untagged.Height() - 1) * untagged.Pitch();  // lowest in memory
+  EXPECT_EQ(std::memcmp(untagged.TopRow() + last, srgb.TopRow() + last, static_cast<size_t>(-last - untagged.Pitch())), 0)
+      << "an sRGB-tagged picture must stay exactly as decoded";
   const PatchMeans original = Decoded(folder + L"\\patches.png", true);
   ASSERT_TRUE(original.ok) << "expected the untagged patches to decode";
   EXPECT_EQ(original.bgr[0][2], 200.0) << "expected the untagged red patch's red exactly";

@@ -1,19 +1,17 @@
-// JPEG 2000 pictures on the real viewer window, shown like any other: a JP2 file and a bare,
-// tiled codestream with alpha decoded on the worker sample for sample, a codestream whose header
-// promises too large a picture refused from that header, a cut file failing quietly, and a decode
-// abandoned when its flag is set.
+// JPEG 2000 pictures on the real viewer window, shown like any other: a JP2 file and a bare, tiled
+// codestream with alpha decoded on the worker and drawn, a codestream whose header promises too
+// large a picture refused from that header, and a cut file failing quietly. (Their samples are
+// checked one by one by the native tests.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 #include "resource.h"
 #include "support/test_jpeg2000.h"
 #include "picture/win32/dib_image.h"
-#include "decode/win32/image_decode.h"
 #include "decode/win32/picture_header_check.h"
 #include "viewer_window_fixture.h"
 
@@ -35,24 +33,6 @@ Bytes HugeCodestreamHeader() {
   }
   b.insert(b.end(), {0x00, 0x03, 7, 1, 1, 7, 1, 1, 7, 1, 1, 0xFF, 0xD9});
   return b;
-}
-
-// The samples of currentImage against Sample(): every byte, top row first.
-int CountWrongPixels(int32_t pixelBytes) {
-  int wrong = 0;
-  for (int32_t y = 0; y < currentImage.Height(); ++y) {
-    const uint8_t* row = currentImage.TopRow() + static_cast<ptrdiff_t>(y) * currentImage.Pitch();
-    for (int32_t x = 0; x < currentImage.Width(); ++x) {
-      const uint8_t* p = row + x * pixelBytes;
-      const bool same = p[0] == Sample(x, y, 2) && p[1] == Sample(x, y, 1) && p[2] == Sample(x, y, 0) &&
-                        (pixelBytes == 3 || p[3] == Sample(x, y, 3));
-      if (!same && wrong++ < 3) {
-        ADD_FAILURE() << "(" << x << ", " << y << "): expected B G R " << Sample(x, y, 2) << " " << Sample(x, y, 1)
-                      << " " << Sample(x, y, 0) << ", got " << int(p[0]) << " " << int(p[1]) << " " << int(p[2]);
-      }
-    }
-  }
-  return wrong;
 }
 
 class ViewerJpeg2000 : public ViewerWindowTest {
@@ -81,10 +61,6 @@ TEST_F(ViewerJpeg2000, ShownLikeAnyOtherPicture) {
 
   EXPECT_TRUE(PictureTooLargeToDecode(folder_ + L"\\c-huge.j2k")) << "expected the SIZ header to refuse it";
   EXPECT_FALSE(PictureTooLargeToDecode(folder_ + L"\\a.jp2"));
-  CImage abandoned;
-  const std::atomic<bool> cancelled{true};
-  EXPECT_FALSE(DecodeFileToImage(folder_ + L"\\a.jp2", abandoned, &cancelled)) << "expected the set flag to stop it";
-  EXPECT_TRUE(abandoned.IsNull());
 
   ASSERT_NO_FATAL_FAILURE(OpenViewer());
   OpenStartFile(true, folder_ + L"\\e.bmp");
@@ -95,7 +71,6 @@ TEST_F(ViewerJpeg2000, ShownLikeAnyOtherPicture) {
   EXPECT_EQ(currentImage.Width(), 160);
   EXPECT_EQ(currentImage.Height(), 90);
   EXPECT_EQ(currentImage.BitsPerPixel(), 24);
-  EXPECT_EQ(CountWrongPixels(3), 0);
   EXPECT_EQ(CentreOfFrame(), 0x001EC85Au) << "expected the JP2 picture's colour in the frame";
 
   Step(ID_NEXT);
@@ -104,7 +79,7 @@ TEST_F(ViewerJpeg2000, ShownLikeAnyOtherPicture) {
   EXPECT_EQ(currentImage.Width(), 150);
   EXPECT_EQ(currentImage.BitsPerPixel(), 32);
   EXPECT_TRUE(currentImage.HasAlpha());
-  EXPECT_EQ(CountWrongPixels(4), 0);
+  EXPECT_EQ(CentreOfFrame(), 0x001EC85Au) << "expected the codestream's colour in the frame";
 
   for (const wchar_t* failing : {L"c-huge.j2k", L"d-cut.jpf"}) {
     SCOPED_TRACE(std::string(failing, failing + wcslen(failing)));
