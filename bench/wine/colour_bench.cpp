@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/colour_transform.h"
 #include "decode/win32/colour_managed.h"
 #include "decode/win32/jpeg2000_file_decode.h"
 #include "support/photo_jpeg.h"
@@ -60,7 +61,8 @@ std::vector<uint8_t> WideGamutProfile() {
 }
 
 void Measure(const char* label, const std::wstring& jpeg, const std::vector<uint8_t>& profile) {
-  std::vector<double> decode, convert;
+  std::vector<double> decode, convert, oneThread;
+  ColourConverter alone;
   double first = 0;
   for (int run = 0; run < kRuns; ++run) {
     CImage image;
@@ -73,9 +75,14 @@ void Measure(const char* label, const std::wstring& jpeg, const std::vector<uint
     t = Now();
     ConvertToDisplayColours(image, profile);
     (run == 0 ? first : convert.emplace_back()) = Now() - t;
+    t = Now();
+    alone.Convert(profile, {}, image.TopRow(), image.Pitch(), image.Width(), image.Height(), ColourPixels::kBgr24, 1);
+    oneThread.push_back(Now() - t);
   }
   const double d = Median(decode), c = Median(convert);
-  std::printf("| %s | %.1f ms | %.1f ms (first, making the transform: %.1f ms) | %.3f |\n", label, d, c, first, c / d);
+  const double one = Median(oneThread);
+  std::printf("| %s | %.1f ms | %.1f ms (first, making the transform: %.1f ms) | %.3f | %.1f ms, %.3f |\n", label, d,
+              c, first, c / d, one, one / d);
 }
 
 }  // namespace
@@ -87,8 +94,8 @@ int main() {
     std::printf("no profile could be made\n");
     return 1;
   }
-  std::printf("| picture | JPEG decode into the DIB | conversion to the display's profile, cached | conversion / decode |\n");
-  std::printf("|---|---|---|---|\n");
+  std::printf("| picture | JPEG decode into the DIB | conversion to the display's profile, cached | conversion / decode |"
+              " the same on one thread, / decode |\n|---|---|---|---|---|\n");
   const std::wstring big = folder + L"\\24mp.jpg", twelve = folder + L"\\12mp.jpg";
   if (!WritePhotoJpeg(big, 6000, 4000, 1) || !WritePhotoJpeg(twelve, 4000, 3000, 11)) {
     std::printf("the photos could not be written\n");
