@@ -16,7 +16,7 @@ constexpr size_t kCachedTransforms = 4;
 constexpr cmsUInt32Number kIntent = INTENT_RELATIVE_COLORIMETRIC;
 
 // The layouts a transform is made for (each its own cache entry).
-enum Layout { kLayoutBgr = 0, kLayoutBgra = 1, kLayoutCmyk = 2, kLayoutCmykInverted = 3 };
+enum Layout { kLayoutBgr = 0, kLayoutBgra = 1 };
 
 struct ProfileHandle {
   explicit ProfileHandle(cmsHPROFILE p) : profile(p) {}
@@ -237,20 +237,17 @@ CachedTransform* ColourConverter::Find(const std::vector<uint8_t>& embedded, con
   const ProfileKind kind = Classify(source.profile);
   // The same bytes as the display's: already in display colours.
   const bool same = embedded == display;
-  const bool cmyk = layout == kLayoutCmyk || layout == kLayoutCmykInverted;
   cmsUInt32Number in = 0, out = TYPE_BGR_8;
-  if (cmyk && kind == ProfileKind::kCmyk) {
-    in = layout == kLayoutCmykInverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8;
-  } else if (!cmyk && !same && kind == ProfileKind::kRgb) {
+  if (!same && kind == ProfileKind::kRgb) {
     in = layout == kLayoutBgra ? TYPE_BGRA_8 : TYPE_BGR_8;
-    out = layout == kLayoutBgra ? TYPE_BGRA_8 : TYPE_BGR_8;
-  } else if (!cmyk && !same && kind == ProfileKind::kGrey) {
+    out = in;
+  } else if (!same && kind == ProfileKind::kGrey) {
     in = GreyIn(layout == kLayoutBgra ? 3 : 2);
     out = layout == kLayoutBgra ? TYPE_BGRA_8 : TYPE_BGR_8;
   }
   if (in != 0) {
     ProfileHandle target(OpenDisplay(display));
-    if (!cmyk && kind == ProfileKind::kRgb && engine_ == ColourEngine::kMatrixShaperTables) {
+    if (kind == ProfileKind::kRgb && engine_ == ColourEngine::kMatrixShaperTables) {
       entry->shaper = MakeMatrixShaper(source.profile, target.profile);
     }
     // In place, alpha (an extra channel the output skips) is left as it was.
@@ -297,12 +294,4 @@ ColourOutcome ColourConverter::Convert(const std::vector<uint8_t>& embedded, con
   band(0, share);
   for (std::thread& t : others) t.join();
   return ColourOutcome::kConverted;
-}
-
-bool ColourConverter::ConvertCmyk(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
-                                  const uint8_t* cmyk, bool inverted, uint8_t* bgr, int32_t width) {
-  const CachedTransform* entry = Find(embedded, display, inverted ? kLayoutCmykInverted : kLayoutCmyk);
-  if (entry->transform == nullptr || width <= 0) return false;
-  cmsDoTransform(entry->transform, cmyk, bgr, static_cast<cmsUInt32Number>(width));
-  return true;
 }

@@ -45,11 +45,6 @@ class ColourConverter {
                         uint8_t* topRow, ptrdiff_t pitch, int32_t width, int32_t height, ColourPixels pixels,
                         int threads = 1);
 
-  // CMYK samples (4 bytes a pixel, stored as Adobe's JPEGs do when inverted says so) into BGR
-  // rows through the embedded CMYK profile. False when the profile is not a usable CMYK one.
-  bool ConvertCmyk(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
-                   const uint8_t* cmyk, bool inverted, uint8_t* bgr, int32_t width);
-
   size_t CachedCount() const { return cache_.size(); }
 
  private:
