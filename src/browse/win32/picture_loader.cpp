@@ -273,6 +273,9 @@ void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement place
   const AreaSize area = PictureArea(viewer);
   const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
       [viewer, serial, path, area](const std::atomic<bool>& cancelled) {
+        // No window yet: the start picture takes the primary monitor's colours, where it opens
+        // (read here, beside the window's creation rather than before it).
+        RefreshDisplayProfile(nullptr);
         auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
           result = DecodePicture(path, cancelled);
           FitPicture(*result, area, cancelled);
@@ -406,6 +409,9 @@ void PreparePictureEarly(const std::wstring& path) {
   std::shared_ptr<StartWindow> window = early.window;
   early.ticket = BackgroundWorker().Submit(
       [serial, path, window](const std::atomic<bool>& cancelled) {
+        // No window yet: the start picture takes the primary monitor's colours, where it opens
+        // (read here, beside the window's creation rather than before it).
+        RefreshDisplayProfile(nullptr);
         auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
           result = DecodePicture(path, cancelled);
         });

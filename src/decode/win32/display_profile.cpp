@@ -20,7 +20,7 @@ using CreatedDc = UniqueHandle<CreatedDcTraits>;
 
 std::mutex profileLock;
 std::shared_ptr<const std::vector<uint8_t>> published = std::make_shared<const std::vector<uint8_t>>();
-HMONITOR lastMonitor = nullptr;  // window's thread only
+HMONITOR lastMonitor = nullptr;  // under profileLock, like published
 
 std::vector<uint8_t> ReadMonitorProfile(HMONITOR monitor) {
   MONITORINFOEXW info{};
@@ -41,12 +41,17 @@ std::vector<uint8_t> ReadMonitorProfile(HMONITOR monitor) {
 }  // namespace
 
 void RefreshDisplayProfile(HWND window) {
-  const HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
-  if (monitor == lastMonitor) return;
-  lastMonitor = monitor;
+  const HMONITOR monitor = window != nullptr ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                                             : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  {
+    std::lock_guard<std::mutex> hold(profileLock);
+    if (monitor == lastMonitor) return;
+    lastMonitor = monitor;
+  }
+  // Read without the lock held: no caller waits on another's file read.
   auto bytes = std::make_shared<const std::vector<uint8_t>>(ReadMonitorProfile(monitor));
   std::lock_guard<std::mutex> hold(profileLock);
-  published = std::move(bytes);
+  if (lastMonitor == monitor) published = std::move(bytes);
 }
 
 std::shared_ptr<const std::vector<uint8_t>> CurrentDisplayProfile() {

@@ -6,10 +6,11 @@
 #include <memory>
 #include <vector>
 
-// Window's thread: when the window has moved to another monitor since the last call (or on the
-// first call), reads that monitor's ICM profile (GetICMProfileW on a device context of the
-// monitor, then the file it names). A monitor without a profile, or one that cannot be read,
-// gives an empty profile: sRGB.
+// The window's thread, or the worker for the start picture before the window exists: when the
+// window is on another monitor than at the last call (or at the first call), reads that monitor's
+// ICM profile (GetICMProfileW on a device context of the monitor, then the file it names). A
+// monitor without a profile, or one that cannot be read, gives an empty profile: sRGB. A null
+// window stands for the primary monitor.
 void RefreshDisplayProfile(HWND window);
 
 // Any thread: the profile last read; empty means sRGB. Shared, never changed once published.
