@@ -172,13 +172,12 @@ Plan PlanFor(const opj_image_t& image) {
 }  // namespace
 
 Jp2RowsDecoder::Jp2RowsDecoder(ByteSource& source, const std::atomic<bool>* cancel, uint64_t maxDecodedBytes)
-    : maxDecodedBytes_(maxDecodedBytes) {
-  session_ = new Jp2Session;
+    : session_(std::make_unique<Jp2Session>()), maxDecodedBytes_(maxDecodedBytes) {
   session_->source = &source;
   session_->cancel = cancel;
 }
 
-Jp2RowsDecoder::~Jp2RowsDecoder() { delete session_; }
+Jp2RowsDecoder::~Jp2RowsDecoder() = default;
 
 Jp2Outcome Jp2RowsDecoder::Decode(Jp2Picture& picture, int threads) {
   if (decoded_ || session_->codec != nullptr) return Jp2Outcome::kFailed;
@@ -195,7 +194,7 @@ Jp2Outcome Jp2RowsDecoder::Decode(Jp2Picture& picture, int threads) {
   session_->stream = opj_stream_create(kStreamBufferBytes, OPJ_TRUE);
   session_->codec = opj_create_decompress(format);
   if (session_->stream == nullptr || session_->codec == nullptr) return Jp2Outcome::kFailed;
-  opj_stream_set_user_data(session_->stream, session_, nullptr);
+  opj_stream_set_user_data(session_->stream, session_.get(), nullptr);
   opj_stream_set_user_data_length(session_->stream, source.Size());
   opj_stream_set_read_function(session_->stream, ReadBytes);
   opj_stream_set_skip_function(session_->stream, SkipBytes);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "decode/decode_limit.h"
@@ -53,7 +54,7 @@ class Jp2RowsDecoder {
   std::vector<uint8_t> EmbeddedProfile() const;
 
  private:
-  Jp2Session* session_ = nullptr;  // owned
+  std::unique_ptr<Jp2Session> session_;
   uint64_t maxDecodedBytes_;
   bool decoded_ = false;
 };
