@@ -273,9 +273,6 @@ void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement place
   const AreaSize area = PictureArea(viewer);
   const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
       [viewer, serial, path, area](const std::atomic<bool>& cancelled) {
-        // No window yet: the start picture takes the primary monitor's colours, where it opens
-        // (read here, beside the window's creation rather than before it).
-        RefreshDisplayProfile(nullptr);
         auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
           result = DecodePicture(path, cancelled);
           FitPicture(*result, area, cancelled);
