@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing, and fetches the
-# pinned source packages (libjpeg-turbo, libspng, zlib) into build/deps/ once (the build compiles
-# them for each preset).
+# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2) into build/deps/ once (the
+# build compiles them for each preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine64 xvfb x11-utils imagemagick
   nasm dpkg-dev wixl msitools zip
+  liblcms2-utils colord-data icc-profiles-free
 )
 # The JPEG decoder: Debian bookworm's libjpeg-turbo, exactly this version.
 jpeg_source=libjpeg-turbo
@@ -20,6 +21,9 @@ sources=(
   # The PNG decoder and its inflater (bookworm's).
   "libspng=0.7.3-3 libspng-0.7.3 spng/spng.c"
   "zlib=1:1.2.13.dfsg-1 zlib-1.2.13.dfsg inflate.c"
+  # The JPEG 2000 decoder and the colour management engine (bookworm's).
+  "openjpeg2=2.5.0-2+deb12u3 openjpeg2-2.5.0 src/lib/openjp2/openjpeg.c"
+  "lcms2=2.14-2+deb12u1 lcms2-2.14 src/cmscnvrt.c"
 )
 
 sudo=""
