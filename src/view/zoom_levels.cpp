@@ -1,6 +1,9 @@
 #include "view/zoom_levels.h"
 
 #include <algorithm>
+#include <thread>
+
+#include "view/area_average.h"
 
 std::vector<LevelSize> HalvingLevels(int32_t width, int32_t height, int32_t fittedWidth, int32_t fittedHeight) {
   std::vector<LevelSize> levels;
@@ -27,4 +30,19 @@ DrawnWindow VisiblePartOf(const XywhRect& drawn, int32_t areaWidth, int32_t area
   const int64_t endRow = std::min<int64_t>(drawn.height, static_cast<int64_t>(areaHeight) - drawn.y);
   auto clamp = [](int64_t v) { return static_cast<int32_t>(std::max<int64_t>(0, v)); };
   return DrawnWindow{clamp(firstColumn), clamp(endColumn), clamp(firstRow), clamp(endRow)};
+}
+
+bool AverageHalvingLevels(const SourcePixels& source, const std::vector<TargetPixels>& levels, AverageMode mode) {
+  SourcePixels from = source;
+  for (const TargetPixels& level : levels) {
+    const AreaAverager averager(from, level.width, level.height, mode);
+    if (!averager.Ok()) return false;
+    const int32_t half = level.height / 2;
+    std::thread lower([&] { averager.AverageRows(level, half, level.height); });
+    averager.AverageRows(level, 0, half);
+    lower.join();
+    // The level just made, 32-bit, feeds the next; with alpha it is premultiplied like its source.
+    from = SourcePixels{level.topRow, level.pitch, level.width, level.height, 32, nullptr};
+  }
+  return true;
 }

@@ -31,3 +31,12 @@ struct DrawnWindow {
   bool Empty() const { return firstColumn >= endColumn || firstRow >= endRow; }
 };
 DrawnWindow VisiblePartOf(const XywhRect& drawn, int32_t areaWidth, int32_t areaHeight);
+
+// Fills each level from the one before it (the first from source) by an exact area average, the
+// rows of each split over two threads. The targets are 32-bit rows of the HalvingLevels sizes (or
+// any decreasing sizes). False, at the first level that cannot be made, when sizes or depth are
+// not what the averager takes. Any thread.
+struct SourcePixels;
+struct TargetPixels;
+enum class AverageMode;
+bool AverageHalvingLevels(const SourcePixels& source, const std::vector<TargetPixels>& levels, AverageMode mode);
