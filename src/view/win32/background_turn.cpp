@@ -15,6 +15,7 @@
 #include "view/win32/fitted_copy.h"
 #include "view/win32/image_decode.h"
 #include "view/win32/render.h"
+#include "view/win32/zoom_reductions.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ struct TurnJob {
   int32_t areaHeight = 0;
   CImage turned;  // the result
   FittedCopy fitted;
+  ZoomReductions reductions;
 };
 
 // Window's thread only.
@@ -73,7 +75,8 @@ void RunTurn(TurnJob& job) {
   job.picture.Destroy();
   if (job.turned.IsNull() || job.areaWidth <= 0 || job.areaHeight <= 0) return;
   const XywhRect fitted = FitImage(job.turned.Width(), job.turned.Height(), job.areaWidth, job.areaHeight);
-  MakeFittedCopy(job.turned, fitted.width, fitted.height, job.withAlpha && job.turned.HasAlpha(), job.fitted);
+  MakeDrawnCopies(job.turned, fitted.width, fitted.height, job.withAlpha && job.turned.HasAlpha(), job.fitted,
+                  job.reductions);
 }
 
 void TakeTurned(HWND viewer, uint64_t serial, const std::shared_ptr<TurnJob>& job);
@@ -86,7 +89,8 @@ void SendTurn(HWND viewer, RotateRequest turn) {
   job->premultiplied = viewState.alphaPrepared != 0;
   job->withAlpha = AlphaPathNow();
   PictureArea(viewer, job->areaWidth, job->areaHeight);
-  CurrentFittedCopy().image.Destroy();  // it shows the picture unturned
+  CurrentFittedCopy().image.Destroy();  // they show the picture unturned
+  CurrentZoomReductions().levels.clear();
   const uint64_t serial = ++flight.serial;
   flight.active = true;
   flight.more = kTurnNone;
@@ -109,6 +113,7 @@ void TakeTurned(HWND viewer, uint64_t serial, const std::shared_ptr<TurnJob>& jo
   }
   currentImage.Swap(job->turned);
   CurrentFittedCopy().Swap(job->fitted);
+  CurrentZoomReductions().Swap(job->reductions);
   if (flight.more != kTurnNone) {
     SendTurn(viewer, flight.more);  // the stand-in already shows these turns
     return;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "view/area_average.h"
+#include "view/win32/fitted_copy.h"
 #include "view/win32/gdi_handles.h"
 #include "view/zoom_levels.h"
 
@@ -55,6 +56,13 @@ bool MakeZoomReductions(const CImage& source, int32_t fittedWidth, int32_t fitte
   reductions.sourceRevision = source.Revision();
   reductions.withAlpha = withAlpha;
   return true;
+}
+
+void MakeDrawnCopies(const CImage& picture, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
+                     FittedCopy& fitted, ZoomReductions& reductions) {
+  MakeZoomReductions(picture, fittedWidth, fittedHeight, withAlpha, reductions);
+  const CImage& from = reductions.levels.empty() ? picture : *reductions.levels.back();
+  if (MakeFittedCopy(from, fittedWidth, fittedHeight, withAlpha, fitted)) fitted.sourceRevision = picture.Revision();
 }
 
 ZoomReductions& CurrentZoomReductions() {

@@ -1,0 +1,21 @@
+// A zoomed view drawn from the kept reductions, only its visible part: a view that is still a
+// reduction is area-averaged from the smallest level with a pixel for every drawn pixel (as exact
+// as the fitted view), an enlargement is a half-tone stretch of just the source pixels that show.
+// Window's thread only.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+#include "view/rects.h"
+#include "view/win32/dib_image.h"
+#include "view/win32/zoom_reductions.h"
+
+struct ZoomedSource {
+  const CImage* picture;              // the full-size picture
+  const ZoomReductions* reductions;   // its levels, or null when none match it
+  bool alphaPath;                     // drawn with per-pixel alpha over the background
+};
+
+// Draws the part of the picture at `drawn` that falls inside `clip` (area pixels; the whole area
+// for a full frame, an exposed strip for a pan) into frame, whose margins are already filled.
+void DrawZoomedPart(HDC frame, const XywhRect& drawn, const XywhRect& clip, const ZoomedSource& source);
