@@ -29,3 +29,6 @@ add_executable(make_jpeg_corpus EXCLUDE_FROM_ALL fuzz/make_jpeg_corpus.cpp tests
 target_include_directories(make_jpeg_corpus PRIVATE tests)
 target_link_libraries(make_jpeg_corpus PRIVATE jpeg_turbo)
 target_compile_options(make_jpeg_corpus PRIVATE ${VISTREL_WARNINGS})
+
+# No folder of src/ includes one that docs/architecture.md puts above it.
+add_test(NAME layering COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check_layers.py ${CMAKE_SOURCE_DIR})

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "view/decode_limit.h"
-#include "view/image_header.h"
+#include "decode/decode_limit.h"
+#include "decode/image_header.h"
 
 namespace {
 

@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "picture/win32/dib_image.h"
 #include "support/photo_jpeg.h"
 #include "support/screen_watch.h"
 #include "support/test_paths.h"
 #include "support/viewer_driver.h"
-#include "view/win32/dib_image.h"
 
 namespace {
 

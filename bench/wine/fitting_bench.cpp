@@ -18,14 +18,14 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/gdi_handles.h"
 #include "imagelist/win32/image_list.h"
+#include "picture/win32/dib_image.h"
 #include "resource.h"
 #include "support/test_chart.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
-#include "view/win32/dib_image.h"
 #include "view/win32/fitted_copy.h"
-#include "view/win32/gdi_handles.h"
 #include "view/win32/kept_frame.h"
 #include "view/win32/render.h"
 

@@ -55,9 +55,11 @@ INT_PTR CDialog::DoModal() {
       break;
     }
     if (got == -1) break;
-    if (IsOwnMessage(msg) && PreTranslateMessage(&msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    if (!IsOwnMessage(msg) || !PreTranslateMessage(&msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (!ended_) OnLoopTurn();
   }
 
   // Re-enable the owner before this window goes, so activation returns to it.

@@ -34,6 +34,9 @@ class CDialog : public CCmdTarget {
   virtual BOOL OnInitDialog() { return TRUE; }
   virtual void OnOK() { EndDialog(IDOK); }
   virtual void OnCancel() { EndDialog(IDCANCEL); }
+  // Called by DoModal's loop after each message it takes has been handled: for work that must
+  // run in this dialog's own loop and never inside a nested one (a message box's, a menu's).
+  virtual void OnLoopTurn() {}
 
   const MessageMap* GetMessageMap() const override;
 

@@ -1,6 +1,7 @@
 #include "framework/worker_thread.h"
 
 #include <algorithm>
+#include <chrono>
 
 WorkerThread::WorkerThread() : thread_([this] { Run(); }) {}
 
@@ -50,6 +51,15 @@ void WorkerThread::Cancel(Ticket ticket) {
                queue_.end());
 }
 
+bool WorkerThread::Shutdown(DWORD wait) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  stopping_ = true;
+  queue_.clear();
+  runningCancelled_ = true;
+  wake_.notify_all();
+  return idle_.wait_for(lock, std::chrono::milliseconds(wait), [this] { return running_ == 0; });
+}
+
 void WorkerThread::Run() {
   for (;;) {
     Entry entry;
@@ -62,9 +72,15 @@ void WorkerThread::Run() {
       running_ = entry.ticket;
       runningCancelled_ = false;
     }
-    entry.job(runningCancelled_);
+    // A job delivers its own result, a failure included; what still escapes it (out of memory,
+    // no thread for a helper) must not end the viewer.
+    try {
+      entry.job(runningCancelled_);
+    } catch (...) {
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     running_ = 0;
+    idle_.notify_all();
   }
 }
 
@@ -72,6 +88,7 @@ void WindowMailbox::Post(HWND window, UINT message, Delivery delivery) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     waiting_.push_back(std::move(delivery));
+    count_ = waiting_.size();
   }
   PostMessageW(window, message, 0, 0);
 }
@@ -84,6 +101,7 @@ void WindowMailbox::Drain() {
       if (waiting_.empty()) return;
       next = std::move(waiting_.front());
       waiting_.pop_front();
+      count_ = waiting_.size();
     }
     next();
   }
@@ -93,6 +111,7 @@ void WindowMailbox::Clear() {
   std::deque<Delivery> dropped;
   std::lock_guard<std::mutex> lock(mutex_);
   dropped.swap(waiting_);
+  count_ = 0;
 }
 
 namespace {
@@ -112,6 +131,10 @@ WorkerThread& BackgroundWorker() {
 WindowMailbox& ResultMailbox() { return mailbox; }
 
 void StopBackgroundWork() {
+  if (worker && !worker->Shutdown(200)) {
+    // Still busy: the object must outlive its thread, so it is kept for the process's life.
+    static_cast<void>(worker.release());
+  }
   worker.reset();
   mailbox.Clear();
 }

@@ -22,7 +22,7 @@ class WorkerThread {
   enum class Placement { kLast, kFirst };
 
   WorkerThread();
-  // Abandons every job and waits for the one running (a decode that cannot stop early finishes).
+  // Abandons every job and waits for the one running to stop.
   ~WorkerThread();
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
@@ -32,6 +32,9 @@ class WorkerThread {
   bool PutFirst(Ticket ticket);
   // Removes a queued job or asks the running one to stop.
   void Cancel(Ticket ticket);
+  // Takes no more jobs, abandons the queued ones and asks the running one to stop; true when
+  // the worker has stopped within `wait` milliseconds.
+  bool Shutdown(DWORD wait);
 
  private:
   struct Entry {
@@ -42,6 +45,7 @@ class WorkerThread {
 
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable idle_;
   std::deque<Entry> queue_;
   Ticket running_ = 0;
   std::atomic<bool> runningCancelled_{false};
@@ -57,16 +61,20 @@ class WindowMailbox {
  public:
   using Delivery = std::function<void()>;
 
-  // Any thread. The window is woken with `message` (no parameters).
+  // Any thread. The window is woken with `message` (no parameters). The delivery is kept even
+  // when the wake-up cannot be posted (a full queue): the window's loop then finds it Waiting.
   void Post(HWND window, UINT message, Delivery delivery);
   // Window's thread: runs every waiting delivery.
   void Drain();
+  // Any thread: true while a delivery waits to be run.
+  bool Waiting() const { return count_.load() != 0; }
   // Window's thread: drops every waiting delivery unrun (the window is going).
   void Clear();
 
  private:
   std::mutex mutex_;
   std::deque<Delivery> waiting_;
+  std::atomic<size_t> count_{0};  // waiting_.size(), readable without the lock
 };
 
 // The viewer's one worker and its mailbox, created on first use by the window's thread.
@@ -74,5 +82,7 @@ class WindowMailbox {
 constexpr UINT WM_WORKER_RESULTS = WM_APP + 2;
 WorkerThread& BackgroundWorker();
 WindowMailbox& ResultMailbox();
-// The window is going: abandons every job, waits for the worker, drops what it left behind.
+// The window is going: abandons every job and drops what the worker left behind. It waits for
+// the running job only briefly: one that cannot stop early (a decode in the imaging library)
+// is left to end with the process, so closing never waits for it.
 void StopBackgroundWork();

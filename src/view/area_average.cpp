@@ -302,10 +302,3 @@ void AreaAverager::AverageRows(const TargetPixels& target, int32_t firstRow, int
     }
   }
 }
-
-bool AverageArea(const SourcePixels& source, const TargetPixels& target, AverageMode mode) {
-  const AreaAverager averager(source, target.width, target.height, mode);
-  if (!averager.Ok()) return false;
-  averager.AverageRows(target, 0, target.height);
-  return true;
-}

@@ -89,6 +89,3 @@ class AreaAverager {
   AxisWeights rows_;
   std::vector<double> columnWeights_;  // columns_.weights as doubles, for the column pass
 };
-
-// The whole reduction on the calling thread. False (and target untouched) when !Ok().
-bool AverageArea(const SourcePixels& source, const TargetPixels& target, AverageMode mode);

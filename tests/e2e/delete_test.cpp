@@ -14,9 +14,8 @@ class DeleteImage : public ViewerTest {
     for (const wchar_t* name : {L"a.bmp", L"b.bmp", L"c.bmp"})
       ASSERT_TRUE(WriteSolidBmp(scratch_ + L"\\" + name, 40, 30, Rgb{200, 40, 40}));
   }
-  bool Exists(const wchar_t* name) const {
-    return GetFileAttributesW((scratch_ + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
+  static bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+  bool Exists(const wchar_t* name) const { return PathExists(scratch_ + L"\\" + name); }
   void ExpectCaption(const std::wstring& expected) {
     std::wstring seen;
     EXPECT_TRUE(viewer_.WaitForCaption(expected, kStateTimeoutMs, &seen))
@@ -107,6 +106,41 @@ TEST_F(DeleteImage, ReadOnlyFileStaysListedAndShownAndTheErrorSaysWhy) {
   viewer_.PostKey(VK_LEFT);
   ExpectCaption(L"Vistrel - b.bmp");
   EXPECT_TRUE(Exists(L"b.bmp"));
+}
+
+// Delete and Right pressed while the start folder is still listed wait for the list. The prompt
+// then asks about the start file, and while it is open nothing held acts (the neighbours'
+// preparations arrive meanwhile): Yes deletes exactly the start file, and only then does the
+// held Right step on.
+TEST_F(DeleteImage, HeldDeleteAndRightDeleteOnlyTheFileThePromptAskedAbout) {
+  const std::wstring folder = scratch_ + L"\\many";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring red = folder + L"\\red.bmp";
+  ASSERT_TRUE(WriteSolidBmp(red, 40, 30, Rgb{200, 40, 40}));
+  auto path = [&](int i, const wchar_t* extension) {
+    wchar_t name[32];
+    swprintf(name, 32, L"\\img%04d%ls", i, extension);
+    return folder + name;
+  };
+  for (int i = 1; i <= 2000; ++i) {
+    if (i == 1000) continue;
+    ASSERT_TRUE(CreateHardLinkW(path(i, L".bmp").c_str(), red.c_str(), nullptr)) << i;
+  }
+  ASSERT_TRUE(WriteSolidBmp(path(1000, L".bmp"), 3000, 2000, Rgb{40, 40, 200}));  // decodes for a while
+
+  ASSERT_NO_FATAL_FAILURE(StartViewer(ViewerExePath(), Quote(path(1000, L".bmp"))));
+  viewer_.PostKey(VK_DELETE);
+  viewer_.PostKey(VK_RIGHT);
+  HWND box = viewer_.WaitForOtherWindow(L"#32770", L"Please Confirm", kStateTimeoutMs);
+  ASSERT_NE(box, nullptr) << "expected the confirmation \"Please Confirm\"";
+  Sleep(1500);  // the neighbours' preparations arrive under the open prompt
+  EXPECT_EQ(Narrow(viewer_.Caption()), "Vistrel - img1000.bmp") << "nothing may step under the prompt";
+  ViewerProcess::PressButton(box, IDYES);
+  ExpectCaption(L"Vistrel - img1002.bmp");
+  EXPECT_FALSE(PathExists(path(1000, L".bmp"))) << "Yes must delete the file the prompt asked about";
+  EXPECT_TRUE(PathExists(path(1001, L".bmp")) && PathExists(path(1002, L".bmp")))
+      << "its neighbours must stay";
+  EXPECT_FALSE(viewer_.HasOtherWindow()) << "expected one prompt, not a second one";
 }
 
 TEST_F(DeleteImage, EmptyListAsksNothing) {

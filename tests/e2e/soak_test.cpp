@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "e2e/viewer_fixture.h"
+#include "framework/gdiplus_handles.h"
+#include "picture/win32/dib_image.h"  // EnsureImagingStarted
 #include "support/image_encoders.h"
-#include "view/win32/dib_image.h"  // EnsureImagingStarted
-#include "view/win32/gdiplus_handles.h"
 
 namespace e2e {
 namespace {

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "picture/pixel_layout.h"
+#include "picture/premultiply.h"
+#include "support/area_average_whole.h"
 #include "view/area_average.h"
-#include "view/pixel_layout.h"
-#include "view/premultiply.h"
 
 namespace {
 

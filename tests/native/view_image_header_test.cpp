@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "view/decode_limit.h"
-#include "view/image_header.h"
+#include "decode/decode_limit.h"
+#include "decode/image_header.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 
 #include <jpeglib.h>
 
+#include "decode/jpeg_rows.h"
 #include "support/test_jpeg.h"
-#include "view/jpeg_rows.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <string>
 
+#include "picture/orientation.h"
+#include "picture/pixel_layout.h"
+#include "picture/premultiply.h"
 #include "view/alpha_path.h"
 #include "view/dpi_math.h"
-#include "view/orientation.h"
-#include "view/pixel_layout.h"
-#include "view/premultiply.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "view/win32/dib_image.h"
-#include "view/win32/gdiplus_handles.h"
+#include "framework/gdiplus_handles.h"
+#include "picture/win32/dib_image.h"
 
 using namespace Gdiplus::DllExports;
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <vector>
 
+#include "framework/gdiplus_handles.h"
 #include "support/image_encoders.h"
-#include "view/win32/gdiplus_handles.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <functional>
 #include <vector>
 
+#include "framework/gdi_handles.h"
 #include "support/viewer_driver.h"
-#include "view/win32/gdi_handles.h"
 
 // Milliseconds on the performance counter; every time in this header is on this clock.
 double NowMs();

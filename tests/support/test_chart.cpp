@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "view/premultiply.h"
+#include "picture/premultiply.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/gdi_handles.h"
+#include "framework/gdiplus_handles.h"
 #include "support/test_paths.h"
-#include "view/win32/gdi_handles.h"
-#include "view/win32/gdiplus_handles.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "imagelist/win32/image_list.h"
+#include "picture/win32/dib_image.h"
 #include "support/test_paths.h"
 #include "view/view_state.h"
-#include "view/win32/dib_image.h"
-#include "view/win32/image_decode.h"
+#include "view/win32/current_picture.h"
 #include "view/win32/render.h"
 #include "view_fixture.h"
 

@@ -6,11 +6,12 @@
 #include <cstdlib>
 
 #include "imagelist/win32/image_list.h"
+#include "picture/win32/dib_image.h"
 #include "resource.h"
 #include "support/image_encoders.h"
+#include "support/render_calls.h"
 #include "support/test_paths.h"
 #include "view/view_state.h"
-#include "view/win32/dib_image.h"
 #include "view/win32/kept_frame.h"
 #include "view/win32/render.h"
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "decode/win32/image_decode.h"
+#include "decode/win32/jpeg_file_decode.h"
+#include "framework/gdi_handles.h"
+#include "picture/win32/dib_image.h"
 #include "support/test_jpeg.h"
 #include "support/test_paths.h"
-#include "view/win32/dib_image.h"
-#include "view/win32/gdi_handles.h"
-#include "view/win32/image_decode.h"
-#include "view/win32/jpeg_file_decode.h"
 #include "view_fixture.h"
 
 namespace {

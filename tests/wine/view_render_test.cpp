@@ -2,11 +2,12 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include "decode/win32/image_decode.h"
 #include "imagelist/win32/image_list.h"
+#include "picture/win32/dib_image.h"
+#include "support/render_calls.h"
 #include "view/view_state.h"
-#include "view/win32/dib_image.h"
 #include "view/win32/dpi.h"
-#include "view/win32/image_decode.h"
 #include "view/win32/kept_frame.h"
 #include "view/win32/render.h"
 #include "view_fixture.h"

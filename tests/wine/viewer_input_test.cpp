@@ -6,6 +6,7 @@
 
 #include "input/win32/full_screen.h"
 #include "resource.h"
+#include "support/render_calls.h"
 #include "view/win32/render.h"
 #include "viewer_window_fixture.h"
 

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "decode/win32/image_decode.h"
+#include "framework/gdiplus_handles.h"
 #include "framework/unique_handle.h"
+#include "picture/orientation.h"
+#include "picture/win32/dib_image.h"
 #include "resource.h"
 #include "support/image_encoders.h"
-#include "view/orientation.h"
-#include "view/win32/dib_image.h"
-#include "view/win32/gdiplus_handles.h"
-#include "view/win32/image_decode.h"
 #include "viewer_window_fixture.h"
 
 namespace {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "browse/win32/loader_inspection.h"
 #include "commands/win32/slideshow.h"
+#include "framework/unique_handle.h"
 #include "resource.h"
 #include "viewer_window_fixture.h"
 
@@ -55,8 +57,27 @@ class ViewerPrefetch : public ViewerWindowTest {
     ASSERT_FALSE(PreparingAhead()) << "the neighbours were never prepared";
   }
   void Key(WPARAM key) {
-    MSG msg{Hwnd(), WM_KEYDOWN, key, 0, 0, {}};
-    if (!viewer_.FilterQueuedMessage(&msg)) DispatchMessageW(&msg);
+    if (!Filter(WM_KEYDOWN, key)) {
+      MSG msg{Hwnd(), WM_KEYDOWN, key, 0, 0, {}};
+      DispatchMessageW(&msg);
+    }
+  }
+  BOOL Filter(UINT message, WPARAM wParam) {
+    MSG msg{Hwnd(), message, wParam, 0, 0, {}};
+    return viewer_.FilterQueuedMessage(&msg);
+  }
+  static void ReplaceKeepingSizeAndTime(const std::wstring& path, const Rgb& colour) {
+    WIN32_FILE_ATTRIBUTE_DATA before{};
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &before));
+    Sleep(20);
+    ASSERT_TRUE(WriteSolidBmp(path, 40, 30, colour));
+    KernelHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file && SetFileTime(file.Get(), nullptr, nullptr, &before.ftLastWriteTime));
+    WIN32_FILE_ATTRIBUTE_DATA after{};
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &after));
+    ASSERT_EQ(after.nFileSizeLow, before.nFileSizeLow);
+    ASSERT_EQ(CompareFileTime(&after.ftLastWriteTime, &before.ftLastWriteTime), 0);
   }
   static std::string Hex(uint32_t colour) {
     char text[16];
@@ -90,6 +111,15 @@ TEST_F(ViewerPrefetch, StepsOntoPreparedPicturesAtOnceAndNeverShowAStaleOne) {
   // c.bmp, prepared while b.bmp is shown, is replaced on disk by a picture of another size.
   ASSERT_TRUE(WriteSolidBmp(Path(L"c.bmp"), 41, 30, Rgb{255, 255, 255}));
   Step(ID_NEXT);
+  ExpectShown(L"c.bmp", kWhite);
+
+  // d.bmp, prepared while c.bmp is shown, is replaced by content of the same length, and its old
+  // last-write time is put back, as copies that keep timestamps do.
+  ASSERT_NO_FATAL_FAILURE(WaitForNeighbours());
+  ASSERT_NO_FATAL_FAILURE(ReplaceKeepingSizeAndTime(Path(L"d.bmp"), Rgb{0, 255, 255}));
+  Step(ID_NEXT);
+  ExpectShown(L"d.bmp", kCyan);
+  Step(ID_PREVIOUS);
   ExpectShown(L"c.bmp", kWhite);
 
   // Stepping faster than pictures decode: seven keys, the last four waiting behind a decode or
@@ -128,6 +158,30 @@ TEST_F(ViewerPrefetch, DropAndSlideshowDuringPreparation) {
   EXPECT_FALSE(PictureLoading()) << "the slideshow's step should use the prepared picture";
   EXPECT_EQ(CentreOfFrame(), kBlue);
   EXPECT_EQ(Caption(), L"Vistrel - Running Slide Show");
+}
+
+// Input while the shown picture decodes: a quick second tap supersedes the decode instead of
+// waiting behind the first tap's release; what needs the picture waits for it and then acts in
+// the viewer's own loop; what needs neither list nor picture acts at once.
+TEST_F(ViewerPrefetch, QuickTapsSupersedeADecodeAndOnlyWhatNeedsThePictureWaits) {
+  ForgetPreparedPictures();  // so that the next step has to decode
+  const BYTE background = static_cast<BYTE>(viewState.backgroundLevel);
+  EXPECT_FALSE(Filter(WM_KEYDOWN, VK_RIGHT));
+  ASSERT_TRUE(PictureLoading()) << "b.bmp was not prepared, so it should be decoding";
+  EXPECT_FALSE(Filter(WM_KEYUP, VK_RIGHT)) << "a key-up must never be held";
+  EXPECT_FALSE(Filter(WM_LBUTTONUP, 0)) << "a release with no held press must never be held";
+  EXPECT_FALSE(Filter(WM_KEYDOWN, VK_RIGHT)) << "a second tap supersedes the decode";
+  EXPECT_FALSE(Filter(WM_KEYUP, VK_RIGHT));
+  EXPECT_EQ(Caption(), L"Vistrel - c.bmp");
+  EXPECT_FALSE(Filter(WM_KEYDOWN, 'C')) << "the background needs neither the list nor the picture";
+  EXPECT_NE(viewState.backgroundLevel, background);
+  EXPECT_TRUE(Filter(WM_KEYDOWN, VK_UP)) << "a zoom step waits for the picture it zooms";
+  EXPECT_EQ(viewState.zoom, 1.0f);
+  WaitForPicture();
+  EXPECT_EQ(viewState.zoom, 1.0f) << "held input is replayed only by the viewer's own loop";
+  viewer_.OnLoopTurn();
+  EXPECT_GT(viewState.zoom, 1.0f) << "the held zoom step should act once the picture is there";
+  EXPECT_EQ(Caption(), L"Vistrel - c.bmp");
 }
 
 }  // namespace

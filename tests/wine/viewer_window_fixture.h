@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "app/win32/vistrel_dlg.h"
+#include "browse/win32/folder_listing.h"
+#include "browse/win32/picture_loader.h"
 #include "imagelist/win32/image_list.h"
-#include "imagelist/win32/start_listing.h"
 #include "support/test_paths.h"
 #include "support/viewer_driver.h"
 #include "view/view_state.h"
 #include "view/win32/kept_frame.h"
-#include "view/win32/picture_loader.h"
 
 // A drop of the given paths in the shell's format: a DROPFILES header and a double-null list.
 // The window that receives it releases it.

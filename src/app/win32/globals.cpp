@@ -3,7 +3,7 @@
 // after the window is gone and before the list and the application object.
 #include "app/win32/vistrel_app.h"
 #include "imagelist/win32/image_list.h"
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 
 CVistrelApp theApp;
 std::vector<std::wstring> ImageList;

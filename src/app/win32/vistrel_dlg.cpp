@@ -3,15 +3,16 @@
 #include <windowsx.h>
 
 #include "app/win32/about_dlg.h"
+#include "browse/win32/folder_listing.h"
+#include "browse/win32/navigation.h"
+#include "browse/win32/picture_loader.h"
 #include "commands/win32/delete_image.h"
 #include "commands/win32/shell_actions.h"
 #include "commands/win32/slideshow.h"
 #include "framework/paint_scope.h"
-#include "framework/worker_thread.h"
 #include "framework/win_app.h"
+#include "framework/worker_thread.h"
 #include "imagelist/win32/image_list.h"
-#include "imagelist/win32/navigation.h"
-#include "imagelist/win32/start_listing.h"
 #include "input/win32/context_menu.h"
 #include "input/win32/deferred_input.h"
 #include "input/win32/full_screen.h"
@@ -21,7 +22,6 @@
 #include "resource.h"
 #include "view/view_state.h"
 #include "view/win32/dpi.h"
-#include "view/win32/picture_loader.h"
 #include "view/win32/render.h"
 #include "view/win32/window_edges.h"
 
@@ -193,16 +193,23 @@ BOOL CVistrelDlg::FilterQueuedMessage(MSG* msg) {
   return FALSE;
 }
 
+// Results may arrive inside a nested loop (the delete prompt's, a menu's): they are taken there,
+// but held input waits for the viewer's own loop (OnLoopTurn).
 LRESULT CVistrelDlg::OnWorkerResults(WPARAM, LPARAM) {
   ResultMailbox().Drain();
   FinishSlideshowStep();
-  ReplayDeferredInput(hwnd_);
   return 0;
+}
+
+void CVistrelDlg::OnLoopTurn() {
+  if (ResultMailbox().Waiting()) OnWorkerResults(0, 0);
+  ReplayDeferredInput(hwnd_);
 }
 
 // The worker and everything prepared go with the window: nothing of them may outlive it.
 LRESULT CVistrelDlg::OnDestroy(WPARAM, LPARAM) {
   DropDeferredInput();
+  AbandonFolderListing();
   ForgetPreparedPictures();
   StopBackgroundWork();
   return Default();

@@ -32,6 +32,10 @@ class CVistrelDlg : public CDialog {
   // Every queued message of the window and its children, before delivery: the input filter.
   // Always lets the message go on.
   BOOL FilterQueuedMessage(MSG* msg);
+  // After each message of the viewer's own loop: takes results whose wake-up could not be
+  // posted and replays held input once nothing is awaited. Never runs inside a nested loop, so
+  // nothing held acts under a prompt, the about box or a menu.
+  void OnLoopTurn() override;
 
   bool InitialLayoutDone() const { return initialLayoutDone != 0; }
 

@@ -1,11 +1,11 @@
 #include "commands/win32/delete_image.h"
 
+#include "browse/win32/navigation.h"
+#include "browse/win32/picture_loader.h"
 #include "commands/delete_failure.h"
 #include "imagelist/image_rules.h"
 #include "imagelist/long_path.h"
 #include "imagelist/win32/image_list.h"
-#include "imagelist/win32/navigation.h"
-#include "view/win32/picture_loader.h"
 
 namespace {
 
@@ -26,16 +26,25 @@ bool FileIsGone(const std::wstring& systemPath) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// True while the prompt is open: a second Delete meanwhile does nothing.
+bool promptOpen = false;
+
 }  // namespace
 
+// The prompt asks about the file shown when it opens, and a Yes deletes exactly that file: when
+// the shown entry changed while the prompt was open, nothing is deleted.
 void DeleteCurrentImage(HWND viewer) {
-  if (ImageList.empty()) return;
-  if (MessageBoxW(viewer, L"This will permanently delete current image. Are you sure?", L"Please Confirm",
-                  MB_YESNO | MB_ICONQUESTION) != IDYES) {
-    return;
-  }
+  if (ImageList.empty() || promptOpen) return;
+  const std::wstring* shown = CurrentPath();
+  if (shown == nullptr) return;
+  const std::wstring asked = *shown;
+  const int32_t askedIndex = currentIndex;
+  promptOpen = true;
+  const int answer = MessageBoxW(viewer, L"This will permanently delete current image. Are you sure?",
+                                 L"Please Confirm", MB_YESNO | MB_ICONQUESTION);
+  promptOpen = false;
   const std::wstring* path = CurrentPath();
-  if (path == nullptr) return;
+  if (answer != IDYES || path == nullptr || currentIndex != askedIndex || *path != asked) return;
   const std::wstring systemPath = FileSystemPath(*path);
   if (!DeleteFileW(systemPath.c_str())) {
     const DWORD error = GetLastError();

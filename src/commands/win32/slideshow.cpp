@@ -2,11 +2,11 @@
 
 #include <memory>
 
+#include "browse/win32/navigation.h"
+#include "browse/win32/picture_loader.h"
 #include "framework/unique_handle.h"
 #include "imagelist/win32/image_list.h"
-#include "imagelist/win32/navigation.h"
 #include "view/view_state.h"
-#include "view/win32/picture_loader.h"
 
 namespace {
 

@@ -4,13 +4,14 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <vector>
 
+#include "framework/unique_handle.h"
 #include "imagelist/image_rules.h"
 #include "imagelist/long_path.h"
 #include "imagelist/win32/command_line.h"
-#include "framework/unique_handle.h"
 
 static const wchar_t kNoStartPath[] = L" ";
 
@@ -39,7 +40,7 @@ static std::wstring FullPath(const std::wstring& path) {
 // system returns them, until visit returns false. Directories are skipped, nothing else is.
 // Touches no process-wide state, so the worker may list folders with it.
 template <class Visit>
-static void ForEachImageFile(const std::wstring& folder, Visit visit) {
+static void ForEachImageFile(const std::wstring& folder, const std::atomic<bool>* cancelled, Visit visit) {
   // Enumerated by its normalised form, which is what the system makes of the pattern anyway
   // and what the extended-length form of a long folder needs.
   const std::wstring pattern = FullPath(folder + L"\\*.*");
@@ -48,33 +49,21 @@ static void ForEachImageFile(const std::wstring& folder, Visit visit) {
   if (!find) return;
   const std::wstring listedFolder = FolderOf(pattern);
   do {
+    if (cancelled != nullptr && *cancelled) return;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;  // "." and ".." too
     std::wstring path = listedFolder + L"\\" + entry.cFileName;
     if (HasImageExtension(path) && !visit(std::move(path))) return;
   } while (FindNextFileW(find.Get(), &entry));
 }
 
-void ScanFolder(const std::wstring& folder, ScanMode mode) {
-  if (mode == FromStartFile) ImageList.clear();
-  ForEachImageFile(folder, [&](std::wstring&& path) {
-    const bool isStart = EqualsIgnoringAsciiCase(path, startPath);
-    if (mode == FromStartFile) {
-      if (!isStart) return true;
-    } else if (isStart) {
-      return false;
-    }
-    ImageList.push_back(std::move(path));
-    mode = UpToStartFile;
-    return true;
-  });
-}
-
-std::vector<std::wstring> ListFolder(const std::wstring& folder, const std::wstring& start) {
+std::vector<std::wstring> ListFolder(const std::wstring& folder, const std::wstring& start,
+                                     const std::atomic<bool>* cancelled) {
   std::vector<std::wstring> enumerated;
-  ForEachImageFile(folder, [&](std::wstring&& path) {
+  ForEachImageFile(folder, cancelled, [&](std::wstring&& path) {
     enumerated.push_back(std::move(path));
     return true;
   });
+  if (cancelled != nullptr && *cancelled) return {};
   std::vector<std::wstring> list = ScannedEntries(enumerated, start);
   // A merge sort: it stays inside the list even should the logical comparison not be a strict
   // weak order for some names, which an introsort does not promise.
@@ -93,13 +82,6 @@ std::optional<std::wstring> ListedPathOf(const std::wstring& start) {
   return listed;
 }
 
-// Sorts the list and makes the start file current when it is listed. A list that does not hold
-// it keeps the earlier position, pulled back to the first entry when it lies outside the list.
-static void SortAndFindStart() {
-  std::stable_sort(ImageList.begin(), ImageList.end(), NaturalLess);
-  FindStartFile();
-}
-
 void FindStartFile() {
   for (size_t i = 0; i < ImageList.size(); ++i) {
     if (EqualsIgnoringAsciiCase(ImageList[i], startPath)) {
@@ -112,17 +94,14 @@ void FindStartFile() {
 
 void BuildFromStartFile(const std::wstring& file) {
   startPath = file;
-  std::wstring folder = FolderOf(file);
-  ScanFolder(folder, FromStartFile);
-  ScanFolder(folder, UpToStartFile);
-  SortAndFindStart();
+  ImageList = ListFolder(FolderOf(file), file);
+  FindStartFile();
 }
 
 void BuildFromFolder(const std::wstring& folder) {
   startPath = kNoStartPath;
-  ImageList.clear();
-  ScanFolder(folder, UpToStartFile);
-  SortAndFindStart();
+  ImageList = ListFolder(folder, startPath);
+  FindStartFile();
 }
 
 std::wstring ProgramFolder() {

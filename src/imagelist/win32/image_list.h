@@ -1,5 +1,6 @@
 // The ordered list of the image files of one folder and the position of the shown one.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,14 +15,9 @@ extern std::wstring startPath;               // the path the list was built for;
 // The entry at currentIndex; null when the list is empty or the index lies outside it.
 const std::wstring* CurrentPath();
 
-// The two enumerator names are the ones the folder scan has always been described with.
-enum ScanMode : int32_t { UpToStartFile = 0, FromStartFile = 1 };
-
 // Builds the list from the start file's folder: from the command line when fromDrop is false
 // (path ignored), else from path. Loads and draws nothing.
 void OpenStartFile(bool fromDrop, const std::wstring& path);
-// Appends the folder's matching files (folder without trailing backslash).
-void ScanFolder(const std::wstring& folder, ScanMode mode);
 // Windows' logical order: case-insensitive, digit runs by value.
 bool NaturalLess(const std::wstring& a, const std::wstring& b);
 
@@ -35,9 +31,11 @@ void BuildFromFolder(const std::wstring& folder);
 // earlier position, pulled back to the first entry when it lies outside the list.
 void FindStartFile();
 
-// For listing on the worker (any thread; no process-wide state): the sorted list that building
-// from the start file `start` in folder gives, from one enumeration of the folder.
-std::vector<std::wstring> ListFolder(const std::wstring& folder, const std::wstring& start);
+// The one folder listing, for the window's thread and the worker alike (no process-wide state):
+// the sorted list that building from the start file `start` in folder gives, from one
+// enumeration of the folder. cancelled (may be null) stops it early with an empty list.
+std::vector<std::wstring> ListFolder(const std::wstring& folder, const std::wstring& start,
+                                     const std::atomic<bool>* cancelled = nullptr);
 // The path under which the folder listing will name the start file, when that can be known
 // without listing the folder: it exists, is a file, and its listed path carries an image
 // extension and equals `start` but for the case of A to Z. Nothing otherwise (a relative path,

@@ -4,18 +4,68 @@
 
 #include <deque>
 
+#include "browse/win32/folder_listing.h"
+#include "browse/win32/picture_loader.h"
 #include "commands/win32/slideshow.h"
-#include "imagelist/win32/start_listing.h"
+#include "input/key_table.h"
 #include "input/win32/input_filter.h"
 #include "resource.h"
 #include "view/view_state.h"
-#include "view/win32/picture_loader.h"
 
 namespace {
 
 std::deque<MSG> waiting;
 
-bool Busy() { return FolderListing() || PictureLoading(); }
+// What a message needs before it can act.
+enum class Needs {
+  kNothing,  // never held: it changes nothing that a wait could make wrong (a key-up)
+  kNeither,  // acts on neither the list nor the picture (background, full screen, shell)
+  kList,     // steps, deletes, drops, the slideshow: the full list
+  kPicture,  // zoom, turns, drags: the shown entry's picture
+};
+
+Needs NeedsOfCommand(WORD command) {
+  switch (command) {
+    case ID_NEXT:
+    case ID_PREVIOUS:
+    case ID_DELETE:
+    case ID_SLIDESHOW: return Needs::kList;
+    case ID_ZOOM_IN:
+    case ID_ZOOM_OUT:
+    case ID_ROTATE_LEFT:
+    case ID_ROTATE_RIGHT: return Needs::kPicture;
+    default: return Needs::kNeither;
+  }
+}
+
+bool PressWaits() {
+  for (const MSG& m : waiting) {
+    if (m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONDBLCLK) return true;
+  }
+  return false;
+}
+
+// Paints, sizes, the worker's results and system keys such as Alt+F4 are not user input here
+// and are never held.
+Needs NeedsOf(const MSG& msg) {
+  switch (msg.message) {
+    case WM_KEYDOWN: {
+      const uint32_t command = CommandForKey(static_cast<uint32_t>(msg.wParam), viewState.fullScreen != 0);
+      return command == 0 ? Needs::kNeither : NeedsOfCommand(static_cast<WORD>(command));
+    }
+    case WM_COMMAND: return HIWORD(msg.wParam) == 0 ? NeedsOfCommand(LOWORD(msg.wParam)) : Needs::kNothing;
+    case WM_SLIDESHOW_STEP:
+    case WM_DROPFILES: return Needs::kList;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_MOUSEWHEEL: return Needs::kPicture;
+    // A release ends a drag; it waits only behind a press that waits.
+    case WM_LBUTTONUP: return PressWaits() ? Needs::kPicture : Needs::kNothing;
+    // Moves matter to a drag, and to one that a waiting press may start.
+    case WM_MOUSEMOVE: return viewState.dragging == 1 || !waiting.empty() ? Needs::kPicture : Needs::kNothing;
+    default: return Needs::kNothing;
+  }
+}
 
 bool IsStep(const MSG& msg) {
   switch (msg.message) {
@@ -27,21 +77,12 @@ bool IsStep(const MSG& msg) {
   }
 }
 
-// What the user does to the viewer; everything else (paints, moves, sizes, the worker's
-// results, system keys such as Alt+F4) is never held back.
-bool IsUserInput(const MSG& msg) {
-  switch (msg.message) {
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_MOUSEWHEEL:
-    case WM_COMMAND:
-    case WM_SLIDESHOW_STEP:
-    case WM_DROPFILES: return true;
-    // Moves matter to a drag, and to one that a waiting press may start.
-    case WM_MOUSEMOVE: return viewState.dragging == 1 || !waiting.empty();
+// Whether the message must wait for what the viewer is busy with. A step to another picture
+// does not wait for a picture it replaces: it supersedes it, as auto-repeat does.
+bool MustWait(const MSG& msg, Needs needs) {
+  switch (needs) {
+    case Needs::kList: return FolderListing() || (PictureLoading() && !IsStep(msg));
+    case Needs::kPicture: return PictureLoading();
     default: return false;
   }
 }
@@ -49,14 +90,16 @@ bool IsUserInput(const MSG& msg) {
 }  // namespace
 
 bool DeferWhileBusy(const MSG& msg) {
-  if (!Busy() || !IsUserInput(msg)) return false;
-  if (waiting.empty() && !FolderListing() && IsStep(msg)) return false;
+  const Needs needs = NeedsOf(msg);
+  if (needs == Needs::kNothing) return false;
+  // Behind input that waits, everything waits, so that input acts in the order it came.
+  if (waiting.empty() && !MustWait(msg, needs)) return false;
   waiting.push_back(msg);
   return true;
 }
 
 void ReplayDeferredInput(HWND viewer) {
-  while (!waiting.empty() && !Busy()) {
+  while (!waiting.empty() && !MustWait(waiting.front(), NeedsOf(waiting.front()))) {
     MSG msg = waiting.front();
     waiting.pop_front();
     FilterViewerInput(viewer, msg);

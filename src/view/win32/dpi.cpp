@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include "framework/gdi_handles.h"
 #include "view/dpi_math.h"
-#include "view/win32/gdi_handles.h"
 
 namespace {
 

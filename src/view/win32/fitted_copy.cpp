@@ -2,11 +2,12 @@
 
 #include <windows.h>
 
+#include <system_error>
 #include <thread>
 #include <utility>
 
+#include "framework/gdi_handles.h"
 #include "view/area_average.h"
-#include "view/win32/gdi_handles.h"
 
 bool FittedCopy::Matches(const CImage& source, int32_t width, int32_t height, bool alpha) const {
   return !image.IsNull() && !source.IsNull() && sourceRevision == source.Revision() && withAlpha == alpha &&
@@ -41,10 +42,19 @@ bool MakeFittedCopy(const CImage& source, int32_t width, int32_t height, bool wi
   const TargetPixels target{copy.image.TopRow(), copy.image.Pitch(), width, height};
   // Two halves at once: the reduction of a large picture is most of what its first fitted
   // view costs, and this machine's second core would otherwise wait.
+  // Without a second thread (none could be started) this one does both halves.
   const int32_t half = height / 2;
-  std::thread lower([&] { averager.AverageRows(target, half, height); });
+  std::thread lower;
+  try {
+    lower = std::thread([&] { averager.AverageRows(target, half, height); });
+  } catch (const std::system_error&) {
+  }
   averager.AverageRows(target, 0, half);
-  lower.join();
+  if (lower.joinable()) {
+    lower.join();
+  } else {
+    averager.AverageRows(target, half, height);
+  }
   copy.sourceRevision = source.Revision();
   copy.withAlpha = withAlpha;
   return true;

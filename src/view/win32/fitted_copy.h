@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 
 struct FittedCopy {
   uint64_t sourceRevision = 0;  // the revision of the image it was made from

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "view/win32/gdi_handles.h"
+#include "framework/gdi_handles.h"
 
 // The frame bitmap, sized to the picture control.
 class KeptFrame {

@@ -1,16 +1,16 @@
 #include "view/win32/render.h"
 
+#include "framework/baseline_mode.h"
+#include "framework/gdi_handles.h"
 #include "imagelist/win32/image_list.h"
+#include "picture/win32/dib_image.h"
 #include "resource.h"
 #include "view/alpha_path.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
-#include "view/win32/baseline_mode.h"
-#include "view/win32/dib_image.h"
+#include "view/win32/current_picture.h"
 #include "view/win32/dpi.h"
 #include "view/win32/fitted_copy.h"
-#include "view/win32/gdi_handles.h"
-#include "view/win32/image_decode.h"
 #include "view/win32/kept_frame.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <cstdint>
 
-#include "view/rotate_request.h"
+#include "picture/rotate_request.h"
 
 // Decodes the current file when reuse is 0 (the turn then comes from the file's EXIF
 // orientation instead of `rotate`), turns the kept bitmap when asked, fits it into the picture
@@ -17,8 +17,6 @@ int32_t Render(HWND viewer, int32_t reuse, RotateRequest rotate);
 
 // The kept picture drawn again: after a zoom step, a drag, a resize, a move or a colour change.
 inline int32_t Redraw(HWND viewer) { return Render(viewer, 1, kTurnNone); }
-// The current file decoded afresh and drawn: another picture, or the one after a delete.
-inline int32_t Reload(HWND viewer) { return Render(viewer, 0, kTurnNone); }
 // The kept picture turned for good and drawn fitted.
 inline int32_t Turn(HWND viewer, RotateRequest turn) { return Render(viewer, 1, turn); }
 

@@ -1,0 +1,23 @@
+// The shown entry's picture without waiting for it: taken from the pictures prepared ahead for
+// the neighbours of the shown entry, or decoded on the worker and drawn when it arrives, while
+// the window stays responsive. Everything here runs on the window's thread; only the
+// preparation of a picture runs on the worker, on images of its own.
+#pragma once
+#include <windows.h>
+
+enum class StepDirection { kNone, kForward, kBackward };
+
+// Shows the entry at currentIndex as Render with reuse 0 does: the same pixels, the same turn
+// from the file's EXIF orientation with its reset of the zoom, the same loadFailed outcome. A
+// picture prepared ahead whose file is unchanged (size and last-write time) is drawn at once;
+// otherwise the worker decodes it and the window keeps its frame until it arrives. direction
+// tells which neighbour to prepare first. In baseline mode it is exactly Render with reuse 0.
+void ShowCurrentPicture(HWND viewer, StepDirection direction);
+// True while the shown entry's picture is being decoded.
+bool PictureLoading();
+// Asks the worker for the neighbours of the shown entry that are not prepared yet: the one in
+// the direction of travel first, at most two kept, within a memory budget.
+void SchedulePrefetch(HWND viewer);
+// The list changed (a drop, a delete) or the window is going: nothing prepared for the old
+// list may be used, and work for it is abandoned.
+void ForgetPreparedPictures();

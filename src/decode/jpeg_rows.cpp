@@ -1,0 +1,55 @@
+#include "decode/jpeg_rows.h"
+
+#include "decode/jpeg_rows_session.h"
+
+namespace {
+
+// The C side calls back through these; both return normally, so no C++ frame is ever live when
+// libjpeg's error exit jumps.
+size_t ReadThroughReader(void* context, unsigned char* buffer, size_t capacity) {
+  return static_cast<JpegByteReader*>(context)->Read(buffer, capacity);
+}
+
+int CancelRequested(void* context) {
+  return static_cast<const std::atomic<bool>*>(context)->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+}  // namespace
+
+JpegRowsDecoder::JpegRowsDecoder(JpegByteReader& reader) : reader_(reader) {
+  session_ = JpegRowsOpen(ReadThroughReader, &reader_);
+}
+
+JpegRowsDecoder::~JpegRowsDecoder() { JpegRowsClose(session_); }
+
+bool JpegRowsDecoder::ReadHeader(JpegRowsHeader& header) {
+  if (session_ == nullptr || headerRead_) return false;
+  int width = 0, height = 0;
+  JpegRowsColour colour = kJpegRowsBgr;
+  const JpegRowsStatus status = JpegRowsReadHeader(session_, &width, &height, &colour);
+  header.width = width;
+  header.height = height;
+  if (status != kJpegRowsOk) return false;
+  headerRead_ = true;
+  header.layout = colour == kJpegRowsGrey ? JpegRowLayout::kGrey8 : JpegRowLayout::kBgr24;
+  return true;
+}
+
+JpegRowsOutcome JpegRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch,
+                                            const std::atomic<bool>* cancel) {
+  if (!headerRead_ || decodeStarted_ || topRow == nullptr) return JpegRowsOutcome::kNotTaken;
+  decodeStarted_ = true;
+  if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return JpegRowsOutcome::kCancelled;
+  int rows = 0;
+  const JpegRowsStatus status =
+      JpegRowsDecode(session_, topRow, pitch, cancel != nullptr ? CancelRequested : nullptr,
+                     const_cast<std::atomic<bool>*>(cancel), &rows);
+  rowsDone_ = rows;
+  switch (status) {
+    case kJpegRowsOk: return JpegRowsOutcome::kDecoded;
+    case kJpegRowsStopped: return JpegRowsOutcome::kCancelled;
+    case kJpegRowsFailed:
+    case kJpegRowsEndOfData: break;
+  }
+  return JpegRowsOutcome::kNotTaken;
+}

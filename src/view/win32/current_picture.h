@@ -1,0 +1,23 @@
+// The steps of a render on the one current picture: decoding the shown entry into currentImage,
+// turning it, premultiplying it. Window's thread only (they read the list and the view state).
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+#include "picture/rotate_request.h"
+
+// Decodes ImageList[currentIndex] into currentImage. On success clears loadFailed and
+// alphaPrepared and sets rotation from the file's EXIF orientation; on failure sets loadFailed
+// and leaves currentImage empty. An index outside the list fails like an unreadable file.
+bool DecodeCurrentFile(RotateRequest& rotation);
+
+// The orientation tag of the current file when it is a JPEG with a parsable EXIF block.
+bool ReadOrientation(int32_t& exifOrientation);
+
+// Turns currentImage for good (1 clockwise, 2 counter-clockwise, 3 half turn; anything else
+// does nothing) and stores zoom 1.0. Pixels already premultiplied keep their alpha.
+void RotateCurrentImage(RotateRequest request);
+
+// Premultiplies a 32-bit DIB section's colours by alpha, once per decoded bitmap: marks
+// alphaPrepared first, so a bitmap of another depth is never looked at again either.
+void PremultiplyAlpha(HBITMAP bitmap);

@@ -1,0 +1,5 @@
+// Render with reuse 0 under the name the tests use: the current file decoded afresh and drawn.
+#pragma once
+#include "view/win32/render.h"
+
+inline int32_t Reload(HWND viewer) { return Render(viewer, 0, kTurnNone); }
