@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "picture/win32/dib_turn.h"
-#include "view/win32/dib_image.h"
-#include "view/win32/gdiplus_handles.h"
-#include "view/win32/image_decode.h"
+#include "picture/win32/dib_image.h"
+#include "framework/gdiplus_handles.h"
+#include "picture/win32/image_edits.h"
 
 using namespace Gdiplus::DllExports;
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "view/rotate_request.h"
+#include "picture/rotate_request.h"
 
 // Rows of whole-byte pixels as a device-independent bitmap stores them. Not owned.
 struct PixelRows {

@@ -14,7 +14,7 @@
 #include "view/area_average.h"
 #include "view/fit_layout.h"
 #include "view/win32/background_turn.h"
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 #include "view/win32/zoom_reductions.h"
 #include "view/zoom_levels.h"
 #include "viewer_window_fixture.h"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "picture/quarter_turn.h"
-#include "view/win32/gdi_handles.h"
+#include "framework/gdi_handles.h"
 
 namespace {
 

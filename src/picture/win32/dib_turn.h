@@ -2,8 +2,8 @@
 // colour table, its alpha flag and its bytes exactly (premultiplied pixels stay premultiplied).
 // Any thread, on images the caller alone uses; the rows are split over two threads.
 #pragma once
-#include "view/rotate_request.h"
-#include "view/win32/dib_image.h"
+#include "picture/rotate_request.h"
+#include "picture/win32/dib_image.h"
 
 // True when TurnDib handles pictures of this depth (8, 16, 24 and 32 bits).
 bool TurnsDibsOf(int32_t bitsPerPixel);

@@ -11,9 +11,9 @@
 #include "view/alpha_path.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
-#include "view/win32/baseline_mode.h"
+#include "framework/baseline_mode.h"
 #include "view/win32/fitted_copy.h"
-#include "view/win32/image_decode.h"
+#include "picture/win32/image_edits.h"
 #include "view/win32/render.h"
 #include "view/win32/zoom_reductions.h"
 

@@ -9,8 +9,8 @@
 #include <windows.h>
 #include <cstdint>
 
-#include "view/rotate_request.h"
-#include "view/win32/dib_image.h"
+#include "picture/rotate_request.h"
+#include "picture/win32/dib_image.h"
 
 // Turns the shown picture as Render(viewer, 1, turn) does (zoom back to 1.0, the turned picture
 // fitted), without turning the full-size picture on this thread when it is large. Returns what

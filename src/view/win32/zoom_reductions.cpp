@@ -7,7 +7,7 @@
 
 #include "view/area_average.h"
 #include "view/win32/fitted_copy.h"
-#include "view/win32/gdi_handles.h"
+#include "framework/gdi_handles.h"
 #include "view/zoom_levels.h"
 
 void ZoomReductions::Swap(ZoomReductions& other) {

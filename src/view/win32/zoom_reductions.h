@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 
 struct ZoomReductions {
   uint64_t sourceRevision = 0;  // the revision of the picture they were made from

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "view/area_average.h"
-#include "view/win32/gdi_handles.h"
+#include "framework/gdi_handles.h"
 #include "view/zoom_levels.h"
 
 namespace {

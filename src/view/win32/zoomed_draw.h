@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "view/rects.h"
-#include "view/win32/dib_image.h"
+#include "picture/win32/dib_image.h"
 #include "view/win32/zoom_reductions.h"
 
 struct ZoomedSource {
