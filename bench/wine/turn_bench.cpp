@@ -91,6 +91,8 @@ void Measure(int32_t width, int32_t height, int32_t bits) {
 }  // namespace
 
 int main() {
+  // RotateImage keeps the imaging library's route only in the baseline: that is the former route.
+  SetEnvironmentVariableW(L"VISTREL_BASELINE", L"1");
   if (!EnsureImagingStarted()) {
     std::printf("the imaging library did not start\n");
     return 1;

@@ -91,6 +91,25 @@ TEST(ZoomLevels, HalvingLevelsAreExactAveragesAndTheViewPicksTheSmallestSufficie
     EXPECT_EQ(LevelForDrawnSize(sizes, sizes[1].width, sizes[1].height), 1);
     EXPECT_EQ(LevelForDrawnSize(sizes, sizes[0].width, sizes[0].height + 1), -1) << "expected the full picture";
   }
+  // The visible part of a zoomed view, averaged alone, is exactly that part of the whole view.
+  const Picture picture = RandomPicture(301, 177, random);
+  const AreaAverager averager(picture.Source(), 250, 150, AverageMode::kOpaque);
+  std::vector<uint8_t> whole(250 * 150 * 4);
+  averager.AverageRows(TargetPixels{whole.data(), 250 * 4, 250, 150}, 0, 150);
+  for (const DrawnWindow& w : {DrawnWindow{0, 250, 0, 150}, DrawnWindow{37, 38, 5, 149}, DrawnWindow{120, 250, 77, 78}}) {
+    const int32_t width = w.endColumn - w.firstColumn, height = w.endRow - w.firstRow;
+    std::vector<uint8_t> part(static_cast<size_t>(width) * height * 4, 7);
+    averager.AverageWindow(TargetPixels{part.data(), width * 4, width, height}, w.firstColumn, w.endColumn, w.firstRow,
+                           w.endRow);
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width * 4; ++x)
+        wrong += part[static_cast<size_t>(y) * width * 4 + x] !=
+                 whole[static_cast<size_t>(y + w.firstRow) * 250 * 4 + w.firstColumn * 4 + x];
+    EXPECT_EQ(wrong, 0) << "expected the window at column " << w.firstColumn << ", row " << w.firstRow
+                        << " to equal the whole view there";
+  }
+
   EXPECT_TRUE(HalvingLevels(100, 80, 60, 30).empty()) << "a half narrower than the fitted size is no level";
 
   const DrawnWindow inside = VisiblePartOf(XywhRect{-30, 10, 200, 100}, 120, 80);

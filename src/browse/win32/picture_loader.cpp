@@ -23,8 +23,10 @@
 #include "view/alpha_path.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
+#include "view/win32/background_turn.h"
 #include "view/win32/fitted_copy.h"
 #include "view/win32/render.h"
+#include "view/win32/zoom_reductions.h"
 
 namespace {
 
@@ -40,6 +42,7 @@ struct PreparedPicture {
   RotateRequest exifTurn = kTurnNone;
   bool alphaPrepared = false;
   FittedCopy fitted;
+  ZoomReductions reductions;
 };
 
 // The picture area a picture is prepared for.
@@ -74,7 +77,8 @@ std::unique_ptr<PreparedPicture> PreparePicture(const std::wstring& path, AreaSi
   }
   if (cancelled || area.width <= 0 || area.height <= 0) return picture;
   const XywhRect fitted = FitImage(picture->image.Width(), picture->image.Height(), area.width, area.height);
-  MakeFittedCopy(picture->image, fitted.width, fitted.height, alpha && picture->image.HasAlpha(), picture->fitted);
+  MakeDrawnCopies(picture->image, fitted.width, fitted.height, alpha && picture->image.HasAlpha(), picture->fitted,
+                  picture->reductions);
   return picture;
 }
 
@@ -152,6 +156,7 @@ void KeepShownPictureIfWanted() {
     kept->exifTurn = state.shownTurn;
     kept->alphaPrepared = state.shownAlphaPrepared;
     kept->fitted.Swap(CurrentFittedCopy());
+    kept->reductions.Swap(CurrentZoomReductions());
     state.prepared.push_back(std::move(kept));
   }
   state.shownPath.clear();
@@ -173,6 +178,7 @@ void Adopt(HWND viewer, std::unique_ptr<PreparedPicture> picture) {
   }
   currentImage.Swap(picture->image);
   CurrentFittedCopy().Swap(picture->fitted);
+  CurrentZoomReductions().Swap(picture->reductions);
   state.shownRevision = currentImage.Revision();
   viewState.loadFailed = 0;
   viewState.alphaPrepared = picture->alphaPrepared ? 1 : 0;
@@ -267,6 +273,7 @@ void ShowCurrentPicture(HWND viewer, StepDirection direction) {
     Render(viewer, 0, kTurnNone);
     return;
   }
+  AbandonTurn();  // the picture it turns is no longer the one to show
   if (direction != StepDirection::kNone) state.direction = direction;
   state.waitingFor.clear();
   const std::wstring* path = CurrentPath();
@@ -336,5 +343,7 @@ void ForgetPreparedPictures() {
   state.prepared.clear();
   state.waitingFor.clear();
   state.shownPath.clear();
+  AbandonTurn();
   CurrentFittedCopy().image.Destroy();
+  CurrentZoomReductions().levels.clear();
 }

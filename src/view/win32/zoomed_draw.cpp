@@ -101,12 +101,12 @@ void StretchFrom(HDC frame, const CImage& picture, const XywhRect& drawn, const 
 
 }  // namespace
 
-void DrawZoomedPart(HDC frame, const XywhRect& drawn, const XywhRect& clip, const ZoomedSource& source) {
-  if (source.picture == nullptr || source.picture->IsNull() || drawn.width <= 0 || drawn.height <= 0) return;
+bool DrawZoomedPart(HDC frame, const XywhRect& drawn, const XywhRect& clip, const ZoomedSource& source) {
+  if (source.picture == nullptr || source.picture->IsNull() || drawn.width <= 0 || drawn.height <= 0) return true;
   const DrawnWindow inClip = Clipped(drawn, clip);
-  if (inClip.Empty()) return;
+  if (inClip.Empty()) return true;
   const CImage* level = source.picture;
-  if (source.reductions != nullptr) {
+  if (source.reductions != nullptr && source.quality == ZoomQuality::kQuick) {
     std::vector<LevelSize> sizes;
     for (const auto& l : source.reductions->levels) sizes.push_back(LevelSize{l->Width(), l->Height()});
     const int32_t index = LevelForDrawnSize(sizes, drawn.width, drawn.height);
@@ -117,7 +117,10 @@ void DrawZoomedPart(HDC frame, const XywhRect& drawn, const XywhRect& clip, cons
   // The kept frame is only this large; a drag keeps each part's cost to what shows.
   const DrawnWindow window{inClip.firstColumn, inClip.endColumn, inClip.firstRow, inClip.endRow};
   const bool reduction = level->Width() >= drawn.width && level->Height() >= drawn.height;
-  if (reduction && AverageFrom(frame, *level, drawn, window, source.alphaPath, withAlpha)) return;
+  if (reduction && AverageFrom(frame, *level, drawn, window, source.alphaPath, withAlpha)) {
+    return level == source.picture;
+  }
   StretchFrom(frame, *source.picture, drawn, window, source.alphaPath,
               source.alphaPath && source.picture->HasAlpha());
+  return true;
 }
