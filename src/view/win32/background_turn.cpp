@@ -81,8 +81,10 @@ void RunTurn(TurnJob& job) {
 
 void TakeTurned(HWND viewer, uint64_t serial, const std::shared_ptr<TurnJob>& job);
 
-// Hands currentImage to the worker to be turned by `turn`.
-void SendTurn(HWND viewer, RotateRequest turn) {
+// Hands currentImage to the worker to be turned by `turn`; `first` runs after the hand-over and
+// before the worker starts (the stand-in's draw, which would otherwise share the cores with it).
+template <class First>
+void SendTurn(HWND viewer, RotateRequest turn, First first) {
   auto job = std::make_shared<TurnJob>();
   job->picture.Swap(currentImage);
   job->turn = turn;
@@ -94,6 +96,7 @@ void SendTurn(HWND viewer, RotateRequest turn) {
   const uint64_t serial = ++flight.serial;
   flight.active = true;
   flight.more = kTurnNone;
+  first();
   flight.ticket = BackgroundWorker().Submit(
       [viewer, serial, job](const std::atomic<bool>& cancelled) {
         RunTurn(*job);
@@ -115,7 +118,7 @@ void TakeTurned(HWND viewer, uint64_t serial, const std::shared_ptr<TurnJob>& jo
   CurrentFittedCopy().Swap(job->fitted);
   CurrentZoomReductions().Swap(job->reductions);
   if (flight.more != kTurnNone) {
-    SendTurn(viewer, flight.more);  // the stand-in already shows these turns
+    SendTurn(viewer, flight.more, [] {});  // the stand-in already shows these turns
     return;
   }
   flight.active = false;
@@ -154,9 +157,13 @@ int32_t TurnShownPicture(HWND viewer, RotateRequest turn) {
     if (TurnDib(fitted.image, turn, flight.standIn)) flight.standInAlpha = fitted.withAlpha;
   }
   TurnedSize(turn, currentImage.Width(), currentImage.Height(), flight.width, flight.height);
-  SendTurn(viewer, turn);
-  viewState.zoom = 1.0f;
-  return Redraw(viewer);
+  int32_t drawn = 0;
+  SendTurn(viewer, turn, [&] {
+    viewState.zoom = 1.0f;
+    drawn = Redraw(viewer);
+    GdiFlush();
+  });
+  return drawn;
 }
 
 bool TurnInFlight() { return flight.active; }
