@@ -2,7 +2,8 @@
 // a huge folder, the Right arrow at one step per second and held down, and the memory the
 // viewer holds while stepping (and, fast alone, stepping through 100 MP pictures). Every figure
 // is a median measured in this run for the default (fast) viewer and for VISTREL_BASELINE=1, runs
-// of the two taking turns, and the start is also timed for feh, a native viewer, in the same rounds. Prints figures; it is not a test.
+// of the two taking turns, and the start is also timed for feh, a native viewer, in the same rounds.
+// Prints figures; it is not a test.
 // bench/e2e.sh builds and runs it.
 //
 //   e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace]
