@@ -260,8 +260,8 @@ bool FitsMemoryBudget(uint64_t moreBytes) {
   MEMORYSTATUSEX memory{};
   memory.dwLength = sizeof(memory);
   if (!GlobalMemoryStatusEx(&memory)) return false;
-  uint64_t bytes = moreBytes + ImageBytes(currentImage);
-  for (const auto& p : state.prepared) bytes += ImageBytes(p->image);
+  uint64_t bytes = moreBytes + ImageBytes(currentImage) + CurrentZoomReductions().Bytes();
+  for (const auto& p : state.prepared) bytes += ImageBytes(p->image) + p->reductions.Bytes();
   for (const PendingPreparation& job : state.inFlight) bytes += job.bytes;
   return bytes <= memory.ullTotalPhys / 4;
 }

@@ -60,9 +60,8 @@ bool MakeZoomReductions(const CImage& source, int32_t fittedWidth, int32_t fitte
 
 void MakeDrawnCopies(const CImage& picture, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
                      FittedCopy& fitted, ZoomReductions& reductions) {
+  MakeFittedCopy(picture, fittedWidth, fittedHeight, withAlpha, fitted);
   MakeZoomReductions(picture, fittedWidth, fittedHeight, withAlpha, reductions);
-  const CImage& from = reductions.levels.empty() ? picture : *reductions.levels.back();
-  if (MakeFittedCopy(from, fittedWidth, fittedHeight, withAlpha, fitted)) fitted.sourceRevision = picture.Revision();
 }
 
 ZoomReductions& CurrentZoomReductions() {

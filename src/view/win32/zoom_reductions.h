@@ -29,10 +29,9 @@ bool MakeZoomReductions(const CImage& source, int32_t fittedWidth, int32_t fitte
 // Those of currentImage. Window's thread only.
 ZoomReductions& CurrentZoomReductions();
 
-// The copies a shown picture is drawn from: its halving levels, then its fitted copy averaged
-// from the smallest of them (a quarter of the reading the full-size picture would take, so the
-// levels cost a prepared picture little more than its fitted copy alone did). Any thread, on
-// images it alone uses.
+// The copies a shown picture is drawn from: its fitted copy and its halving levels, both averaged
+// from the full-size picture (a fitted copy averaged from a level would mix the pixels the level
+// halved and lose the exactness of fine detail). Any thread, on images it alone uses.
 struct FittedCopy;
 void MakeDrawnCopies(const CImage& picture, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
                      FittedCopy& fitted, ZoomReductions& reductions);

@@ -51,8 +51,13 @@ void Put(HDC frame, const XywhRect& to, HDC from, const XywhRect& part, bool alp
 // The exact area average of the window of the drawn picture, from `level`.
 bool AverageFrom(HDC frame, const CImage& level, const XywhRect& drawn, const DrawnWindow& window, bool alphaPath,
                  bool withAlpha) {
-  if (level.BitsPerPixel() <= 8) return false;  // palette levels are not kept; the stretch serves them
-  const SourcePixels pixels{level.TopRow(), level.Pitch(), level.Width(), level.Height(), level.BitsPerPixel(), nullptr};
+  RGBQUAD colours[256] = {};
+  if (level.BitsPerPixel() <= 8) {  // only the full-size picture has palette pixels
+    MemoryDc dc(frame, level.Handle());
+    if (!dc.Ok() || GetDIBColorTable(dc.Get(), 0, 256, colours) == 0) return false;
+  }
+  const SourcePixels pixels{level.TopRow(), level.Pitch(),        level.Width(),
+                            level.Height(), level.BitsPerPixel(), reinterpret_cast<const uint8_t*>(colours)};
   const AreaAverager averager(pixels, drawn.width, drawn.height,
                               withAlpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque);
   const int32_t width = window.endColumn - window.firstColumn;
