@@ -86,5 +86,34 @@ TEST_F(StartupSamples, TransparentPngIsComposedOverTheBackground) {
                                                   << ToString(half);
 }
 
+// VISTREL_PROFILE names a file: the start writes each of its phases there once, in order, and a
+// JPEG start never starts the imaging library.
+TEST_F(StartupSamples, ProfileSwitchWritesEveryPhaseOnceInOrder) {
+  const std::wstring profile = scratch_ + L"\\profile.txt";
+  SetEnvironmentVariableW(L"VISTREL_PROFILE", profile.c_str());
+  StartOnSample(L"2.jpg");
+  SetEnvironmentVariableW(L"VISTREL_PROFILE", nullptr);
+  std::string text;
+  EXPECT_TRUE(WaitUntil([&] {
+    std::vector<uint8_t> bytes;
+    text = ReadFileBytes(profile, &bytes) ? std::string(bytes.begin(), bytes.end()) : std::string();
+    return text.find("first blit") != std::string::npos;
+  }, kStateTimeoutMs)) << "expected the profile in " << Narrow(profile) << ", got \"" << text << "\"";
+  size_t at = 0;
+  for (const char* phase : {"process entry", "framework ready", "imaging library started", "window created",
+                            "window shown", "first paint", "decode start", "decode end", "averaging end",
+                            "first blit"}) {
+    const std::string line = std::string("start profile: ") + phase;
+    const size_t found = text.find(line);
+    EXPECT_NE(found, std::string::npos) << "expected the phase \"" << phase << "\" in \"" << text << "\"";
+    if (found == std::string::npos) continue;
+    EXPECT_GE(found, at) << "expected \"" << phase << "\" after the phases before it";
+    EXPECT_EQ(text.find(line, found + 1), std::string::npos) << "expected \"" << phase << "\" once";
+    at = found;
+  }
+  EXPECT_NE(text.find("imaging library started  not reached"), std::string::npos)
+      << "a JPEG start should not start the imaging library: " << text;
+}
+
 }  // namespace
 }  // namespace e2e

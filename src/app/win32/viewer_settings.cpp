@@ -29,7 +29,6 @@ std::optional<EdgeRect> WorkAreaUnder(const EdgeRect& edges) {
 
 void CVistrelDlg::LoadSettings() {
   const std::wstring path = SettingsFilePath();
-  RemoveStaleSettingsTemporaries(path);
   SettingsReadResult read = ReadSettingsFile(path);
   if (read.status == SettingsReadStatus::kCouldNotOpen) {
     ShowWindow(hwnd_, SW_MAXIMIZE);

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "app/win32/about_dlg.h"
+#include "app/win32/settings_file.h"
 #include "browse/win32/folder_listing.h"
 #include "browse/win32/navigation.h"
 #include "browse/win32/picture_loader.h"
@@ -10,6 +11,7 @@
 #include "commands/win32/shell_actions.h"
 #include "commands/win32/slideshow.h"
 #include "framework/paint_scope.h"
+#include "framework/start_profile.h"
 #include "framework/win_app.h"
 #include "framework/worker_thread.h"
 #include "imagelist/win32/image_list.h"
@@ -74,6 +76,7 @@ const MessageMap* CVistrelDlg::GetMessageMap() const {
 }
 
 BOOL CVistrelDlg::OnInitDialog() {
+  MarkStartPhase(StartPhase::kWindowCreated);
   CDialog::OnInitDialog();
   AddAboutItem();
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
@@ -84,6 +87,13 @@ BOOL CVistrelDlg::OnInitDialog() {
   OpenStartFileAhead(hwnd_);
   SetInitialViewState(viewState);
   LoadSettings();
+  MarkStartPhase(StartPhase::kWindowShown);
+  // Placed and sized now: the start picture, decoding since the process began, is fitted to the
+  // picture area the first paint lays out, so it may be ready to draw then.
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  // The size LayOutPictureOverClient will give the picture control.
+  GiveStartPictureItsWindow(hwnd_, ScaleX(UnscaleX(client.right)), ScaleY(UnscaleY(client.bottom)));
   return TRUE;
 }
 
@@ -105,6 +115,7 @@ LRESULT CVistrelDlg::OnSysCommand(WPARAM wParam, LPARAM) {
 
 LRESULT CVistrelDlg::OnPaint(WPARAM, LPARAM) {
   if (initialLayoutDone == 0) {
+    MarkStartPhase(StartPhase::kFirstPaint);
     initialLayoutDone = 1;
     LayOutPictureOverClient();
     UpdateWindowTitle(hwnd_);
@@ -160,7 +171,10 @@ LRESULT CVistrelDlg::OnGetMinMaxInfo(WPARAM, LPARAM lParam) {
 // the platform keeps no window contents), the last composed frame is put back as it was.
 LRESULT CVistrelDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
   if (wParam != IDC_PICTURE) return Default();
-  if (initialLayoutDone != 0) RepaintKeptFrame(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+  const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+  // Until the first frame (the start picture still decoding) the area shows the background, so
+  // nothing but the background comes before the picture.
+  if (initialLayoutDone == 0 || !RepaintKeptFrame(item)) PaintBackgroundOnly(item);
   return TRUE;
 }
 
@@ -204,6 +218,11 @@ LRESULT CVistrelDlg::OnWorkerResults(WPARAM, LPARAM) {
 void CVistrelDlg::OnLoopTurn() {
   if (ResultMailbox().Waiting()) OnWorkerResults(0, 0);
   ReplayDeferredInput(hwnd_);
+  // What a killed viewer left behind waits until the start picture is up.
+  if (!settingsTidied_ && initialLayoutDone != 0 && !PictureLoading()) {
+    settingsTidied_ = true;
+    RemoveStaleSettingsTemporaries(SettingsFilePath());
+  }
 }
 
 // The worker and everything prepared go with the window: nothing of them may outlive it.

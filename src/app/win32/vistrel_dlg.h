@@ -66,4 +66,5 @@ class CVistrelDlg : public CDialog {
 
   HICON icon_;
   int32_t initialLayoutDone = 0;
+  bool settingsTidied_ = false;
 };

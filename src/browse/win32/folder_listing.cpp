@@ -89,12 +89,32 @@ void TakeListing(uint64_t id, std::vector<std::wstring>& list) {
   SchedulePrefetch(done.viewer);
 }
 
+// The start argument and its listed path, looked up once: the file system is asked about the
+// start file once per start.
+struct StartFile {
+  std::optional<std::wstring> argument;
+  std::optional<std::wstring> listed;
+};
+
+const StartFile& TheStartFile() {
+  static const StartFile start = [] {
+    StartFile s;
+    s.argument = StartArgument(GetCommandLineW());
+    if (s.argument && !BaselineMode()) s.listed = ListedPathOf(*s.argument);
+    return s;
+  }();
+  return start;
+}
+
 }  // namespace
 
+void PrepareStartPictureEarly() {
+  if (TheStartFile().listed) PreparePictureEarly(*TheStartFile().listed);
+}
+
 void OpenStartFileAhead(HWND viewer) {
-  std::optional<std::wstring> argument = StartArgument(GetCommandLineW());
-  std::optional<std::wstring> listed;
-  if (argument && !BaselineMode()) listed = ListedPathOf(*argument);
+  const std::optional<std::wstring>& argument = TheStartFile().argument;
+  const std::optional<std::wstring>& listed = TheStartFile().listed;
   if (!listed) {
     OpenStartFile(false, L"");
     return;

@@ -8,6 +8,9 @@
 
 #include <string>
 
+// Before the window exists: when the start file's listed path is known at once, its picture
+// starts decoding on the worker (the picture loader adopts it at the first paint).
+void PrepareStartPictureEarly();
 // Builds the list from the command line as OpenStartFile does, or starts it ahead as above.
 void OpenStartFileAhead(HWND viewer);
 // Hands the start folder to the worker, behind the start file's decode, once the first paint has

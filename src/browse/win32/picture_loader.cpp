@@ -1,6 +1,10 @@
 #include "browse/win32/picture_loader.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -12,6 +16,7 @@
 #include "decode/win32/image_decode.h"
 #include "decode/win32/picture_header_check.h"
 #include "framework/baseline_mode.h"
+#include "framework/start_profile.h"
 #include "framework/worker_thread.h"
 #include "imagelist/image_rules.h"
 #include "imagelist/long_path.h"
@@ -59,12 +64,14 @@ AreaSize PictureArea(HWND viewer) {
 }
 
 // Worker thread: everything here works on the picture's own images only.
-std::unique_ptr<PreparedPicture> PreparePicture(const std::wstring& path, AreaSize area,
-                                                const std::atomic<bool>& cancelled) {
+// The picture decoded, turned upright and premultiplied, without its fitted copy yet.
+std::unique_ptr<PreparedPicture> DecodePicture(const std::wstring& path, const std::atomic<bool>& cancelled) {
   auto picture = std::make_unique<PreparedPicture>();
   picture->path = path;
   picture->identity = ReadFileIdentity(path);
+  MarkStartPhase(StartPhase::kDecodeStart);
   if (!DecodeFileToImage(path, picture->image, &cancelled) || cancelled) return picture;
+  MarkStartPhase(StartPhase::kDecodeEnd);
   int32_t orientation = 0;
   if (ReadOrientationOf(path, orientation)) picture->exifTurn = TurnForOrientation(orientation);
   RotateImage(picture->image, picture->exifTurn, false);
@@ -75,12 +82,75 @@ std::unique_ptr<PreparedPicture> PreparePicture(const std::wstring& path, AreaSi
     PremultiplyBitmap(picture->image.Handle());
     picture->alphaPrepared = true;
   }
-  if (cancelled || area.width <= 0 || area.height <= 0) return picture;
-  const XywhRect fitted = FitImage(picture->image.Width(), picture->image.Height(), area.width, area.height);
-  MakeDrawnCopies(picture->image, fitted.width, fitted.height, alpha && picture->image.HasAlpha(), picture->fitted,
-                  picture->reductions);
   return picture;
 }
+
+// Whether a prepared picture gets its halving levels for zoomed views: the start picture goes
+// without them, so that nothing delays the first picture (its zoomed views average the full-size
+// picture's visible part instead).
+enum class ZoomLevels { kMake, kSkip };
+
+// Adds the fitted copy for a picture area of that size, and the levels when asked.
+void FitPicture(PreparedPicture& picture, AreaSize area, const std::atomic<bool>& cancelled, ZoomLevels levels) {
+  if (!picture.decoded || cancelled || area.width <= 0 || area.height <= 0) return;
+  const bool alpha = TakesAlphaPath(picture.path);
+  const XywhRect fitted = FitImage(picture.image.Width(), picture.image.Height(), area.width, area.height);
+  MakeFittedCopy(picture.image, fitted.width, fitted.height, alpha && picture.image.HasAlpha(), picture.fitted);
+  MarkStartPhase(StartPhase::kAveragingEnd);
+  if (levels == ZoomLevels::kMake && !cancelled) {
+    MakeZoomReductions(picture.image, fitted.width, fitted.height, alpha && picture.image.HasAlpha(),
+                       picture.reductions);
+  }
+}
+
+// The picture as `work` prepares it. The result is made before the work, so that a failure (out
+// of memory on the way) is still delivered, as a failed decode, and the window never waits for
+// a picture that will not come.
+template <class Work>
+std::shared_ptr<std::unique_ptr<PreparedPicture>> PreparedOrFailed(const std::wstring& path, Work work) {
+  auto picture = std::make_shared<std::unique_ptr<PreparedPicture>>(std::make_unique<PreparedPicture>());
+  (*picture)->path = path;
+  try {
+    work(*picture);
+  } catch (...) {
+    (*picture)->image.Destroy();
+    (*picture)->decoded = false;
+  }
+  return picture;
+}
+
+// The window the start file's early preparation waits for, given by the window's thread once the
+// window is placed and sized.
+class StartWindow {
+ public:
+  void Give(HWND viewer, AreaSize area) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      viewer_ = viewer;
+      area_ = area;
+      given_ = true;
+    }
+    givenSignal_.notify_all();
+  }
+  // Worker thread: false when the preparation was cancelled first.
+  bool Wait(const std::atomic<bool>& cancelled, HWND& viewer, AreaSize& area) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!given_) {
+      if (cancelled) return false;
+      givenSignal_.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    viewer = viewer_;
+    area = area_;
+    return !cancelled;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable givenSignal_;
+  HWND viewer_ = nullptr;
+  AreaSize area_;
+  bool given_ = false;
+};
 
 // A preparation asked of the worker and not yet back.
 struct PendingPreparation {
@@ -91,11 +161,20 @@ struct PendingPreparation {
 };
 
 // Window's thread only.
+// The start file's preparation, submitted before the window existed; window's thread only.
+struct EarlyPreparation {
+  std::wstring path;
+  uint64_t serial = 0;
+  WorkerThread::Ticket ticket = 0;
+  std::shared_ptr<StartWindow> window;
+};
+
 struct LoaderState {
   std::vector<std::unique_ptr<PreparedPicture>> prepared;  // for neighbours of the shown entry
   std::vector<PendingPreparation> inFlight;                               // asked of the worker, not yet back
   std::wstring waitingFor;                                 // the shown entry's path while it decodes
   uint64_t jobSerials = 0;
+  std::optional<EarlyPreparation> early;  // until the window is given to it
   StepDirection direction = StepDirection::kForward;
   // What the picture in currentImage was prepared from, while it is as prepared (no turn since).
   std::wstring shownPath;
@@ -205,15 +284,10 @@ void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement place
   const AreaSize area = PictureArea(viewer);
   const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
       [viewer, serial, path, area](const std::atomic<bool>& cancelled) {
-        // Made before the work, so that a failure (out of memory on the way) is still delivered,
-        // as a failed decode, and the window never waits for a picture that will not come.
-        auto picture = std::make_shared<std::unique_ptr<PreparedPicture>>(std::make_unique<PreparedPicture>());
-        (*picture)->path = path;
-        try {
-          *picture = PreparePicture(path, area, cancelled);
-        } catch (...) {
-          // The picture made first stays: a failed decode.
-        }
+        auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
+          result = DecodePicture(path, cancelled);
+          FitPicture(*result, area, cancelled, ZoomLevels::kMake);
+        });
         if (cancelled) return;
         ResultMailbox().Post(viewer, WM_WORKER_RESULTS,
                              [viewer, serial, picture] { TakePreparedPicture(viewer, serial, std::move(*picture)); });
@@ -337,7 +411,46 @@ void SchedulePrefetch(HWND viewer) {
   }
 }
 
+void PreparePictureEarly(const std::wstring& path) {
+  if (BaselineMode() || state.early) return;
+  EarlyPreparation early{path, ++state.jobSerials, 0, std::make_shared<StartWindow>()};
+  const uint64_t serial = early.serial;
+  std::shared_ptr<StartWindow> window = early.window;
+  early.ticket = BackgroundWorker().Submit(
+      [serial, path, window](const std::atomic<bool>& cancelled) {
+        auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
+          result = DecodePicture(path, cancelled);
+        });
+        HWND viewer = nullptr;
+        AreaSize area;
+        if (!window->Wait(cancelled, viewer, area)) return;
+        try {
+          FitPicture(**picture, area, cancelled, ZoomLevels::kSkip);
+        } catch (...) {
+          (*picture)->fitted.image.Destroy();  // drawn without it, as when none can be made
+        }
+        if (cancelled) return;
+        ResultMailbox().Post(viewer, WM_WORKER_RESULTS,
+                             [viewer, serial, picture] { TakePreparedPicture(viewer, serial, std::move(*picture)); });
+      },
+      WorkerThread::Placement::kFirst);
+  state.early = std::move(early);
+}
+
+void GiveStartPictureItsWindow(HWND viewer, int32_t width, int32_t height) {
+  if (!state.early) return;
+  // From now on it is one of the preparations asked for: the first paint finds it prepared or
+  // waits for it like any other.
+  state.inFlight.push_back(PendingPreparation{state.early->serial, state.early->ticket, state.early->path, 0});
+  state.early->window->Give(viewer, AreaSize{width, height});
+  state.early.reset();
+}
+
 void ForgetPreparedPictures() {
+  if (state.early) {
+    BackgroundWorker().Cancel(state.early->ticket);
+    state.early.reset();
+  }
   for (const PendingPreparation& job : state.inFlight) BackgroundWorker().Cancel(job.ticket);
   state.inFlight.clear();
   state.prepared.clear();

@@ -5,6 +5,9 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
+
 enum class StepDirection { kNone, kForward, kBackward };
 
 // Shows the entry at currentIndex as Render with reuse 0 does: the same pixels, the same turn
@@ -18,6 +21,12 @@ bool PictureLoading();
 // Asks the worker for the neighbours of the shown entry that are not prepared yet: the one in
 // the direction of travel first, at most two kept, within a memory budget.
 void SchedulePrefetch(HWND viewer);
+// Before the window exists: starts decoding the start file's picture (path as it will be listed)
+// on the worker, so that the decode overlaps the framework's and the window's start.
+void PreparePictureEarly(const std::wstring& path);
+// The window is placed and its picture area will be width x height: the early preparation makes
+// its fitted copy for that size and delivers the picture as any other preparation.
+void GiveStartPictureItsWindow(HWND viewer, int32_t width, int32_t height);
 // The list changed (a drop, a delete) or the window is going: nothing prepared for the old
 // list may be used, and work for it is abandoned.
 void ForgetPreparedPictures();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "framework/start_profile.h"
 #include "picture/pixel_layout.h"
 
 namespace {
@@ -39,6 +40,7 @@ class ImagingLifetime {
       Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, nothing suppressed
       ULONG_PTR token = 0;
       if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) token_ = token;
+      MarkStartPhase(StartPhase::kImagingStarted);
     }
     const bool started = token_ != 0;
     LeaveCriticalSection(&lock_);

@@ -2,6 +2,7 @@
 
 #include "framework/baseline_mode.h"
 #include "framework/gdi_handles.h"
+#include "framework/start_profile.h"
 #include "imagelist/win32/image_list.h"
 #include "picture/win32/dib_image.h"
 #include "resource.h"
@@ -248,6 +249,8 @@ int32_t Render(HWND viewer, int32_t reuse, RotateRequest rotate) {
   const int32_t height = client.bottom - client.top;
   if (width > 0 && height > 0) {
     ComposeIntoFrame(picture, width, height, [&](HDC frame) { ComposePicture(viewer, frame, width, height); });
+    MarkStartPhase(StartPhase::kFirstBlit);
+    ReportStartProfile();
   }
   UpdateWindow(picture);
   return 0;
@@ -260,6 +263,12 @@ bool RepaintKeptFrame(const DRAWITEMSTRUCT& item) {
   if (!frame.Ok()) return false;
   BitBlt(item.hDC, 0, 0, kept.Width(), kept.Height(), frame.Get(), 0, 0, SRCCOPY);
   return true;
+}
+
+void PaintBackgroundOnly(const DRAWITEMSTRUCT& item) {
+  if (item.hDC == nullptr) return;
+  const RECT& r = item.rcItem;
+  FillWithBackground(item.hDC, XywhRect{r.left, r.top, r.right - r.left, r.bottom - r.top});
 }
 
 void LayoutPictureControl(HWND viewer, int32_t left, int32_t top, int32_t right, int32_t bottom) {

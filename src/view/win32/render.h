@@ -23,5 +23,7 @@ inline int32_t Turn(HWND viewer, RotateRequest turn) { return Render(viewer, 1, 
 // Puts the last frame Render composed back on the screen (the picture control's draw-item
 // request after the first paint). Returns false when there is no kept frame.
 bool RepaintKeptFrame(const DRAWITEMSTRUCT& item);
+// The picture control in the background colour alone: what it shows before its first frame.
+void PaintBackgroundOnly(const DRAWITEMSTRUCT& item);
 // Moves the picture control to the given client rectangle in 96-dpi units and invalidates it.
 void LayoutPictureControl(HWND viewer, int32_t left, int32_t top, int32_t right, int32_t bottom);
