@@ -1,5 +1,7 @@
 #include "view/win32/render.h"
 
+#include <algorithm>
+
 #include "framework/baseline_mode.h"
 #include "framework/gdi_handles.h"
 #include "framework/start_profile.h"
@@ -103,8 +105,18 @@ ZoomQuality zoomQuality = ZoomQuality::kQuick;
 constexpr UINT_PTR kExactViewTimer = 0x5646;
 constexpr UINT kExactViewDelayMs = 150;
 
+// Rows of the exact view drawn between two looks at the input queue.
+constexpr int32_t kExactBandRows = 128;
+
+// Keys and buttons waiting, or moves while dragging: what the exact view gives way to (a mere
+// hover over the window does not).
+bool InputWaiting() {
+  const UINT kinds = QS_KEY | QS_MOUSEBUTTON | (viewState.dragging == 1 ? QS_MOUSEMOVE : 0);
+  return HIWORD(GetQueueStatus(kinds)) != 0;
+}
+
 void CALLBACK DrawExactView(HWND viewer, UINT, UINT_PTR timer, DWORD) {
-  if (HIWORD(GetQueueStatus(QS_INPUT)) != 0) return;  // input first; the timer comes back
+  if (InputWaiting()) return;  // input first; the timer comes back
   KillTimer(viewer, timer);
   if (!composed.valid || composed.exact) return;
   zoomQuality = ZoomQuality::kExact;
@@ -132,12 +144,11 @@ void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width,
   ComposedView now{true, currentImage.Revision(), width, height, drawn, viewState.backgroundLevel, alpha, true};
   const int32_t dx = drawn.x - composed.drawn.x;
   const int32_t dy = drawn.y - composed.drawn.y;
-  const bool moved = composed.valid && composed.revision == now.revision && composed.areaWidth == width &&
-                     composed.areaHeight == height && composed.drawn.width == drawn.width &&
-                     composed.drawn.height == drawn.height && composed.backgroundLevel == now.backgroundLevel &&
-                     composed.alpha == alpha && (dx != 0 || dy != 0) && dx > -width && dx < width &&
-                     dy > -height && dy < height;
-  if (moved) {
+  const bool sameSize = composed.valid && composed.revision == now.revision && composed.areaWidth == width &&
+                        composed.areaHeight == height && composed.drawn.width == drawn.width &&
+                        composed.drawn.height == drawn.height && composed.backgroundLevel == now.backgroundLevel &&
+                        composed.alpha == alpha;
+  if (sameSize && (dx != 0 || dy != 0) && dx > -width && dx < width && dy > -height && dy < height) {
     BitBlt(frame, dx, dy, width, height, frame, 0, 0, SRCCOPY);
     XywhRect strips[2];
     const int32_t count = ExposedStrips(dx, dy, width, height, strips);
@@ -146,12 +157,20 @@ void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width,
       FillWithBackground(frame, strips[i]);
       now.exact = DrawZoomedPart(frame, drawn, strips[i], source) && now.exact;
     }
-  } else if (composed.valid && composed.revision == now.revision && composed.areaWidth == width &&
-             composed.areaHeight == height && composed.drawn.x == drawn.x && composed.drawn.y == drawn.y &&
-             composed.drawn.width == drawn.width && composed.drawn.height == drawn.height &&
-             composed.backgroundLevel == now.backgroundLevel && composed.alpha == alpha &&
-             (composed.exact || zoomQuality == ZoomQuality::kQuick)) {
+  } else if (sameSize && dx == 0 && dy == 0 && (composed.exact || zoomQuality == ZoomQuality::kQuick)) {
     now.exact = composed.exact;  // the frame already shows this view (a window move)
+  } else if (sameSize && dx == 0 && dy == 0) {
+    // The exact view over the quick one, band by band, stopping for input (the timer then
+    // comes back for the whole of it).
+    for (int32_t top = 0; top < height && now.exact; top += kExactBandRows) {
+      if (top > 0 && InputWaiting()) {
+        now.exact = false;
+        break;
+      }
+      const XywhRect band{0, top, width, std::min(kExactBandRows, height - top)};
+      FillWithBackground(frame, band);  // the alpha path composes over the background, not the quick view
+      now.exact = DrawZoomedPart(frame, drawn, band, source);
+    }
   } else {
     // Zoomed strips come from truncated float sums and can miss a row or column next to the
     // image; the whole frame is filled so no stale pixel of an earlier frame shows there.
