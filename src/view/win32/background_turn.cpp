@@ -99,7 +99,14 @@ void SendTurn(HWND viewer, RotateRequest turn, First first) {
   first();
   flight.ticket = BackgroundWorker().Submit(
       [viewer, serial, job](const std::atomic<bool>& cancelled) {
-        RunTurn(*job);
+        try {
+          RunTurn(*job);
+        } catch (...) {
+          // Out of memory on the way: the turned picture (if it was made) comes without its
+          // copies, which the window then makes when it draws; no turned picture fails it.
+          job->fitted.image.Destroy();
+          job->reductions.levels.clear();
+        }
         if (cancelled) return;
         ResultMailbox().Post(viewer, WM_WORKER_RESULTS, [viewer, serial, job] { TakeTurned(viewer, serial, job); });
       },
