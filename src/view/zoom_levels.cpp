@@ -1,7 +1,6 @@
 #include "view/zoom_levels.h"
 
 #include <algorithm>
-#include <thread>
 
 #include "view/area_average.h"
 
@@ -37,10 +36,7 @@ bool AverageHalvingLevels(const SourcePixels& source, const std::vector<TargetPi
   for (const TargetPixels& level : levels) {
     const AreaAverager averager(from, level.width, level.height, mode);
     if (!averager.Ok()) return false;
-    const int32_t half = level.height / 2;
-    std::thread lower([&] { averager.AverageRows(level, half, level.height); });
-    averager.AverageRows(level, 0, half);
-    lower.join();
+    averager.AverageRows(level, 0, level.height);
     // The level just made, 32-bit, feeds the next; with alpha it is premultiplied like its source.
     from = SourcePixels{level.topRow, level.pitch, level.width, level.height, 32, nullptr};
   }

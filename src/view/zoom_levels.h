@@ -32,8 +32,9 @@ struct DrawnWindow {
 };
 DrawnWindow VisiblePartOf(const XywhRect& drawn, int32_t areaWidth, int32_t areaHeight);
 
-// Fills each level from the one before it (the first from source) by an exact area average, the
-// rows of each split over two threads. The targets are 32-bit rows of the HalvingLevels sizes (or
+// Fills each level from the one before it (the first from source) by an exact area average, on
+// the calling thread alone: levels are made while the user looks at a picture, and the other
+// core is left to the window's thread. The targets are 32-bit rows of the HalvingLevels sizes (or
 // any decreasing sizes). False, at the first level that cannot be made, when sizes or depth are
 // not what the averager takes. Any thread.
 struct SourcePixels;
