@@ -6,11 +6,14 @@
 // bench/e2e.sh builds and runs it.
 //
 //   e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace]
+//   e2e_bench.exe DATA_FOLDER --start-pictures
 //
 // DATA_FOLDER (Windows spelling) keeps the pictures and folders it makes on the first run; its
 // "many" folder of 20,000 small JPEGs is made by bench/e2e.sh (far quicker outside Wine).
 // --x-helper names bench/x11/watch_start, which times feh on the same screen.
 // --trace prints every change of the picture area seen while waiting.
+// --start-pictures only makes the pictures bench/start_from_linux.sh starts the viewer on (the
+// first 1 MP and 24 MP pictures, a 100 MP one, one/ and many/ start.jpg) and ends.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -55,11 +58,14 @@ struct PictureSet {
 const PictureSet k24Mp{"24 MP", L"24mp", 6000, 4000, 1};
 const PictureSet k12Mp{"12 MP", L"12mp", 4000, 3000, 11};
 const PictureSet k1Mp{"1 MP", L"1mp", 1224, 816, 21};
+// One picture only, for the start measured from Linux.
+const PictureSet k100Mp{"100 MP", L"100mp", 12000, 8400, 31};
 
 struct Options {
   std::wstring data;
   std::wstring xHelper;
   bool quick = false;
+  bool startPicturesOnly = false;
 };
 
 // Set once from the command line before any measurement.
@@ -144,6 +150,20 @@ bool MakeData(const Options& options, const std::vector<PictureSet>& sets) {
   if (FolderDone(many) && !LinkOrCopy(PicturePath(options, k24Mp, 0), many + L"\\" + kStartName))
     return false;
   return true;
+}
+
+// What bench/start_from_linux.sh needs: the first picture of each size and the start files.
+bool MakeStartPictures(const Options& options) {
+  CreateDirectoryW(options.data.c_str(), nullptr);
+  CreateDirectoryW((options.data + L"\\pictures").c_str(), nullptr);
+  for (const PictureSet& set : {k1Mp, k24Mp, k100Mp}) {
+    if (!MakePicture(PicturePath(options, set, 0), set.width, set.height, set.seed)) return false;
+  }
+  const std::wstring one = options.data + L"\\one";
+  CreateDirectoryW(one.c_str(), nullptr);
+  if (!LinkOrCopy(PicturePath(options, k24Mp, 0), one + L"\\" + kStartName)) return false;
+  const std::wstring many = options.data + L"\\many";
+  return FolderDone(many) && LinkOrCopy(PicturePath(options, k24Mp, 0), many + L"\\" + kStartName);
 }
 
 // ---- one viewer, watched from outside ------------------------------------------------------
@@ -642,6 +662,8 @@ bool ParseOptions(Options* options) {
     const std::wstring arg = argv[i];
     if (arg == L"--quick") {
       options->quick = true;
+    } else if (arg == L"--start-pictures") {
+      options->startPicturesOnly = true;
     } else if (arg == L"--trace") {
       traceStates = true;
     } else if (arg == L"--x-helper" && i + 1 < argc) {
@@ -660,7 +682,8 @@ bool ParseOptions(Options* options) {
 int main() {
   Options options;
   if (!ParseOptions(&options)) {
-    std::printf("usage: e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace]\n");
+    std::printf("usage: e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace]\n"
+                "       e2e_bench.exe DATA_FOLDER --start-pictures\n");
     return 2;
   }
   if (!Exists(ViewerExePath())) {
@@ -671,6 +694,7 @@ int main() {
     std::printf("imaging library did not start\n");
     return 1;
   }
+  if (options.startPicturesOnly) return MakeStartPictures(options) ? 0 : 1;
   const std::vector<PictureSet> sets =
       options.quick ? std::vector<PictureSet>{k24Mp} : std::vector<PictureSet>{k24Mp, k12Mp, k1Mp};
   if (!MakeData(options, sets)) return 1;
