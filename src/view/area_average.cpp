@@ -161,11 +161,14 @@ inline void KeepColoursWithinAlpha(uint8_t* pixel) {
 
 // The column pass over one accumulated row of `Stride` sums per source pixel. Averages the
 // first `Averaged` of them (3 or 4); with 3 the output alpha is 255.
+// Output columns [begin, end); acc holds the sums of source columns from `base` on.
 template <int Stride, int Averaged>
-void ReduceColumnsPortable(const int32_t* acc, const AxisWeights& columns, double scale, uint8_t* out) {
+void ReduceColumnsPortable(const int32_t* acc, const AxisWeights& columns, const AverageSpan* begin,
+                           const AverageSpan* end, int32_t base, double scale, uint8_t* out) {
   const int32_t* weights = columns.weights.data();
-  for (const AverageSpan& span : columns.spans) {
-    const int32_t* a = acc + static_cast<size_t>(span.first) * Stride;
+  for (const AverageSpan* s = begin; s != end; ++s) {
+    const AverageSpan& span = *s;
+    const int32_t* a = acc + static_cast<size_t>(span.first - base) * Stride;
     const int32_t* w = weights + span.offset;
     int64_t sums[4] = {0, 0, 0, 0};
     for (int32_t k = 0; k < span.count; ++k, a += Stride) {
@@ -187,12 +190,13 @@ void ReduceColumnsPortable(const int32_t* acc, const AxisWeights& columns, doubl
 // the portable one bit for bit. With a stride of 3 the fourth lane reads the next pixel's first
 // sum (the accumulator row has one spare element at its end) and is not used.
 template <int Stride, int Averaged>
-void ReduceColumnsSse2(const int32_t* acc, const AxisWeights& columns, const double* weights, double scale,
-                       uint8_t* out) {
+void ReduceColumnsSse2(const int32_t* acc, const AverageSpan* begin, const AverageSpan* end, int32_t base,
+                       const double* weights, double scale, uint8_t* out) {
   const __m128d scales = _mm_set1_pd(scale);
   const __m128d half = _mm_set1_pd(0.5);
-  for (const AverageSpan& span : columns.spans) {
-    const int32_t* a = acc + static_cast<size_t>(span.first) * Stride;
+  for (const AverageSpan* s = begin; s != end; ++s) {
+    const AverageSpan& span = *s;
+    const int32_t* a = acc + static_cast<size_t>(span.first - base) * Stride;
     const double* w = weights + span.offset;
     __m128d low = _mm_setzero_pd();   // channels 0, 1
     __m128d high = _mm_setzero_pd();  // channels 2, 3
@@ -223,18 +227,18 @@ void ReduceColumnsSse2(const int32_t* acc, const AxisWeights& columns, const dou
 #endif
 
 template <int Stride, int Averaged>
-void ReduceColumns(AverageKernel kernel, const int32_t* acc, const AxisWeights& columns,
-                   const double* weights, double scale, uint8_t* out) {
+void ReduceColumns(AverageKernel kernel, const int32_t* acc, const AxisWeights& columns, const AverageSpan* begin,
+                   const AverageSpan* end, int32_t base, const double* weights, double scale, uint8_t* out) {
 #if defined(__SSE2__)
   if (kernel == AverageKernel::kFastest) {
-    ReduceColumnsSse2<Stride, Averaged>(acc, columns, weights, scale, out);
+    ReduceColumnsSse2<Stride, Averaged>(acc, begin, end, base, weights, scale, out);
     return;
   }
 #else
   (void)kernel;
   (void)weights;
 #endif
-  ReduceColumnsPortable<Stride, Averaged>(acc, columns, scale, out);
+  ReduceColumnsPortable<Stride, Averaged>(acc, columns, begin, end, base, scale, out);
 }
 
 }  // namespace
@@ -264,16 +268,38 @@ void AreaAverager::AverageRows(const TargetPixels& target, int32_t firstRow, int
   firstRow = std::max(firstRow, 0);
   endRow = std::min(endRow, targetHeight_);
   if (firstRow >= endRow) return;
+  Average(target.topRow + static_cast<ptrdiff_t>(firstRow) * target.pitch, target.pitch, firstRow, endRow, 0,
+          targetWidth_);
+}
 
+void AreaAverager::AverageWindow(const TargetPixels& window, int32_t firstColumn, int32_t endColumn,
+                                 int32_t firstRow, int32_t endRow) const {
+  if (!ok_ || window.topRow == nullptr || firstColumn < 0 || firstRow < 0 || endColumn > targetWidth_ ||
+      endRow > targetHeight_ || firstColumn >= endColumn || firstRow >= endRow ||
+      window.width != endColumn - firstColumn || window.height != endRow - firstRow) {
+    return;
+  }
+  Average(window.topRow, window.pitch, firstRow, endRow, firstColumn, endColumn);
+}
+
+void AreaAverager::Average(uint8_t* out, int32_t pitch, int32_t firstRow, int32_t endRow, int32_t firstColumn,
+                           int32_t endColumn) const {
   const bool direct = source_.bitsPerPixel >= 24;  // summed straight from the bitmap's rows
   const int32_t stride = source_.bitsPerPixel == 32 ? 4 : 3;
-  const size_t rowBytes = static_cast<size_t>(source_.width) * stride;
+  // Only the source columns the output columns cover are summed.
+  const AverageSpan* begin = columns_.spans.data() + firstColumn;
+  const AverageSpan* end = columns_.spans.data() + endColumn;
+  const int32_t base = begin->first;
+  const int32_t used = (end - 1)->first + (end - 1)->count - base;
+  const size_t rowBytes = static_cast<size_t>(used) * stride;
+  const size_t fullRowBytes = static_cast<size_t>(source_.width) * stride;
+  const size_t skipped = static_cast<size_t>(base) * stride;
   std::vector<int32_t> acc(rowBytes + 1);  // one spare for the column pass's 4-lane reads
-  std::vector<uint8_t> expanded(direct ? 0 : rowBytes * kRowsPerSweep);
+  std::vector<uint8_t> expanded(direct ? 0 : fullRowBytes * kRowsPerSweep);
   const double scale = 1.0 / (static_cast<double>(columns_.total) * static_cast<double>(rows_.total));
   const bool averageAlpha = mode_ == AverageMode::kPremultipliedAlpha && stride == 4;
 
-  for (int32_t y = firstRow; y < endRow; ++y) {
+  for (int32_t y = firstRow; y < endRow; ++y, out += pitch) {
     const AverageSpan& span = rows_.spans[static_cast<size_t>(y)];
     for (int32_t done = 0; done < span.count; done += kRowsPerSweep) {
       const int32_t count = std::min(kRowsPerSweep, span.count - done);
@@ -281,24 +307,23 @@ void AreaAverager::AverageRows(const TargetPixels& target, int32_t firstRow, int
       for (int32_t k = 0; k < count; ++k) {
         const uint8_t* row = SourceRow(source_, span.first + done + k);
         if (direct) {
-          rows[k] = row;
+          rows[k] = row + skipped;
         } else {
-          uint8_t* buffer = expanded.data() + rowBytes * static_cast<size_t>(k);
+          uint8_t* buffer = expanded.data() + fullRowBytes * static_cast<size_t>(k);
           ExpandRow(source_, row, buffer);
-          rows[k] = buffer;
+          rows[k] = buffer + skipped;
         }
       }
       AccumulateRows(kernel_, acc.data(), rows, rows_.weights.data() + span.offset + done, count, rowBytes,
                      done == 0);
     }
-    uint8_t* out = target.topRow + static_cast<ptrdiff_t>(y) * target.pitch;
     const double* weights = columnWeights_.data();
     if (stride == 3) {
-      ReduceColumns<3, 3>(kernel_, acc.data(), columns_, weights, scale, out);
+      ReduceColumns<3, 3>(kernel_, acc.data(), columns_, begin, end, base, weights, scale, out);
     } else if (averageAlpha) {
-      ReduceColumns<4, 4>(kernel_, acc.data(), columns_, weights, scale, out);
+      ReduceColumns<4, 4>(kernel_, acc.data(), columns_, begin, end, base, weights, scale, out);
     } else {
-      ReduceColumns<4, 3>(kernel_, acc.data(), columns_, weights, scale, out);
+      ReduceColumns<4, 3>(kernel_, acc.data(), columns_, begin, end, base, weights, scale, out);
     }
   }
 }

@@ -77,8 +77,19 @@ class AreaAverager {
   // source column, plus 24 per column for depths below 24 bits), so concurrent calls share
   // nothing but what they read. Does nothing when !Ok() or the range is empty.
   void AverageRows(const TargetPixels& target, int32_t firstRow, int32_t endRow) const;
+  // Writes only output columns [firstColumn, endColumn) of rows [firstRow, endRow), the same
+  // pixels AverageRows writes there, into `window`: its pixel (0, 0) is output pixel
+  // (firstColumn, firstRow) and it is exactly the window's size. Reads only the source pixels
+  // those outputs cover (a zoomed view's visible part). Any thread, for windows that do not
+  // overlap. Does nothing when !Ok() or the window is empty or outside the output.
+  void AverageWindow(const TargetPixels& window, int32_t firstColumn, int32_t endColumn, int32_t firstRow,
+                     int32_t endRow) const;
 
  private:
+  // out points at output pixel (firstColumn, firstRow); rows are pitch bytes apart.
+  void Average(uint8_t* out, int32_t pitch, int32_t firstRow, int32_t endRow, int32_t firstColumn,
+               int32_t endColumn) const;
+
   SourcePixels source_;
   int32_t targetWidth_;
   int32_t targetHeight_;

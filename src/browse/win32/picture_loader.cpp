@@ -13,6 +13,7 @@
 #include "browse/win32/file_identity.h"
 #include "browse/win32/folder_listing.h"
 #include "browse/win32/loader_inspection.h"
+#include "decode/win32/display_profile.h"
 #include "decode/win32/image_decode.h"
 #include "decode/win32/picture_header_check.h"
 #include "framework/baseline_mode.h"
@@ -28,8 +29,10 @@
 #include "view/alpha_path.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
+#include "view/win32/background_turn.h"
 #include "view/win32/fitted_copy.h"
 #include "view/win32/render.h"
+#include "view/win32/zoom_reductions.h"
 
 namespace {
 
@@ -45,6 +48,7 @@ struct PreparedPicture {
   RotateRequest exifTurn = kTurnNone;
   bool alphaPrepared = false;
   FittedCopy fitted;
+  ZoomReductions reductions;
 };
 
 // The picture area a picture is prepared for.
@@ -82,13 +86,22 @@ std::unique_ptr<PreparedPicture> DecodePicture(const std::wstring& path, const s
   return picture;
 }
 
-// Adds the fitted copy for a picture area of that size.
-void FitPicture(PreparedPicture& picture, AreaSize area, const std::atomic<bool>& cancelled) {
+// Whether a prepared picture gets its halving levels for zoomed views: the start picture goes
+// without them, so that nothing delays the first picture (its zoomed views average the full-size
+// picture's visible part instead).
+enum class ZoomLevels { kMake, kSkip };
+
+// Adds the fitted copy for a picture area of that size, and the levels when asked.
+void FitPicture(PreparedPicture& picture, AreaSize area, const std::atomic<bool>& cancelled, ZoomLevels levels) {
   if (!picture.decoded || cancelled || area.width <= 0 || area.height <= 0) return;
   const bool alpha = TakesAlphaPath(picture.path);
   const XywhRect fitted = FitImage(picture.image.Width(), picture.image.Height(), area.width, area.height);
   MakeFittedCopy(picture.image, fitted.width, fitted.height, alpha && picture.image.HasAlpha(), picture.fitted);
   MarkStartPhase(StartPhase::kAveragingEnd);
+  if (levels == ZoomLevels::kMake && !cancelled) {
+    MakeZoomReductions(picture.image, fitted.width, fitted.height, alpha && picture.image.HasAlpha(),
+                       picture.reductions);
+  }
 }
 
 // The picture as `work` prepares it. The result is made before the work, so that a failure (out
@@ -223,6 +236,7 @@ void KeepShownPictureIfWanted() {
     kept->exifTurn = state.shownTurn;
     kept->alphaPrepared = state.shownAlphaPrepared;
     kept->fitted.Swap(CurrentFittedCopy());
+    kept->reductions.Swap(CurrentZoomReductions());
     state.prepared.push_back(std::move(kept));
   }
   state.shownPath.clear();
@@ -244,6 +258,7 @@ void Adopt(HWND viewer, std::unique_ptr<PreparedPicture> picture) {
   }
   currentImage.Swap(picture->image);
   CurrentFittedCopy().Swap(picture->fitted);
+  CurrentZoomReductions().Swap(picture->reductions);
   state.shownRevision = currentImage.Revision();
   viewState.loadFailed = 0;
   viewState.alphaPrepared = picture->alphaPrepared ? 1 : 0;
@@ -266,13 +281,15 @@ uint64_t EstimatedPictureBytes(const std::wstring& path) {
 }
 
 void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement placement, uint64_t bytes) {
+  // The worker converts colours to the profile of the monitor the window is on now.
+  RefreshDisplayProfile(viewer);
   const uint64_t serial = ++state.jobSerials;
   const AreaSize area = PictureArea(viewer);
   const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
       [viewer, serial, path, area](const std::atomic<bool>& cancelled) {
         auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
           result = DecodePicture(path, cancelled);
-          FitPicture(*result, area, cancelled);
+          FitPicture(*result, area, cancelled, ZoomLevels::kMake);
         });
         if (cancelled) return;
         ResultMailbox().Post(viewer, WM_WORKER_RESULTS,
@@ -320,8 +337,8 @@ bool FitsMemoryBudget(uint64_t moreBytes) {
   MEMORYSTATUSEX memory{};
   memory.dwLength = sizeof(memory);
   if (!GlobalMemoryStatusEx(&memory)) return false;
-  uint64_t bytes = moreBytes + ImageBytes(currentImage);
-  for (const auto& p : state.prepared) bytes += ImageBytes(p->image);
+  uint64_t bytes = moreBytes + ImageBytes(currentImage) + CurrentZoomReductions().Bytes();
+  for (const auto& p : state.prepared) bytes += ImageBytes(p->image) + p->reductions.Bytes();
   for (const PendingPreparation& job : state.inFlight) bytes += job.bytes;
   return bytes <= memory.ullTotalPhys / 4;
 }
@@ -333,6 +350,7 @@ void ShowCurrentPicture(HWND viewer, StepDirection direction) {
     Render(viewer, 0, kTurnNone);
     return;
   }
+  AbandonTurn();  // the picture it turns is no longer the one to show
   if (direction != StepDirection::kNone) state.direction = direction;
   state.waitingFor.clear();
   const std::wstring* path = CurrentPath();
@@ -403,6 +421,9 @@ void PreparePictureEarly(const std::wstring& path) {
   std::shared_ptr<StartWindow> window = early.window;
   early.ticket = BackgroundWorker().Submit(
       [serial, path, window](const std::atomic<bool>& cancelled) {
+        // No window yet: the start picture takes the primary monitor's colours, where it opens
+        // (read here, beside the window's creation rather than before it).
+        RefreshDisplayProfile(nullptr);
         auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
           result = DecodePicture(path, cancelled);
         });
@@ -410,7 +431,7 @@ void PreparePictureEarly(const std::wstring& path) {
         AreaSize area;
         if (!window->Wait(cancelled, viewer, area)) return;
         try {
-          FitPicture(**picture, area, cancelled);
+          FitPicture(**picture, area, cancelled, ZoomLevels::kSkip);
         } catch (...) {
           (*picture)->fitted.image.Destroy();  // drawn without it, as when none can be made
         }
@@ -441,5 +462,7 @@ void ForgetPreparedPictures() {
   state.prepared.clear();
   state.waitingFor.clear();
   state.shownPath.clear();
+  AbandonTurn();
   CurrentFittedCopy().image.Destroy();
+  CurrentZoomReductions().levels.clear();
 }

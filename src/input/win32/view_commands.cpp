@@ -1,6 +1,7 @@
 #include "input/win32/view_commands.h"
 
 #include "view/view_state.h"
+#include "view/win32/background_turn.h"
 #include "view/win32/render.h"
 
 void ToggleBackground(HWND viewer) {
@@ -8,6 +9,6 @@ void ToggleBackground(HWND viewer) {
   Redraw(viewer);
 }
 
-int32_t RotateLeft(HWND viewer) { return Turn(viewer, kTurnCounterClockwise); }
+int32_t RotateLeft(HWND viewer) { return TurnShownPicture(viewer, kTurnCounterClockwise); }
 
-int32_t RotateRight(HWND viewer) { return Turn(viewer, kTurnClockwise); }
+int32_t RotateRight(HWND viewer) { return TurnShownPicture(viewer, kTurnClockwise); }

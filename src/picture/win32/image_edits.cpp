@@ -5,11 +5,13 @@
 
 #include <cstring>
 
+#include "framework/baseline_mode.h"
 #include "framework/gdi_handles.h"
 #include "framework/gdiplus_handles.h"
 #include "picture/orientation.h"
 #include "picture/pixel_layout.h"
 #include "picture/premultiply.h"
+#include "picture/win32/dib_turn.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -104,6 +106,13 @@ void RotatePremultiplied(CImage& image, Gdiplus::RotateFlipType code) {
 void RotateImage(CImage& image, RotateRequest request, bool premultiplied) {
   const int32_t code = RotateFlipCodeForTurn(request);
   if (code < 0 || image.IsNull()) return;
+  // Whole-byte depths: our tiled turn, byte for byte, so premultiplied pixels keep their alpha.
+  // (The baseline keeps the imaging library's route, as it was.)
+  CImage turned;
+  if (!BaselineMode() && TurnDib(image, request, turned)) {
+    image.Swap(turned);
+    return;
+  }
   const auto rotateFlip = static_cast<Gdiplus::RotateFlipType>(code);
   if (premultiplied) {
     RotatePremultiplied(image, rotateFlip);

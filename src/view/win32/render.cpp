@@ -1,5 +1,7 @@
 #include "view/win32/render.h"
 
+#include <algorithm>
+
 #include "framework/baseline_mode.h"
 #include "framework/gdi_handles.h"
 #include "framework/start_profile.h"
@@ -9,10 +11,13 @@
 #include "view/alpha_path.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
+#include "view/win32/background_turn.h"
 #include "view/win32/current_picture.h"
 #include "view/win32/dpi.h"
 #include "view/win32/fitted_copy.h"
 #include "view/win32/kept_frame.h"
+#include "view/win32/zoom_reductions.h"
+#include "view/win32/zoomed_draw.h"
 
 namespace {
 
@@ -34,10 +39,10 @@ bool TakesAlphaPathNow() {
 }
 
 // Per-pixel alpha over the background colour, from pixels premultiplied once per picture.
-void DrawWithAlpha(HDC frame, const XywhRect& d, const CImage& image) {
+void DrawWithAlpha(HDC frame, const XywhRect& d, const CImage& image, bool withAlpha) {
   MemoryDc source(frame, image.Handle());
   if (!source.Ok()) return;
-  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, static_cast<BYTE>(currentImage.HasAlpha() ? AC_SRC_ALPHA : 0)};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, static_cast<BYTE>(withAlpha ? AC_SRC_ALPHA : 0)};
   AlphaBlend(frame, d.x, d.y, d.width, d.height, source.Get(), 0, 0, image.Width(), image.Height(), blend);
 }
 
@@ -77,10 +82,132 @@ void ComposeIntoFrame(HWND control, int32_t width, int32_t height, Compose compo
   BitBlt(screen.Get(), 0, 0, width, height, frame.Get(), 0, 0, SRCCOPY);
 }
 
-void ComposePicture(HDC frame, int32_t width, int32_t height) {
-  const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), width, height);
+// What the kept frame shows when it is a zoomed view drawn from the picture, so that a drag can
+// move it and draw only the strips it exposes: a zoomed part depends only on the drawn size and
+// where in the drawn rectangle it lies, so the moved pixels are those a full redraw would give.
+struct ComposedView {
+  bool valid = false;
+  uint64_t revision = 0;
+  int32_t areaWidth = 0;
+  int32_t areaHeight = 0;
+  XywhRect drawn{};
+  int32_t backgroundLevel = 0;
+  bool alpha = false;
+  bool exact = false;  // all of it the exact view, none of it from a level
+};
+ComposedView composed;
+
+// Set while the timer below draws the exact view; window's thread only.
+ZoomQuality zoomQuality = ZoomQuality::kQuick;
+
+// The exact view once input has paused: a zoom step, a wheel notch or a drag draws from a level at
+// once, and this timer redraws the frame from the full-size picture when nothing else is waiting.
+constexpr UINT_PTR kExactViewTimer = 0x5646;
+constexpr UINT kExactViewDelayMs = 150;
+
+// Rows of the exact view drawn between two looks at the input queue.
+constexpr int32_t kExactBandRows = 128;
+
+// Keys and buttons waiting, or moves while dragging: what the exact view gives way to (a mere
+// hover over the window does not).
+bool InputWaiting() {
+  const UINT kinds = QS_KEY | QS_MOUSEBUTTON | (viewState.dragging == 1 ? QS_MOUSEMOVE : 0);
+  return HIWORD(GetQueueStatus(kinds)) != 0;
+}
+
+void CALLBACK DrawExactView(HWND viewer, UINT, UINT_PTR timer, DWORD) {
+  if (InputWaiting()) return;  // input first; the timer comes back
+  KillTimer(viewer, timer);
+  if (!composed.valid || composed.exact) return;
+  zoomQuality = ZoomQuality::kExact;
+  Redraw(viewer);
+  zoomQuality = ZoomQuality::kQuick;
+}
+
+// The strips of the area a move by (dx, dy) uncovers: at most one upright and one flat.
+int32_t ExposedStrips(int32_t dx, int32_t dy, int32_t width, int32_t height, XywhRect strips[2]) {
+  int32_t count = 0;
+  if (dx > 0) strips[count++] = XywhRect{0, 0, dx, height};
+  if (dx < 0) strips[count++] = XywhRect{width + dx, 0, -dx, height};
+  if (dy > 0) strips[count++] = XywhRect{0, 0, width, dy};
+  if (dy < 0) strips[count++] = XywhRect{0, height + dy, width, -dy};
+  return count;
+}
+
+// A zoomed view from the reductions, moving what the frame already shows when only the position
+// changed since it was drawn.
+void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width, int32_t height, bool alpha) {
+  const bool withAlpha = alpha && currentImage.HasAlpha();
+  const ZoomReductions& reductions = CurrentZoomReductions();
+  const ZoomedSource source{&currentImage, reductions.Match(currentImage, withAlpha) ? &reductions : nullptr, alpha,
+                            zoomQuality};
+  ComposedView now{true, currentImage.Revision(), width, height, drawn, viewState.backgroundLevel, alpha, true};
+  const int32_t dx = drawn.x - composed.drawn.x;
+  const int32_t dy = drawn.y - composed.drawn.y;
+  const bool sameSize = composed.valid && composed.revision == now.revision && composed.areaWidth == width &&
+                        composed.areaHeight == height && composed.drawn.width == drawn.width &&
+                        composed.drawn.height == drawn.height && composed.backgroundLevel == now.backgroundLevel &&
+                        composed.alpha == alpha;
+  if (sameSize && (dx != 0 || dy != 0) && dx > -width && dx < width && dy > -height && dy < height) {
+    BitBlt(frame, dx, dy, width, height, frame, 0, 0, SRCCOPY);
+    XywhRect strips[2];
+    const int32_t count = ExposedStrips(dx, dy, width, height, strips);
+    now.exact = composed.exact;
+    for (int32_t i = 0; i < count; ++i) {
+      FillWithBackground(frame, strips[i]);
+      now.exact = DrawZoomedPart(frame, drawn, strips[i], source) && now.exact;
+    }
+  } else if (sameSize && dx == 0 && dy == 0 && (composed.exact || zoomQuality == ZoomQuality::kQuick)) {
+    now.exact = composed.exact;  // the frame already shows this view (a window move)
+  } else if (sameSize && dx == 0 && dy == 0) {
+    // The exact view over the quick one, band by band, stopping for input (the timer then
+    // comes back for the whole of it).
+    for (int32_t top = 0; top < height && now.exact; top += kExactBandRows) {
+      if (top > 0 && InputWaiting()) {
+        now.exact = false;
+        break;
+      }
+      const XywhRect band{0, top, width, std::min(kExactBandRows, height - top)};
+      FillWithBackground(frame, band);  // the alpha path composes over the background, not the quick view
+      now.exact = DrawZoomedPart(frame, drawn, band, source);
+    }
+  } else {
+    // Zoomed strips come from truncated float sums and can miss a row or column next to the
+    // image; the whole frame is filled so no stale pixel of an earlier frame shows there.
+    FillWithBackground(frame, XywhRect{0, 0, width, height});
+    now.exact = DrawZoomedPart(frame, drawn, XywhRect{0, 0, width, height}, source);
+  }
+  composed = now;
+  if (!composed.exact) SetTimer(viewer, kExactViewTimer, kExactViewDelayMs, DrawExactView);
+}
+
+// While the full-size picture is away being turned: its turned fitted copy stands in, averaged
+// to the fitted size or stretched for a zoomed view.
+void ComposeStandIn(HDC frame, const XywhRect& drawn, int32_t width, int32_t height, bool alpha) {
+  FillWithBackground(frame, XywhRect{0, 0, width, height});
+  const CImage& standIn = TurnedStandIn();
+  if (standIn.IsNull()) return;
+  DrawZoomedPart(frame, drawn, XywhRect{0, 0, width, height},
+                 ZoomedSource{&standIn, nullptr, alpha && StandInHasAlpha(), ZoomQuality::kExact});
+}
+
+void ComposePicture(HWND viewer, HDC frame, int32_t width, int32_t height) {
+  int32_t pictureWidth = 0, pictureHeight = 0;
+  PictureSizeAfterTurns(pictureWidth, pictureHeight);
+  const XywhRect fitted = FitImage(pictureWidth, pictureHeight, width, height);
   const XywhRect drawn = DrawnRect(fitted, viewState.zoom, viewState.panX, viewState.panY);
   const bool alpha = TakesAlphaPathNow();
+  if (TurnInFlight()) {
+    composed.valid = false;
+    ComposeStandIn(frame, drawn, width, height, alpha);
+    return;
+  }
+  if (alpha) PremultiplyAlpha(currentImage.Handle());
+  if (viewState.zoom != 1.0f && !BaselineMode()) {
+    ComposeZoomed(viewer, frame, drawn, width, height, alpha);
+    return;
+  }
+  composed.valid = false;
   if (alpha || viewState.zoom != 1.0f) {
     // Zoomed strips come from truncated float sums and can miss a row or column next to the
     // image; the whole frame is filled so no stale pixel of an earlier frame shows there.
@@ -89,10 +216,9 @@ void ComposePicture(HDC frame, int32_t width, int32_t height) {
     const MarginStrips margins = MarginStripsFor(fitted, 1.0f, 0.0f, 0.0f, width, height);
     for (int32_t i = 0; i < margins.count; ++i) FillWithBackground(frame, margins.strips[i]);
   }
-  if (alpha) PremultiplyAlpha(currentImage.Handle());
   const CImage& source = viewState.zoom == 1.0f ? FittedSource(fitted, alpha) : currentImage;
   if (alpha) {
-    DrawWithAlpha(frame, drawn, source);
+    DrawWithAlpha(frame, drawn, source, source.HasAlpha());
   } else {
     DrawPlain(frame, drawn, source);
   }
@@ -104,6 +230,7 @@ void FillBackground(HWND control) {
   const int32_t width = client.right - client.left;
   const int32_t height = client.bottom - client.top;
   if (width <= 0 || height <= 0) return;
+  composed.valid = false;
   ComposeIntoFrame(control, width, height,
                    [&](HDC frame) { FillWithBackground(frame, XywhRect{0, 0, width, height}); });
 }
@@ -119,12 +246,17 @@ int32_t Render(HWND viewer, int32_t reuse, RotateRequest rotate) {
     }
     return -1;
   }
+  if (reuse == 0) AbandonTurn();  // the picture it turns is replaced
   if (reuse == 0 && !DecodeCurrentFile(rotate)) return -1;
   if (viewState.loadFailed == 1) return -1;
   HWND picture = GetDlgItem(viewer, IDC_PICTURE);
   if (picture == nullptr) return -1;
-  RotateCurrentImage(rotate);  // turns nothing for kTurnNone or an unknown request
-  if (currentImage.IsNull()) {
+  if (TurnInFlight()) {
+    AddTurnInFlight(rotate);  // composed with the turn on the worker; nothing for kTurnNone
+  } else {
+    RotateCurrentImage(rotate);  // turns nothing for kTurnNone or an unknown request
+  }
+  if (currentImage.IsNull() && !TurnInFlight()) {
     // A turn the imaging library could not finish leaves no picture; nothing is drawn from it
     // until the next decode succeeds.
     viewState.loadFailed = 1;
@@ -135,7 +267,7 @@ int32_t Render(HWND viewer, int32_t reuse, RotateRequest rotate) {
   const int32_t width = client.right - client.left;
   const int32_t height = client.bottom - client.top;
   if (width > 0 && height > 0) {
-    ComposeIntoFrame(picture, width, height, [&](HDC frame) { ComposePicture(frame, width, height); });
+    ComposeIntoFrame(picture, width, height, [&](HDC frame) { ComposePicture(viewer, frame, width, height); });
     MarkStartPhase(StartPhase::kFirstBlit);
     ReportStartProfile();
   }

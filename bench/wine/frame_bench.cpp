@@ -1,0 +1,294 @@
+// What a user does to the shown picture near its fitted size, timed in-process on the renderer
+// with a 1600 x 981 picture area (the maximised window), against the former route in the same
+// run. Prints figures; it is not a test. (bench/e2e.sh times the whole program from outside.)
+//
+// For a 24 MP (6000 x 4000) and a 100 MP (12000 x 8400) test chart, 24-bit:
+// - the worker's cost of the drawn copies (halving levels, then the fitted copy from them);
+// - (z) the Up key from the fitted view (zoom 1.0 -> 1.2, anchored at the centre), as drawn now,
+//   against one HALFTONE stretch of the whole picture into the zoomed rectangle (the former draw);
+// - (q) PSNR of the zoomed views at 1.2x and 2x against the exact area average of the full
+//   picture, and of the former stretch;
+// - (p) drags at 1.2x and 3x: 40 moves of (7, 4) pixels, each drawn and put on the screen;
+// - (t) R on the fitted view: until the turned picture is on the screen, the longest the window
+//   then takes to answer (a background toggle, every 20 ms) until the full-size turn has landed,
+//   and that whole turn; against the turn on the window's thread (Render's own, which blocks).
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "framework/worker_thread.h"
+#include "imagelist/win32/image_list.h"
+#include "resource.h"
+#include "support/test_chart.h"
+#include "view/area_average.h"
+#include "view/fit_layout.h"
+#include "view/view_state.h"
+#include "view/win32/background_turn.h"
+#include "picture/win32/dib_image.h"
+#include "view/win32/fitted_copy.h"
+#include "framework/gdi_handles.h"
+#include "view/win32/kept_frame.h"
+#include "view/win32/render.h"
+#include "view/win32/zoom_reductions.h"
+#include "view/zoom_levels.h"
+
+namespace {
+
+constexpr int32_t kAreaWidth = 1600;
+constexpr int32_t kAreaHeight = 981;
+constexpr int kRuns = 5;
+
+double NowMs() {
+  LARGE_INTEGER frequency, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&now);
+  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return -1;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+LRESULT CALLBACK BenchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_WORKER_RESULTS) {
+    ResultMailbox().Drain();
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class BenchViewer {
+ public:
+  BenchViewer() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = BenchProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VistrelFrameBench";
+    RegisterClassW(&wc);
+    window_ = CreateWindowExW(0, wc.lpszClassName, L"frame bench", WS_POPUP | WS_VISIBLE, 0, 0, kAreaWidth,
+                              kAreaHeight, nullptr, nullptr, wc.hInstance, nullptr);
+    CreateWindowExW(0, L"STATIC", L"", 0x5000030D, 0, 0, kAreaWidth, kAreaHeight, window_,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PICTURE)), wc.hInstance, nullptr);
+  }
+  ~BenchViewer() { DestroyWindow(window_); }
+  BenchViewer(const BenchViewer&) = delete;
+  BenchViewer& operator=(const BenchViewer&) = delete;
+  HWND Get() const { return window_; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+bool LoadChart(const TestChart& chart) {
+  if (!currentImage.Create(chart.width, chart.height, chart.bitsPerPixel, false)) return false;
+  const size_t rowBytes = static_cast<size_t>(-chart.pitch);
+  for (int32_t y = 0; y < chart.height; ++y) {
+    std::memcpy(currentImage.TopRow() + static_cast<ptrdiff_t>(y) * currentImage.Pitch(),
+                chart.TopRow() + static_cast<ptrdiff_t>(y) * chart.pitch, rowBytes);
+  }
+  viewState.loadFailed = 0;
+  viewState.alphaPrepared = 0;
+  viewState.zoom = 1.0f;
+  return true;
+}
+
+// The drawn copies as the worker makes them for a shown picture.
+double MakeCopies() {
+  const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), kAreaWidth, kAreaHeight);
+  const double start = NowMs();
+  MakeDrawnCopies(currentImage, fitted.width, fitted.height, false, CurrentFittedCopy(), CurrentZoomReductions());
+  return NowMs() - start;
+}
+
+void ZoomAtCentre(float zoom) {
+  viewState.zoom = zoom;
+  viewState.zoomAnchorX = kAreaWidth / 2;
+  viewState.zoomAnchorY = kAreaHeight / 2;
+  viewState.panX = -(static_cast<float>(viewState.zoomAnchorX) * (zoom - 1.0f));
+  viewState.panY = -(static_cast<float>(viewState.zoomAnchorY) * (zoom - 1.0f));
+}
+
+XywhRect Drawn() {
+  return DrawnRect(FitImage(currentImage.Width(), currentImage.Height(), kAreaWidth, kAreaHeight), viewState.zoom,
+                   viewState.panX, viewState.panY);
+}
+
+// The former zoomed draw: one HALFTONE stretch of the whole picture into the drawn rectangle,
+// onto the screen; returns its time and leaves what it drew in `frame` (0x00RRGGBB rows).
+double FormerZoomedDraw(HWND viewer, std::vector<uint32_t>* frame) {
+  HWND control = GetDlgItem(viewer, IDC_PICTURE);
+  WindowDc screen(control);
+  Bitmap target(CreateCompatibleBitmap(screen.Get(), kAreaWidth, kAreaHeight));
+  const XywhRect d = Drawn();
+  double ms = 0;
+  {
+    MemoryDc dest(screen.Get(), target.Get());
+    MemoryDc source(dest.Get(), currentImage.Handle());
+    const double start = NowMs();
+    SetStretchBltMode(dest.Get(), HALFTONE);
+    SetBrushOrgEx(dest.Get(), 0, 0, nullptr);
+    StretchBlt(dest.Get(), d.x, d.y, d.width, d.height, source.Get(), 0, 0, currentImage.Width(),
+               currentImage.Height(), SRCCOPY);
+    BitBlt(screen.Get(), 0, 0, kAreaWidth, kAreaHeight, dest.Get(), 0, 0, SRCCOPY);
+    GdiFlush();
+    ms = NowMs() - start;
+  }
+  if (frame != nullptr) {
+    frame->assign(static_cast<size_t>(kAreaWidth) * kAreaHeight, 0);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), kAreaWidth, -kAreaHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    GetDIBits(screen.Get(), target.Get(), 0, kAreaHeight, frame->data(), &info, DIB_RGB_COLORS);
+  }
+  return ms;
+}
+
+double TimedRedraw(HWND viewer) {
+  const double start = NowMs();
+  Redraw(viewer);
+  GdiFlush();
+  return NowMs() - start;
+}
+
+// PSNR of the visible drawn part of a frame against the exact area average of the full picture.
+double ZoomedPsnr(const std::vector<uint32_t>& frame) {
+  const XywhRect d = Drawn();
+  const DrawnWindow part = VisiblePartOf(d, kAreaWidth, kAreaHeight);
+  const SourcePixels source{currentImage.TopRow(), currentImage.Pitch(), currentImage.Width(), currentImage.Height(),
+                            currentImage.BitsPerPixel(), nullptr};
+  const AreaAverager exact(source, d.width, d.height, AverageMode::kOpaque);
+  const int32_t w = part.endColumn - part.firstColumn, h = part.endRow - part.firstRow;
+  if (!exact.Ok() || part.Empty()) return -1;
+  std::vector<uint8_t> expected(static_cast<size_t>(w) * h * 4), got(static_cast<size_t>(w) * h * 4);
+  exact.AverageWindow(TargetPixels{expected.data(), w * 4, w, h}, part.firstColumn, part.endColumn, part.firstRow,
+                      part.endRow);
+  for (int32_t y = 0; y < h; ++y) {
+    std::memcpy(&got[static_cast<size_t>(y) * w * 4],
+                &frame[static_cast<size_t>(d.y + part.firstRow + y) * kAreaWidth + d.x + part.firstColumn],
+                static_cast<size_t>(w) * 4);
+  }
+  return PsnrBgr(got.data(), w * 4, expected.data(), w * 4, w, h);
+}
+
+std::vector<uint32_t> KeptPixels() {
+  std::vector<uint32_t> pixels;
+  int32_t width = 0, height = 0;
+  ReadKeptFrame(pixels, width, height);
+  return pixels;
+}
+
+void Figures(const char* label, int32_t width, int32_t height) {
+  BenchViewer viewer;
+  ImageList = {L"C:\\bench\\photo.jpg"};
+  currentIndex = 0;
+  {
+    const TestChart chart = MakeTestChart(width, height, ChartPixels::kBgr);
+    if (!LoadChart(chart)) {
+      std::printf("%s: could not make the picture\n", label);
+      return;
+    }
+  }
+  const double copies = MakeCopies();
+  std::printf("%s (%d x %d): drawn copies on the worker %.0f ms (%zu levels, %.0f MB)\n", label, width, height,
+              copies, CurrentZoomReductions().levels.size(), CurrentZoomReductions().Bytes() / 1048576.0);
+
+  // (z) and (q)
+  std::vector<double> up, former;
+  for (int i = 0; i < kRuns; ++i) {
+    viewState.zoom = 1.0f;
+    Redraw(viewer.Get());
+    ZoomAtCentre(1.2000000477f);
+    up.push_back(TimedRedraw(viewer.Get()));
+    former.push_back(FormerZoomedDraw(viewer.Get(), nullptr));
+  }
+  std::printf("  (z) Up from fitted: %.1f ms; former whole-picture stretch %.1f ms; ratio %.3f\n", Median(up),
+              Median(former), Median(up) / Median(former));
+  for (float zoom : {1.2000000477f, 2.0f}) {
+    ZoomAtCentre(zoom);
+    Redraw(viewer.Get());
+    const double quick = ZoomedPsnr(KeptPixels());
+    const double start = NowMs();
+    while (NowMs() - start < 600) {  // input pauses: the exact view follows
+      Pump();
+      Sleep(10);
+    }
+    const double settled = ZoomedPsnr(KeptPixels());
+    std::vector<uint32_t> stretched;
+    FormerZoomedDraw(viewer.Get(), &stretched);
+    std::printf("  (q) %.1fx: PSNR against the exact average %.1f dB drawn from the level at once, %.1f dB once input "
+                "paused (target >= 35); former stretch %.1f dB\n",
+                zoom, quick, settled, ZoomedPsnr(stretched));
+  }
+
+  // (p)
+  for (float zoom : {1.2000000477f, 3.0f}) {
+    ZoomAtCentre(zoom);
+    Redraw(viewer.Get());
+    std::vector<double> moves;
+    for (int i = 0; i < 40; ++i) {
+      const float step = i < 20 ? 1.0f : -1.0f;
+      viewState.panX += 7 * step;
+      viewState.panY += 4 * step;
+      moves.push_back(TimedRedraw(viewer.Get()));
+    }
+    const double worst = *std::max_element(moves.begin(), moves.end());
+    std::printf("  (p) drag at %.1fx: %.1f ms per move (median), worst %.1f ms, so %.0f moves/s possible; former "
+                "%.1f ms per move\n",
+                zoom, Median(moves), worst, 1000.0 / Median(moves), FormerZoomedDraw(viewer.Get(), nullptr));
+  }
+
+  // (t)
+  viewState.zoom = 1.0f;
+  Redraw(viewer.Get());
+  double start = NowMs();
+  TurnShownPicture(viewer.Get(), kTurnClockwise);
+  GdiFlush();
+  const double shown = NowMs() - start;
+  double longest = 0;
+  while (TurnInFlight() && NowMs() - start < 120000) {
+    const double asked = NowMs();
+    viewState.backgroundLevel = viewState.backgroundLevel == 0 ? kLightBackground : kDarkBackground;
+    Redraw(viewer.Get());
+    GdiFlush();
+    longest = std::max(longest, NowMs() - asked);
+    Sleep(20);
+    Pump();
+  }
+  const double landed = NowMs() - start;
+  start = NowMs();
+  Turn(viewer.Get(), kTurnCounterClockwise);  // the turn on the window's thread
+  const double blocking = NowMs() - start;
+  std::printf("  (t) R on the fitted view: turned picture on screen in %.1f ms, window answered within %.1f ms "
+              "meanwhile, full-size turn landed after %.0f ms; the turn on the window's thread blocks it %.0f ms "
+              "(ratio %.3f)\n",
+              shown, longest, landed, blocking, shown / blocking);
+  viewState.backgroundLevel = kLightBackground;
+  currentImage.Destroy();
+  CurrentFittedCopy().image.Destroy();
+  CurrentZoomReductions().levels.clear();
+}
+
+}  // namespace
+
+int main() {
+  SetInitialViewState(viewState);
+  std::printf("frame: interactions near the fitted view, %d x %d area (medians of %d)\n", kAreaWidth, kAreaHeight,
+              kRuns);
+  Figures("24 MP", 6000, 4000);
+  Figures("100 MP", 12000, 8400);
+  StopBackgroundWork();
+  return 0;
+}

@@ -1,0 +1,70 @@
+#include "view/win32/zoom_reductions.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <utility>
+
+#include "view/area_average.h"
+#include "view/win32/fitted_copy.h"
+#include "framework/gdi_handles.h"
+#include "view/zoom_levels.h"
+
+void ZoomReductions::Swap(ZoomReductions& other) {
+  std::swap(sourceRevision, other.sourceRevision);
+  std::swap(withAlpha, other.withAlpha);
+  levels.swap(other.levels);
+}
+
+uint64_t ZoomReductions::Bytes() const {
+  uint64_t bytes = 0;
+  for (const auto& level : levels) bytes += static_cast<uint64_t>(level->Height()) * std::abs(level->Pitch());
+  return bytes;
+}
+
+bool MakeZoomReductions(const CImage& source, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
+                        ZoomReductions& reductions) {
+  reductions.levels.clear();
+  if (source.IsNull()) return false;
+  const std::vector<LevelSize> sizes = HalvingLevels(source.Width(), source.Height(), fittedWidth, fittedHeight);
+  if (sizes.empty()) return false;
+  std::vector<TargetPixels> targets;
+  for (const LevelSize& size : sizes) {
+    auto level = std::make_unique<CImage>();
+    if (!level->Create(size.width, size.height, 32, withAlpha)) {
+      reductions.levels.clear();
+      return false;
+    }
+    targets.push_back(TargetPixels{level->TopRow(), level->Pitch(), size.width, size.height});
+    reductions.levels.push_back(std::move(level));
+  }
+  RGBQUAD colours[256] = {};
+  if (source.BitsPerPixel() <= 8) {
+    MemoryDc dc(nullptr, source.Handle());
+    if (!dc.Ok() || GetDIBColorTable(dc.Get(), 0, 256, colours) == 0) {
+      reductions.levels.clear();
+      return false;
+    }
+  }
+  GdiFlush();  // the source's pixels are read directly: drawing into them must have landed
+  const SourcePixels pixels{source.TopRow(), source.Pitch(), source.Width(), source.Height(), source.BitsPerPixel(),
+                            reinterpret_cast<const uint8_t*>(colours)};
+  if (!AverageHalvingLevels(pixels, targets, withAlpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque)) {
+    reductions.levels.clear();
+    return false;
+  }
+  reductions.sourceRevision = source.Revision();
+  reductions.withAlpha = withAlpha;
+  return true;
+}
+
+void MakeDrawnCopies(const CImage& picture, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
+                     FittedCopy& fitted, ZoomReductions& reductions) {
+  MakeFittedCopy(picture, fittedWidth, fittedHeight, withAlpha, fitted);
+  MakeZoomReductions(picture, fittedWidth, fittedHeight, withAlpha, reductions);
+}
+
+ZoomReductions& CurrentZoomReductions() {
+  static ZoomReductions reductions;
+  return reductions;
+}
