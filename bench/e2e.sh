@@ -3,17 +3,19 @@
 # starts a private Xvfb and the Wine desktop as scripts/test.sh does, times the viewer in both
 # states (default and VISTREL_BASELINE=1) and feh on the same file and screen, prints the
 # figures, and stops every process it started.
-# Usage: bench/e2e.sh [--quick] [--trace]
-#   --quick  24 MP pictures only, fewer rounds, a shorter held key
-#   --trace  print every change of the picture area seen while waiting
+# Usage: bench/e2e.sh [--quick] [--trace] [--formats]
+#   --quick    24 MP pictures only, fewer rounds, a shorter held key
+#   --trace    print every change of the picture area seen while waiting
+#   --formats  only the start of PNG, PNG with alpha, BMP, TIFF and GIF pictures (made here with
+#              ImageMagick)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 options=()
 for arg in "$@"; do
   case "$arg" in
-    --quick|--trace) options+=("$arg") ;;
-    *) echo "usage: bench/e2e.sh [--quick] [--trace]" >&2; exit 2 ;;
+    --quick|--trace|--formats) options+=("$arg") ;;
+    *) echo "usage: bench/e2e.sh [--quick] [--trace] [--formats]" >&2; exit 2 ;;
   esac
 done
 
@@ -70,6 +72,23 @@ for i in range(1, 20001):
         os.link(tiny, name)
 PY
   touch "$data/many.done"
+fi
+
+# The other formats' pictures, once: a photo-like plasma with grain, each alone in its folder.
+if [[ " ${options[*]-} " == *" --formats "* ]] && [ ! -f "$data/formats-2.done" ]; then
+  f=$data/formats
+  mkdir -p "$f"/{png24,pngalpha12,bmp24,png1,pngalpha1,bmp1,tiff24,tiff1,gif12,gif1}
+  photo() { convert -size 1500x1000 plasma:fractal -resize "$1"! -attenuate 0.3 +noise Gaussian "$2"; }
+  alpha() { convert "$1" \( -size "$2" gradient:gray40-white \) -alpha off -compose CopyOpacity -composite PNG32:"$3"; }
+  photo 6000x4000 "$f/photo24.ppm" && photo 4000x3000 "$f/photo12.ppm" && photo 1224x816 "$f/photo1.ppm" &&
+    convert "$f/photo24.ppm" PNG24:"$f/png24/24mp.png" && convert "$f/photo24.ppm" BMP3:"$f/bmp24/24mp.bmp" &&
+    alpha "$f/photo12.ppm" 4000x3000 "$f/pngalpha12/12mp-alpha.png" &&
+    convert "$f/photo1.ppm" PNG24:"$f/png1/1mp.png" && convert "$f/photo1.ppm" BMP3:"$f/bmp1/1mp.bmp" &&
+    alpha "$f/photo1.ppm" 1224x816 "$f/pngalpha1/1mp-alpha.png" &&
+    convert "$f/photo24.ppm" -compress LZW "$f/tiff24/24mp.tif" && convert "$f/photo1.ppm" -compress LZW "$f/tiff1/1mp.tif" &&
+    convert "$f/photo12.ppm" -colors 256 "$f/gif12/12mp.gif" && convert "$f/photo1.ppm" -colors 256 "$f/gif1/1mp.gif" || exit 1
+  rm -f "$f"/photo*.ppm
+  touch "$data/formats-2.done"
 fi
 
 started=$(date +%s)

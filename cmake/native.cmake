@@ -1,7 +1,8 @@
 # Host build: the platform-free code, its tests and benchmarks.
 file(GLOB VISTREL_NATIVE_TESTS CONFIGURE_DEPENDS tests/native/*.cpp)
-# The JPEG test files are made by the same code in the native and the Wine tests.
-add_executable(native_tests ${VISTREL_NATIVE_TESTS} tests/support/test_jpeg.cpp)
+# The JPEG, JPEG 2000, PNG and BMP test files are made by the same code in the native and the Wine tests.
+add_executable(native_tests ${VISTREL_NATIVE_TESTS} tests/support/test_jpeg.cpp tests/support/test_jpeg2000.cpp
+  tests/support/raw_pictures.cpp)
 target_include_directories(native_tests PRIVATE tests)
 target_link_libraries(native_tests PRIVATE vistrel_core GTest::gtest_main)
 target_compile_options(native_tests PRIVATE ${VISTREL_WARNINGS})
@@ -32,3 +33,8 @@ target_compile_options(make_jpeg_corpus PRIVATE ${VISTREL_WARNINGS})
 
 # No folder of src/ includes one that docs/architecture.md puts above it.
 add_test(NAME layering COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check_layers.py ${CMAKE_SOURCE_DIR})
+
+# Writes the PNG and BMP fuzzers' committed seeds; run by hand only (see the program's comment).
+add_executable(make_png_bmp_corpus EXCLUDE_FROM_ALL fuzz/make_png_bmp_corpus.cpp tests/support/raw_pictures.cpp)
+target_include_directories(make_png_bmp_corpus PRIVATE tests)
+target_compile_options(make_png_bmp_corpus PRIVATE ${VISTREL_WARNINGS})

@@ -85,3 +85,12 @@ target_sources(wine_tests PRIVATE resources/vistrel.rc)
 
 # The installer and the portable zip, and the scenario that installs, uses and removes the first.
 include(cmake/packaging.cmake)
+
+# The colour scenario's pictures: tagged by ImageMagick with free profiles, references made by
+# Little CMS's own tools (tests/colour/make_colour_pictures.sh).
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/colour-pictures/made
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/colour/make_colour_pictures.sh ${CMAKE_BINARY_DIR}/colour-pictures
+  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/colour-pictures/made
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/colour/make_colour_pictures.sh)
+add_custom_target(colour_pictures DEPENDS ${CMAKE_BINARY_DIR}/colour-pictures/made)
+add_dependencies(wine_tests colour_pictures)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing, and fetches the
-# pinned libjpeg-turbo source package into build/deps/ once (the build compiles it for each preset).
+# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2) into build/deps/ once (the
+# build compiles them for each preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
@@ -8,11 +9,22 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine64 xvfb x11-utils imagemagick
   nasm dpkg-dev wixl msitools zip
+  liblcms2-utils colord-data icc-profiles-free
 )
 # The JPEG decoder: Debian bookworm's libjpeg-turbo, exactly this version.
 jpeg_source=libjpeg-turbo
 jpeg_version=1:2.1.5-2
 jpeg_dir=$root/build/deps/libjpeg-turbo-2.1.5
+# Every pinned source package: "name=version folder a-file-that-shows-it-is-complete".
+sources=(
+  "$jpeg_source=$jpeg_version libjpeg-turbo-2.1.5 CMakeLists.txt"
+  # The PNG decoder and its inflater (bookworm's).
+  "libspng=0.7.3-3 libspng-0.7.3 spng/spng.c"
+  "zlib=1:1.2.13.dfsg-1 zlib-1.2.13.dfsg inflate.c"
+  # The JPEG 2000 decoder and the colour management engine (bookworm's).
+  "openjpeg2=2.5.0-2+deb12u3 openjpeg2-2.5.0 src/lib/openjp2/openjpeg.c"
+  "lcms2=2.14-2+deb12u1 lcms2-2.14 src/cmscnvrt.c"
+)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
@@ -34,7 +46,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-[ -f "$jpeg_dir/CMakeLists.txt" ] && exit 0
+wanted=()
+for entry in "${sources[@]}"; do
+  read -r spec dir check <<<"$entry"
+  [ -f "$root/build/deps/$dir/$check" ] || wanted+=("$entry")
+done
+[ ${#wanted[@]} -eq 0 ] && exit 0
 
 # apt-get source needs the archive's source indexes. When no entry offers them, add deb-src
 # entries for the same archives in a file of our own (written once; its deb-src lines are then found).
@@ -61,7 +78,7 @@ if ! grep -qsE '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]])' /etc/apt/sour
   )
   [ -n "$entries" ] || { echo "deps: no Debian archive entry to take source packages from" >&2; exit 1; }
   echo "deps: enabling Debian source packages in $own"
-  printf '# Added by Vistrel scripts/deps.sh: source packages for the pinned libjpeg-turbo.\n%s\n' \
+  printf '# Added by Vistrel scripts/deps.sh: source packages for the pinned libraries.\n%s\n' \
     "$entries" | $sudo tee "$own" >/dev/null
   updated=0
   apt_update
@@ -72,19 +89,22 @@ fi
 mkdir -p "$root/build/deps"
 work=$(mktemp -d "$root/build/deps/fetch.XXXXXX")
 trap 'rm -rf "$work" "$work.log"' EXIT
-fetch() {
-  rm -rf "${work:?}"/*
-  (cd "$work" && "${apt[@]}" source -qq "$jpeg_source=$jpeg_version" >/dev/null 2>"$work.log")
-}
-echo "deps: fetching source package $jpeg_source=$jpeg_version"
-if ! fetch; then
-  updated_before=$updated
-  apt_update
-  if [ "$updated_before" -eq 1 ] || ! fetch; then
-    cat "$work.log" >&2
-    exit 1
+for entry in "${wanted[@]}"; do
+  read -r spec dir check <<<"$entry"
+  fetch() {
+    rm -rf "${work:?}"/*
+    (cd "$work" && "${apt[@]}" source -qq "$spec" >/dev/null 2>"$work.log")
+  }
+  echo "deps: fetching source package $spec"
+  if ! fetch; then
+    updated_before=$updated
+    apt_update
+    if [ "$updated_before" -eq 1 ] || ! fetch; then
+      cat "$work.log" >&2
+      exit 1
+    fi
   fi
-fi
-[ -f "$work/libjpeg-turbo-2.1.5/CMakeLists.txt" ] || { echo "deps: $jpeg_source source not unpacked" >&2; exit 1; }
-rm -rf "$jpeg_dir"
-mv "$work/libjpeg-turbo-2.1.5" "$jpeg_dir"
+  [ -f "$work/$dir/$check" ] || { echo "deps: ${spec%%=*} source not unpacked" >&2; exit 1; }
+  rm -rf "${root:?}/build/deps/$dir"
+  mv "$work/$dir" "$root/build/deps/$dir"
+done

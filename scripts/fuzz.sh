@@ -29,8 +29,8 @@ testdata=$root/../shared/testdata
 shared=()
 if [ -d "$testdata" ]; then
   while IFS= read -r -d '' f; do shared+=("$f"); done \
-    < <(find "$testdata" -type f \( -iname '*.jpg' -o -iname '*.jpeg' \) -print0)
-  echo "fuzz: seeding with ${#shared[@]} shared test JPEGs"
+    < <(find "$testdata" -type f \( -iname '*.jpg' -o -iname '*.jpeg' -o -iname '*.png' -o -iname '*.bmp' \) -print0)
+  echo "fuzz: seeding with ${#shared[@]} shared test pictures (JPEG, PNG, BMP)"
 else
   echo "fuzz: no shared test data at $testdata; seeding with the project's corpus only"
 fi

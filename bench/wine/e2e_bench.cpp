@@ -6,12 +6,14 @@
 // Prints figures; it is not a test.
 // bench/e2e.sh builds and runs it.
 //
-//   e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace]
+//   e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace] [--formats]
 //
 // DATA_FOLDER (Windows spelling) keeps the pictures and folders it makes on the first run; its
 // "many" folder of 20,000 small JPEGs is made by bench/e2e.sh (far quicker outside Wine).
 // --x-helper names bench/x11/watch_start, which times feh on the same screen.
 // --trace prints every change of the picture area seen while waiting.
+// --formats times only the other formats (PNG, PNG with alpha, BMP, TIFF, GIF) from start to
+// picture, with feh and the memory held, from the files bench/e2e.sh makes in DATA_FOLDER\formats.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -62,6 +64,7 @@ struct Options {
   std::wstring data;
   std::wstring xHelper;
   bool quick = false;
+  bool formats = false;
 };
 
 // Set once from the command line before any measurement.
@@ -531,6 +534,107 @@ void StartFigures(const Options& options) {
   PrintRuns("20,000-file folder", manySamples[0], manySamples[1]);
 }
 
+// (f) Start -> picture for pictures of other formats, the two modes taking turns, feh in the same
+// rounds; and the peak working set of each start against its 32-bit bitmap and a start on a 1 MP
+// picture of the same format. Each file sits alone in its folder.
+struct FormatFile {
+  const char* label;
+  const wchar_t* folder;  // under DATA_FOLDER\formats, holding `name` alone
+  const wchar_t* name;
+  int width, height;
+  const wchar_t* smallFolder;  // a 1 MP picture of the same format, alone in its folder
+};
+const FormatFile kFormatFiles[] = {
+    {"24 MP PNG", L"png24", L"24mp.png", 6000, 4000, L"png1"},
+    {"12 MP PNG with alpha", L"pngalpha12", L"12mp-alpha.png", 4000, 3000, L"pngalpha1"},
+    {"24 MP BMP", L"bmp24", L"24mp.bmp", 6000, 4000, L"bmp1"},
+    // Still decoded by the imaging library: measured to see whether moving them would pay.
+    {"24 MP TIFF", L"tiff24", L"24mp.tif", 6000, 4000, L"tiff1"},
+    {"12 MP GIF", L"gif12", L"12mp.gif", 4000, 3000, L"gif1"},
+};
+
+std::wstring FirstFileIn(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + L"\\*.*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return L"";
+  std::wstring name;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) name = found.cFileName;
+  } while (name.empty() && FindNextFileW(find, &found));
+  FindClose(find);
+  return name;
+}
+
+void FormatFigures(const Options& options) {
+  const int rounds = options.quick ? 3 : 5;
+  for (const FormatFile& f : kFormatFiles) {
+    const std::wstring folder = options.data + L"\\formats\\" + f.folder;
+    const std::wstring path = folder + L"\\" + f.name;
+    if (!Exists(path)) {
+      std::printf("(f) %s not measured: %s is missing (bench/e2e.sh --formats makes it)\n", f.label, Narrow(path).c_str());
+      continue;
+    }
+    const FehReference feh(options, path);
+    Samples samples[2], fehSamples;
+    std::vector<double> peaks[2];
+    std::vector<uint32_t> references[2];
+    RECT area = {};
+    for (int round = 0; round <= rounds; ++round) {
+      const int order[2] = {round % 2, 1 - round % 2};
+      for (int m : order) {
+        WatchedViewer viewer;
+        const Timing timing = viewer.Start(path, f.name, kModes[m], &references[m]);
+        if (round == 0 && timing.ok) references[m] = viewer.Shown();
+        if (timing.ok && area.right == area.left) area = viewer.Area();
+        const ProcessMemory memory = viewer.Memory();
+        if (round > 0) samples[m].Add(timing);
+        if (round > 0 && timing.ok && memory.ok) peaks[m].push_back(memory.peakWorkingSetMb);
+      }
+      if (feh.Available() && area.right > area.left) {
+        const Timing timing = feh.Run(area);
+        if (round > 0) fehSamples.Add(timing);
+      }
+    }
+    // The same start on a 1 MP picture of the format: what the viewer holds besides the picture.
+    double smallPeak = 0;
+    const std::wstring smallFolder = options.data + L"\\formats\\" + f.smallFolder;
+    const std::wstring smallName = FirstFileIn(smallFolder);
+    if (!smallName.empty()) {
+      std::vector<double> smallPeaks;
+      for (int round = 0; round < 3; ++round) {
+        WatchedViewer viewer;
+        const Timing timing = viewer.Start(smallFolder + L"\\" + smallName, smallName, ViewerMode::fast, nullptr);
+        const ProcessMemory memory = viewer.Memory();
+        if (timing.ok && memory.ok) smallPeaks.push_back(memory.peakWorkingSetMb);
+      }
+      smallPeak = Median(smallPeaks);
+    }
+    const double fast = samples[0].Median(), base = samples[1].Median();
+    PrintRow(std::string("(f) start -> ") + f.label, Ms(samples[0]), Ms(samples[1]), Ratio(fast, base), "");
+    if (feh.Available()) {
+      PrintRow("    feh, same file, window over the same area", Ms(fehSamples), "", "", "");
+      PrintRow("    vistrel / feh", Ratio(fast, fehSamples.Median()), Ratio(base, fehSamples.Median()), "",
+               "<= 1.25 (of the larger of feh and a bare window)");
+    }
+    PrintRuns(f.label, samples[0], samples[1]);
+    const double bitmapMb = 4.0 * f.width * f.height / (1024.0 * 1024.0);
+    const double peakFast = Median(peaks[0]), peakBase = Median(peaks[1]);
+    char text[3][32];
+    std::snprintf(text[0], sizeof text[0], "%.0f MB", peakFast);
+    std::snprintf(text[1], sizeof text[1], "%.0f MB", peakBase);
+    PrintRow("    peak working set after the start", text[0], text[1], Ratio(peakFast, peakBase), "");
+    PrintRow("    peak / 32-bit bitmap", Ratio(peakFast, bitmapMb), Ratio(peakBase, bitmapMb), "", "");
+    if (smallPeak > 0) {
+      std::snprintf(text[0], sizeof text[0], "%.0f MB", peakFast - smallPeak - bitmapMb);
+      std::snprintf(text[1], sizeof text[1], "%.0f MB", peakBase - smallPeak - bitmapMb);
+      std::snprintf(text[2], sizeof text[2], "%.0f MB", smallPeak);
+      PrintRow("    1 MP start of the same format (fast)", text[2], "", "", "");
+      PrintRow("    peak - 1 MP start - 32-bit bitmap", text[0], text[1], "", "<= 30 MB");
+    }
+    std::fflush(stdout);
+  }
+}
+
 struct StepFigures {
   Samples paced;
   Samples held;
@@ -672,6 +776,8 @@ bool ParseOptions(Options* options) {
     const std::wstring arg = argv[i];
     if (arg == L"--quick") {
       options->quick = true;
+    } else if (arg == L"--formats") {
+      options->formats = true;
     } else if (arg == L"--trace") {
       traceStates = true;
     } else if (arg == L"--x-helper" && i + 1 < argc) {
@@ -690,7 +796,7 @@ bool ParseOptions(Options* options) {
 int main() {
   Options options;
   if (!ParseOptions(&options)) {
-    std::printf("usage: e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace]\n");
+    std::printf("usage: e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace] [--formats]\n");
     return 2;
   }
   if (!Exists(ViewerExePath())) {
@@ -700,6 +806,12 @@ int main() {
   if (!EnsureImagingStarted()) {
     std::printf("imaging library did not start\n");
     return 1;
+  }
+  if (options.formats) {
+    std::printf("\n%-50s %10s %10s %9s   %s\n", "figure (medians)", "fast", "baseline", "fast/base", "target");
+    FormatFigures(options);
+    SetMode(ViewerMode::fast);
+    return 0;
   }
   const std::vector<PictureSet> sets =
       options.quick ? std::vector<PictureSet>{k24Mp} : std::vector<PictureSet>{k24Mp, k12Mp, k1Mp};

@@ -6,6 +6,7 @@
 
 #include "decode/byte_cursor.h"
 #include "decode/image_header_walks.h"
+#include "decode/jpeg2000_header.h"
 
 namespace {
 
@@ -87,6 +88,12 @@ PictureHeader ReadPictureHeader(ByteSource& source) {
     // file never reaches a decoder.
     format = PictureFormat::kTiff;
     read = ReadTiffSize(cursor, header);
+  } else if (StartsLikeJp2File(cursor)) {
+    format = PictureFormat::kJpeg2000;
+    read = ReadJp2FileSize(cursor, header);
+  } else if (StartsLikeCodestream(cursor)) {
+    format = PictureFormat::kJpeg2000;
+    read = ReadCodestreamSize(cursor, 0, header);
   }
   if (!read) return PictureHeader{};
   header.format = format;

@@ -29,7 +29,7 @@ class MemoryByteSource : public ByteSource {
   size_t size_;
 };
 
-enum class PictureFormat { kUnknown, kJpeg, kPng, kGif, kBmp, kTiff };
+enum class PictureFormat { kUnknown, kJpeg, kPng, kGif, kBmp, kTiff, kJpeg2000 };
 
 // What a header says. With kUnknown nothing else is meaningful: the signature was not
 // recognised, or the header was cut short or contradicts itself before the size was found.
@@ -42,6 +42,7 @@ struct PictureHeader {
   // The widest pixel of the decoder's whole-picture buffers: 4 bytes, except for 16-bit colour
   // PNGs, which the PNG decoder holds whole as 48-bit RGB (6) or 64-bit RGBA (8) before
   // converting. 16-bit TIFFs stay at 4: one of 19000 x 19000 decodes where the PNG crashes.
+  // JPEG 2000: 4 per component, openjpeg's 32-bit samples of every component.
   uint32_t decodedBytesPerPixel = 4;
 };
 

@@ -13,6 +13,7 @@
 #include "browse/win32/file_identity.h"
 #include "browse/win32/folder_listing.h"
 #include "browse/win32/loader_inspection.h"
+#include "decode/win32/display_profile.h"
 #include "decode/win32/image_decode.h"
 #include "decode/win32/picture_header_check.h"
 #include "framework/baseline_mode.h"
@@ -280,6 +281,8 @@ uint64_t EstimatedPictureBytes(const std::wstring& path) {
 }
 
 void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement placement, uint64_t bytes) {
+  // The worker converts colours to the profile of the monitor the window is on now.
+  RefreshDisplayProfile(viewer);
   const uint64_t serial = ++state.jobSerials;
   const AreaSize area = PictureArea(viewer);
   const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
@@ -418,6 +421,9 @@ void PreparePictureEarly(const std::wstring& path) {
   std::shared_ptr<StartWindow> window = early.window;
   early.ticket = BackgroundWorker().Submit(
       [serial, path, window](const std::atomic<bool>& cancelled) {
+        // No window yet: the start picture takes the primary monitor's colours, where it opens
+        // (read here, beside the window's creation rather than before it).
+        RefreshDisplayProfile(nullptr);
         auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
           result = DecodePicture(path, cancelled);
         });

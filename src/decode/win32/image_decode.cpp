@@ -7,8 +7,12 @@
 #include <vector>
 
 #include "decode/decode_limit.h"
+#include "decode/win32/bmp_file_decode.h"
+#include "decode/win32/colour_managed.h"
+#include "decode/win32/jpeg2000_file_decode.h"
 #include "decode/win32/jpeg_file_decode.h"
 #include "decode/win32/picture_header_check.h"
+#include "decode/win32/png_file_decode.h"
 #include "exif/jpeg_exif.h"
 #include "framework/baseline_mode.h"
 #include "framework/gdi_handles.h"
@@ -127,19 +131,34 @@ bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomi
   // Too large a picture crashes inside the decoder; refused, it fails like an undecodable file.
   const PictureHeader header = ReadFileHeader(path);
   if (!HeaderFitsDecoder(header)) return false;
+  // JPEG 2000 (which the imaging library does not read) through openjpeg, its profile applied.
+  if (header.format == PictureFormat::kJpeg2000) {
+    return DecodeJpeg2000File(path, image, cancelled) == Jpeg2000FileOutcome::kDecoded;
+  }
   // JPEGs of the common kinds go straight into the DIB; the rest, as before, to the imaging library.
+  // Either way the picture's embedded profile then turns its colours into the display's.
   if (!BaselineMode()) {
     switch (DecodeJpegFile(path, image, cancelled)) {
-      case JpegFileOutcome::kDecoded: return true;
+      case JpegFileOutcome::kDecoded:
+        ConvertToDisplayColours(image, ReadEmbeddedProfile(path));
+        return true;
       case JpegFileOutcome::kCancelled:
       case JpegFileOutcome::kRefused: return false;
       case JpegFileOutcome::kNotTaken: break;
     }
+    // PNGs through libspng and BMPs through our own reader, straight into the DIB likewise.
+    const FileDecodeOutcome own = header.format == PictureFormat::kPng   ? DecodePngFile(path, image, cancelled)
+                                  : header.format == PictureFormat::kBmp ? DecodeBmpFile(path, image, cancelled)
+                                                                         : FileDecodeOutcome::kNotTaken;
+    if (own == FileDecodeOutcome::kDecoded) return true;
+    if (own != FileDecodeOutcome::kNotTaken) return false;
   }
   // Nothing reaches the imaging library unsized: a JPEG the header reader gave up on is sized by
   // libjpeg, whatever its kind.
   if (header.format == PictureFormat::kUnknown && JpegFrameTooLarge(path)) return false;
-  return DecodeWithImagingLibrary(path, image);
+  if (!DecodeWithImagingLibrary(path, image)) return false;
+  if (!BaselineMode()) ConvertToDisplayColours(image, ReadEmbeddedProfile(path));
+  return true;
 }
 
 bool DecodeWithImagingLibrary(const std::wstring& path, CImage& image) {

@@ -1,0 +1,55 @@
+// Turning decoded pixels from the colours their embedded ICC profile describes into the display's,
+// through Little CMS, relative colorimetric. Platform-free. Pictures without a profile, and those
+// whose profile is sRGB (or the display's own), are left exactly as decoded: no transform runs.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <vector>
+
+// The rows converted in place: 8 bits a channel, stored blue first; alpha is never touched.
+enum class ColourPixels { kBgr24, kBgra32 };
+
+enum class ColourOutcome {
+  kConverted,  // every row now holds display colours
+  kUntouched,  // no transform applies (no profile, sRGB, the display's, unusable, or unlike the pixels)
+};
+
+// What a profile says, as far as the choice of transform goes.
+enum class ProfileKind { kNone, kUnusable, kSrgb, kRgb, kGrey, kCmyk };
+ProfileKind ClassifyProfile(const std::vector<uint8_t>& profile);
+
+struct CachedTransform;
+
+// How RGB conversions between two matrix-shaper profiles (the common case: camera, phone and
+// editing spaces, and displays) are computed.
+enum class ColourEngine {
+  kMatrixShaperTables,  // curves and matrix read from the profiles, applied through tables of our own
+  kLittleCmsOnly,       // every conversion through Little CMS's own transform
+};
+
+// Keeps the last few transforms, one per pair of profiles and pixel layout: making one costs far
+// more than applying it to a small picture. One thread at a time (the worker's).
+class ColourConverter {
+ public:
+  explicit ColourConverter(ColourEngine engine = ColourEngine::kMatrixShaperTables);
+  ~ColourConverter();
+  ColourConverter(const ColourConverter&) = delete;
+  ColourConverter& operator=(const ColourConverter&) = delete;
+
+  // embedded: the picture's profile (RGB, or grey for pixels whose three colours are equal).
+  // display: the display's profile; empty, unusable or not RGB means sRGB. threads: how many
+  // threads share the rows (1: the calling thread alone).
+  ColourOutcome Convert(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
+                        uint8_t* topRow, ptrdiff_t pitch, int32_t width, int32_t height, ColourPixels pixels,
+                        int threads = 1);
+
+  size_t CachedCount() const { return cache_.size(); }
+
+ private:
+  CachedTransform* Find(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display, int layout);
+
+  ColourEngine engine_;
+  std::list<std::unique_ptr<CachedTransform>> cache_;  // most recently used first
+};

@@ -1,0 +1,61 @@
+#include "decode/win32/colour_managed.h"
+
+#include <algorithm>
+#include <mutex>
+#include <thread>
+
+#include "decode/colour_transform.h"
+#include "decode/icc_profile_extract.h"
+#include "decode/win32/display_profile.h"
+#include "decode/win32/file_byte_source.h"
+#include "framework/gdi_handles.h"
+
+namespace {
+
+std::mutex converterLock;
+// Made on first use, kept until exit with its cached transforms.
+ColourConverter& Converter() {
+  static ColourConverter converter;
+  return converter;
+}
+
+// The worker converts while the window's thread mostly waits: both cores share the rows.
+int ConvertThreads() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)); }
+
+void ConvertColourTable(CImage& image, const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display) {
+  MemoryDc dc(nullptr, image.Handle());
+  if (!dc.Ok()) return;
+  RGBQUAD table[256];
+  const UINT count = GetDIBColorTable(dc.Get(), 0, 256, table);
+  if (count == 0) return;
+  // The table's entries are blue, green, red and a spare byte: 32-bit pixels of one row.
+  if (Converter().Convert(embedded, display, reinterpret_cast<uint8_t*>(table), 0, static_cast<int32_t>(count), 1,
+                          ColourPixels::kBgra32) == ColourOutcome::kConverted) {
+    SetDIBColorTable(dc.Get(), 0, count, table);
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> ReadEmbeddedProfile(const std::wstring& path) {
+  FileByteSource file(path);
+  if (!file.IsOpen()) return {};
+  return EmbeddedIccProfile(file);
+}
+
+void ConvertToDisplayColours(CImage& image, const std::vector<uint8_t>& embedded) {
+  if (embedded.empty() || image.IsNull()) return;
+  const std::shared_ptr<const std::vector<uint8_t>> display = CurrentDisplayProfile();
+  std::lock_guard<std::mutex> hold(converterLock);
+  switch (image.BitsPerPixel()) {
+    case 24:
+    case 32:
+      Converter().Convert(embedded, *display, image.TopRow(), image.Pitch(), image.Width(), image.Height(),
+                          image.BitsPerPixel() == 24 ? ColourPixels::kBgr24 : ColourPixels::kBgra32, ConvertThreads());
+      break;
+    case 1:
+    case 4:
+    case 8: ConvertColourTable(image, embedded, *display); break;
+    default: break;  // 16-bit: no such picture comes with a profile
+  }
+}
