@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-#include <thread>
-
-#include "picture/quarter_turn.h"
 #include "framework/gdi_handles.h"
+#include "picture/quarter_turn.h"
 
 namespace {
 
@@ -41,11 +39,7 @@ bool TurnDib(const CImage& source, RotateRequest turn, CImage& turned) {
   GdiFlush();  // the pixels are read and written directly: drawing into them must have landed
   const PixelRows from = RowsOf(source);
   const PixelRows to = RowsOf(turned);
-  const int32_t bytes = source.BitsPerPixel() / 8;
-  // Two halves at once: a large turn is memory-bound, and the second core doubles what reaches it.
-  const int32_t half = height / 2;
-  std::thread lower([&] { TurnRows(from, to, bytes, turn, half, height); });
-  TurnRows(from, to, bytes, turn, 0, half);
-  lower.join();
-  return true;
+  // On the calling thread alone: a full-size turn runs on the worker while the window's thread
+  // keeps answering, and it should have the other core to itself.
+  return TurnRows(from, to, source.BitsPerPixel() / 8, turn, 0, height);
 }

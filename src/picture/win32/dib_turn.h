@@ -1,6 +1,6 @@
 // A decoded picture turned by our own tiled rotation into a new DIB of the same depth, keeping its
 // colour table, its alpha flag and its bytes exactly (premultiplied pixels stay premultiplied).
-// Any thread, on images the caller alone uses; the rows are split over two threads.
+// Any thread, on images the caller alone uses; the work stays on the calling thread.
 #pragma once
 #include "picture/rotate_request.h"
 #include "picture/win32/dib_image.h"
