@@ -150,7 +150,10 @@ bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomi
     const FileDecodeOutcome own = header.format == PictureFormat::kPng   ? DecodePngFile(path, image, cancelled)
                                   : header.format == PictureFormat::kBmp ? DecodeBmpFile(path, image, cancelled)
                                                                          : FileDecodeOutcome::kNotTaken;
-    if (own == FileDecodeOutcome::kDecoded) return true;
+    if (own == FileDecodeOutcome::kDecoded) {
+      ConvertToDisplayColours(image, ReadEmbeddedProfile(path));
+      return true;
+    }
     if (own != FileDecodeOutcome::kNotTaken) return false;
   }
   // Nothing reaches the imaging library unsized: a JPEG the header reader gave up on is sized by
