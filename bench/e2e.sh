@@ -3,19 +3,23 @@
 # starts a private Xvfb and the Wine desktop as scripts/test.sh does, times the viewer in both
 # states (default and VISTREL_BASELINE=1) and feh on the same file and screen, prints the
 # figures, and stops every process it started.
-# Usage: bench/e2e.sh [--quick] [--trace] [--formats]
+# Usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux
 #   --quick    24 MP pictures only, fewer rounds, a shorter held key
 #   --trace    print every change of the picture area seen while waiting
 #   --formats  only the start of PNG, PNG with alpha, BMP, TIFF and GIF pictures (made here with
 #              ImageMagick)
+#   --start-from-linux  only the start as a Linux shell makes it, each in a Wine desktop of its
+#              own, against a bare Wine window and feh (bench/start_from_linux.sh)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 options=()
+from_linux=0
 for arg in "$@"; do
   case "$arg" in
     --quick|--trace|--formats) options+=("$arg") ;;
-    *) echo "usage: bench/e2e.sh [--quick] [--trace] [--formats]" >&2; exit 2 ;;
+    --start-from-linux) from_linux=1 ;;
+    *) echo "usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux" >&2; exit 2 ;;
   esac
 done
 
@@ -35,7 +39,7 @@ fi
 out=$root/build/e2e-bench
 mkdir -p "$out"
 [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null || exit 1
-if ! cmake --build --preset windows -j2 --target vistrel e2e_bench >"$out/build.log" 2>&1; then
+if ! cmake --build --preset windows -j2 --target vistrel e2e_bench bare_window >"$out/build.log" 2>&1; then
   cat "$out/build.log"; echo "build failed" >&2; exit 1
 fi
 g++ -O2 -std=c++17 -Wall -Wextra -Werror bench/x11/watch_start.cpp -lX11 -o "$out/watch_start" || exit 1
@@ -53,9 +57,11 @@ export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES
 unset VISTREL_BASELINE
 cmake/wine-prefix.sh "$WINEPREFIX"
 wineserver -p
-wine explorer /desktop=Default,1600x1000 >/dev/null 2>&1 &
-explorer_pid=$!
-sleep 2
+if [ "$from_linux" -eq 0 ]; then
+  wine explorer /desktop=Default,1600x1000 >/dev/null 2>&1 &
+  explorer_pid=$!
+  sleep 2
+fi
 
 # The 20,000-file folder, once: links to one small JPEG, made here because creating files in a
 # big folder under Wine takes minutes (each new name is checked against the whole folder).
@@ -72,6 +78,13 @@ for i in range(1, 20001):
         os.link(tiny, name)
 PY
   touch "$data/many.done"
+fi
+
+windows() { echo "Z:${1//\//\\}"; }
+if [ "$from_linux" -eq 1 ]; then
+  wine build/windows/bin/e2e_bench.exe "$(windows "$data")" --start-pictures || exit 1
+  bench/start_from_linux.sh "$out"
+  exit
 fi
 
 # The other formats' pictures, once: a photo-like plasma with grain, each alone in its folder.
@@ -94,7 +107,6 @@ fi
 started=$(date +%s)
 # Other work on the machine slows the viewer and feh alike; the load tells how much there was.
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-windows() { echo "Z:${1//\//\\}"; }
 wine build/windows/bin/e2e_bench.exe "$(windows "$data")" "${options[@]}" --x-helper "$(windows "$out/watch_start")" ||
   exit 1
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -73,6 +73,14 @@ endforeach()
 
 # Benchmarks print figures; they are not tests.
 file(GLOB VISTREL_WINE_BENCHES CONFIGURE_DEPENDS bench/wine/*.cpp)
+list(FILTER VISTREL_WINE_BENCHES EXCLUDE REGEX "bench/wine/bare_window\\.cpp$")
+# The least window a program can show, timed against vistrel.exe's start: a GUI program that
+# links only what any Win32 program does.
+add_executable(bare_window WIN32 bench/wine/bare_window.cpp)
+target_compile_options(bare_window PRIVATE ${VISTREL_WARNINGS})
+target_link_options(bare_window PRIVATE -municode)
+target_include_directories(bare_window PRIVATE src)
+target_link_libraries(bare_window PRIVATE gdi32 user32 kernel32)
 foreach(src ${VISTREL_WINE_BENCHES})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})

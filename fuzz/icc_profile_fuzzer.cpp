@@ -1,5 +1,5 @@
-// libFuzzer target: any bytes, searched for an embedded profile as a JPEG (APP2 segments) and as a
-// TIFF (first directory), then the profile found, or the input itself, handed to Little CMS as the
+// libFuzzer target: any bytes, searched for an embedded profile as a JPEG (APP2 segments), a TIFF
+// (first directory) and a PNG (iCCP, inflated), then the profile found, or the input itself, handed to Little CMS as the
 // untrusted profile it is and, when usable, made into a transform to sRGB and applied.
 // Seeds (fuzz/corpus/icc_profile/) are tiny pictures ImageMagick tagged with colord-data's free
 // profiles, e.g. convert -size 4x4 xc:red -profile /usr/share/color/icc/colord/AdobeRGB1998.icc a.jpg
@@ -41,11 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryByteSource source(data, size);
   const std::vector<uint8_t> jpeg = JpegIccProfile(source);
   const std::vector<uint8_t> tiff = TiffIccProfile(source);
+  const std::vector<uint8_t> png = PngIccProfile(source);
   Require(jpeg.size() <= size && tiff.size() <= size, "a profile is never larger than its file");
-  Require(EmbeddedIccProfile(source) == (jpeg.empty() ? tiff : jpeg), "the format's own reader decides");
+  Require(png.size() <= kMaxProfileBytes, "an inflated profile stays within the bound");
+  Require(EmbeddedIccProfile(source) == (!jpeg.empty() ? jpeg : !tiff.empty() ? tiff : png),
+          "the format's own reader decides");
   ColourConverter converter;
   if (!jpeg.empty()) Try(converter, jpeg);
   if (!tiff.empty()) Try(converter, tiff);
+  if (!png.empty()) Try(converter, png);
   Try(converter, std::vector<uint8_t>(data, data + size));
   return 0;
 }

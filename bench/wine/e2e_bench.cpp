@@ -7,6 +7,7 @@
 // bench/e2e.sh builds and runs it.
 //
 //   e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace] [--formats]
+//   e2e_bench.exe DATA_FOLDER --start-pictures
 //
 // DATA_FOLDER (Windows spelling) keeps the pictures and folders it makes on the first run; its
 // "many" folder of 20,000 small JPEGs is made by bench/e2e.sh (far quicker outside Wine).
@@ -14,6 +15,8 @@
 // --trace prints every change of the picture area seen while waiting.
 // --formats times only the other formats (PNG, PNG with alpha, BMP, TIFF, GIF) from start to
 // picture, with feh and the memory held, from the files bench/e2e.sh makes in DATA_FOLDER\formats.
+// --start-pictures only makes the pictures bench/start_from_linux.sh starts the viewer on (the
+// first 1 MP, 24 MP and 100 MP pictures, one/ and many/ start.jpg) and ends.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -65,6 +68,7 @@ struct Options {
   std::wstring xHelper;
   bool quick = false;
   bool formats = false;
+  bool startPicturesOnly = false;
 };
 
 // Set once from the command line before any measurement.
@@ -149,6 +153,20 @@ bool MakeData(const Options& options, const std::vector<PictureSet>& sets) {
   if (FolderDone(many) && !LinkOrCopy(PicturePath(options, k24Mp, 0), many + L"\\" + kStartName))
     return false;
   return true;
+}
+
+// What bench/start_from_linux.sh needs: the first picture of each size and the start files.
+bool MakeStartPictures(const Options& options) {
+  CreateDirectoryW(options.data.c_str(), nullptr);
+  CreateDirectoryW((options.data + L"\\pictures").c_str(), nullptr);
+  for (const PictureSet& set : {k1Mp, k24Mp, k100Mp}) {
+    if (!MakePicture(PicturePath(options, set, 0), set.width, set.height, set.seed)) return false;
+  }
+  const std::wstring one = options.data + L"\\one";
+  CreateDirectoryW(one.c_str(), nullptr);
+  if (!LinkOrCopy(PicturePath(options, k24Mp, 0), one + L"\\" + kStartName)) return false;
+  const std::wstring many = options.data + L"\\many";
+  return FolderDone(many) && LinkOrCopy(PicturePath(options, k24Mp, 0), many + L"\\" + kStartName);
 }
 
 // ---- one viewer, watched from outside ------------------------------------------------------
@@ -778,6 +796,8 @@ bool ParseOptions(Options* options) {
       options->quick = true;
     } else if (arg == L"--formats") {
       options->formats = true;
+    } else if (arg == L"--start-pictures") {
+      options->startPicturesOnly = true;
     } else if (arg == L"--trace") {
       traceStates = true;
     } else if (arg == L"--x-helper" && i + 1 < argc) {
@@ -796,7 +816,8 @@ bool ParseOptions(Options* options) {
 int main() {
   Options options;
   if (!ParseOptions(&options)) {
-    std::printf("usage: e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace] [--formats]\n");
+    std::printf("usage: e2e_bench.exe DATA_FOLDER [--quick] [--x-helper WATCH_START] [--trace] [--formats]\n"
+                "       e2e_bench.exe DATA_FOLDER --start-pictures\n");
     return 2;
   }
   if (!Exists(ViewerExePath())) {
@@ -807,6 +828,7 @@ int main() {
     std::printf("imaging library did not start\n");
     return 1;
   }
+  if (options.startPicturesOnly) return MakeStartPictures(options) ? 0 : 1;
   if (options.formats) {
     std::printf("\n%-50s %10s %10s %9s   %s\n", "figure (medians)", "fast", "baseline", "fast/base", "target");
     FormatFigures(options);

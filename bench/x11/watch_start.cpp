@@ -5,11 +5,18 @@
 // cover most of the area with something other than what was there before and black.
 // Bench code for bench/e2e.sh, built there with the host compiler; prints figures, not a test.
 //
-//   watch_start --area WxH+X+Y [--runs N] [--warmup N] [--quiet-ms MS] [--result FILE] -- COMMAND...
+//   watch_start --area WxH+X+Y [--runs N] [--warmup N] [--quiet-ms MS] [--result FILE]
+//               [--save-reference FILE [--settle-ms MS] | --reference FILE] -- COMMAND...
 //
 // Prints the counted runs, their median and the mean poll period; with --result it writes only
 // "MEDIAN PERIOD" (or "failed") to FILE, last of all (for e2e_bench.exe, which starts this
 // helper once per round).
+//
+// A program started in a Wine desktop of its own shows the desktop's background first, which is
+// new and still for as long as the program takes, so for those a reference decides: a run with
+// --save-reference waits at least the settle time (and the quiet time after the last change) and
+// writes the state it ends on to FILE; a run with --reference FILE accepts only a state that
+// matches it (at least 95 % of the pixels within 12 levels in every channel).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
@@ -99,14 +106,61 @@ double CoveredFraction(const std::vector<uint32_t>& pixels, const std::vector<ui
   return pixels.empty() ? 0 : static_cast<double>(covered) / static_cast<double>(pixels.size());
 }
 
+// Share of pixels within `tolerance` levels of the reference in every channel.
+double MatchingFraction(const std::vector<uint32_t>& pixels, const std::vector<uint32_t>& reference,
+                        int tolerance) {
+  if (pixels.size() != reference.size() || pixels.empty()) return 0;
+  size_t matching = 0;
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    bool close = true;
+    for (int shift = 0; shift < 24; shift += 8) {
+      const int a = static_cast<int>((pixels[i] >> shift) & 0xFF);
+      const int b = static_cast<int>((reference[i] >> shift) & 0xFF);
+      if (std::abs(a - b) > tolerance) close = false;
+    }
+    if (close) ++matching;
+  }
+  return static_cast<double>(matching) / static_cast<double>(pixels.size());
+}
+
+// What a run accepts as the final state: with a reference, a state that matches it; else one
+// that covers most of the area, after the settle time when a reference is being made.
+struct Acceptance {
+  const std::vector<uint32_t>* reference = nullptr;  // not owned; null when none
+  double settleMs = 0;
+};
+
+bool Accepts(const Acceptance& acceptance, const std::vector<uint32_t>& state,
+             const std::vector<uint32_t>& before) {
+  if (acceptance.reference != nullptr) return MatchingFraction(state, *acceptance.reference, 12) >= 0.95;
+  return CoveredFraction(state, before) >= 0.5;
+}
+
+bool SaveState(const char* path, const std::vector<uint32_t>& state) {
+  FILE* file = std::fopen(path, "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(state.data(), sizeof state[0], state.size(), file) == state.size();
+  return std::fclose(file) == 0 && written;
+}
+
+bool LoadState(const char* path, size_t count, std::vector<uint32_t>* state) {
+  FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  state->resize(count);
+  const bool read = std::fread(state->data(), sizeof (*state)[0], count, file) == count;
+  std::fclose(file);
+  return read;
+}
+
 struct RunResult {
   bool ok = false;
   double ms = 0;
   int captures = 0;
   double periodMs = 0;
+  std::vector<uint32_t> finalState;
 };
 
-RunResult TimeOneStart(RowSampler& sampler, char** command, double quietMs) {
+RunResult TimeOneStart(RowSampler& sampler, char** command, double quietMs, const Acceptance& acceptance) {
   RunResult result;
   std::vector<uint32_t> before, now, state;
   sampler.Capture(&before);
@@ -127,11 +181,12 @@ RunResult TimeOneStart(RowSampler& sampler, char** command, double quietMs) {
     if (result.captures == 1 || now != state) {
       state.swap(now);
       stateSince = captured;
-      accepted = CoveredFraction(state, before) >= 0.5;
+      accepted = Accepts(acceptance, state, before);
     }
-    if (accepted && captured - stateSince >= quietMs) {
+    if (accepted && captured - stateSince >= quietMs && captured - launched >= acceptance.settleMs) {
       result.ok = true;
       result.ms = stateSince - launched;
+      result.finalState = state;
       break;
     }
     SleepMs(std::max(0.0, captured + kPeriodMs - NowMs()));
@@ -175,6 +230,9 @@ int main(int argc, char** argv) {
   int runs = 5, warmup = 1;
   double quietMs = 500;
   const char* resultPath = nullptr;
+  const char* saveReferencePath = nullptr;
+  const char* referencePath = nullptr;
+  double settleMs = 5000;
   int i = 1;
   for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
     const bool hasValue = i + 1 < argc;
@@ -188,14 +246,21 @@ int main(int argc, char** argv) {
       quietMs = std::atof(argv[++i]);
     } else if (std::strcmp(argv[i], "--result") == 0 && hasValue) {
       resultPath = argv[++i];
+    } else if (std::strcmp(argv[i], "--save-reference") == 0 && hasValue) {
+      saveReferencePath = argv[++i];
+    } else if (std::strcmp(argv[i], "--reference") == 0 && hasValue) {
+      referencePath = argv[++i];
+    } else if (std::strcmp(argv[i], "--settle-ms") == 0 && hasValue) {
+      settleMs = std::atof(argv[++i]);
     } else {
       break;
     }
   }
-  if (i >= argc - 1 || std::strcmp(argv[i], "--") != 0 || area.width == 0 || runs < 1) {
+  if (i >= argc - 1 || std::strcmp(argv[i], "--") != 0 || area.width == 0 || runs < 1 ||
+      (saveReferencePath != nullptr && referencePath != nullptr)) {
     std::fprintf(stderr,
-                 "usage: watch_start --area WxH+X+Y [--runs N] [--warmup N] [--quiet-ms MS] [--result FILE] "
-                 "-- COMMAND...\n");
+                 "usage: watch_start --area WxH+X+Y [--runs N] [--warmup N] [--quiet-ms MS] [--result FILE]\n"
+                 "       [--save-reference FILE [--settle-ms MS] | --reference FILE] -- COMMAND...\n");
     return 2;
   }
   char** command = argv + i + 1;
@@ -212,12 +277,28 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot read the screen as 32-bit pixels\n");
       status = 1;
     }
+    std::vector<uint32_t> reference;
+    Acceptance acceptance;
+    if (saveReferencePath != nullptr) acceptance.settleMs = settleMs;
+    if (status == 0 && referencePath != nullptr) {
+      std::vector<uint32_t> shape;
+      sampler.Capture(&shape);
+      if (!LoadState(referencePath, shape.size(), &reference)) {
+        std::fprintf(stderr, "cannot read the reference %s for this area\n", referencePath);
+        status = 1;
+      }
+      acceptance.reference = &reference;
+    }
     std::vector<double> times;
     double periodSum = 0;
     int failures = 0;
     for (int run = 0; status == 0 && run < warmup + runs; ++run) {
-      const RunResult result = TimeOneStart(sampler, command, quietMs);
+      const RunResult result = TimeOneStart(sampler, command, quietMs, acceptance);
       periodSum += result.periodMs;
+      if (result.ok && saveReferencePath != nullptr && !SaveState(saveReferencePath, result.finalState)) {
+        std::fprintf(stderr, "cannot write the reference %s\n", saveReferencePath);
+        status = 1;
+      }
       if (!result.ok) {
         ++failures;
       } else if (run >= warmup) {

@@ -1,7 +1,10 @@
 #include "decode/icc_profile_extract.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+
+#include <zlib.h>
 
 #include "decode/byte_cursor.h"
 
@@ -16,6 +19,10 @@ constexpr uint32_t kEndOfImage = 0xD9;
 constexpr int kMaxSegments = 65536;
 constexpr uint32_t kTiffProfileTag = 34675;
 constexpr uint32_t kMaxTiffEntries = 4096;
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+// Chunks before the image data: a few in real files; a hostile one may hold many empty ones.
+constexpr int kMaxPngChunks = 65536;
+constexpr uint32_t kMaxCompressedProfile = 16u << 20;
 
 // A chunk's place in the file: where its bytes are and how many.
 struct Chunk {
@@ -81,7 +88,55 @@ bool StartsWith(ByteCursor& cursor, const char* signature, size_t length) {
   return length <= sizeof bytes && cursor.Read(0, bytes, length) && std::memcmp(bytes, signature, length) == 0;
 }
 
+// A zlib stream inflated whole, but never past kMaxProfileBytes.
+std::vector<uint8_t> Inflate(const std::vector<uint8_t>& compressed) {
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return {};
+  std::vector<uint8_t> out(std::min<size_t>(compressed.size() * 4 + 1024, kMaxProfileBytes));
+  stream.next_in = const_cast<Bytef*>(compressed.data());
+  stream.avail_in = static_cast<uInt>(compressed.size());
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (stream.total_out == out.size()) {
+      if (out.size() == kMaxProfileBytes) break;
+      out.resize(std::min<size_t>(out.size() * 2, kMaxProfileBytes));
+    }
+    stream.next_out = out.data() + stream.total_out;
+    stream.avail_out = static_cast<uInt>(out.size() - stream.total_out);
+    status = inflate(&stream, Z_NO_FLUSH);
+  }
+  const bool whole = status == Z_STREAM_END;
+  out.resize(stream.total_out);
+  inflateEnd(&stream);
+  return whole ? out : std::vector<uint8_t>{};
+}
+
 }  // namespace
+
+std::vector<uint8_t> PngIccProfile(ByteSource& source) {
+  ByteCursor cursor(source);
+  uint8_t signature[8];
+  if (!cursor.Read(0, signature, 8) || std::memcmp(signature, kPngSignature, 8) != 0) return {};
+  uint64_t at = 8;
+  for (int i = 0; i < kMaxPngChunks; ++i) {
+    uint32_t length = 0;
+    uint8_t type[4];
+    if (!cursor.U32(at, Endian::kBig, length) || !cursor.Read(at + 4, type, 4)) return {};
+    if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "IEND", 4) == 0) return {};
+    if (std::memcmp(type, "iCCP", 4) == 0) {
+      // Name (1 to 79 bytes), a zero, the compression method (0: zlib), the compressed profile.
+      if (length < 4 || length > kMaxCompressedProfile || !cursor.Holds(at + 8, length)) return {};
+      std::vector<uint8_t> data(length);
+      if (!cursor.Read(at + 8, data.data(), length)) return {};
+      const size_t name = static_cast<size_t>(
+          std::find(data.begin(), data.begin() + std::min<size_t>(length, 80), 0) - data.begin());
+      if (name == 0 || name + 2 > length || data[name] != 0 || data[name + 1] != 0) return {};
+      return Inflate(std::vector<uint8_t>(data.begin() + static_cast<ptrdiff_t>(name) + 2, data.end()));
+    }
+    at += uint64_t{length} + 12;
+  }
+  return {};
+}
 
 std::vector<uint8_t> JpegIccProfile(ByteSource& source) {
   ByteCursor cursor(source);
@@ -122,5 +177,6 @@ std::vector<uint8_t> TiffIccProfile(ByteSource& source) {
 
 std::vector<uint8_t> EmbeddedIccProfile(ByteSource& source) {
   std::vector<uint8_t> profile = JpegIccProfile(source);
-  return profile.empty() ? TiffIccProfile(source) : profile;
+  if (profile.empty()) profile = TiffIccProfile(source);
+  return profile.empty() ? PngIccProfile(source) : profile;
 }

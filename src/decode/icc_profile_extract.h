@@ -18,5 +18,9 @@ std::vector<uint8_t> JpegIccProfile(ByteSource& source);
 // TIFF (classic, either byte order): the InterColorProfile tag (34675) of the first directory.
 std::vector<uint8_t> TiffIccProfile(ByteSource& source);
 
-// Whichever of the two the file's signature names; empty for anything else.
+// PNG: the iCCP chunk before the image data, inflated. Empty when there is none, when it is
+// malformed, or when it inflates to more than kMaxProfileBytes.
+std::vector<uint8_t> PngIccProfile(ByteSource& source);
+
+// Whichever of the three the file's signature names; empty for anything else.
 std::vector<uint8_t> EmbeddedIccProfile(ByteSource& source);

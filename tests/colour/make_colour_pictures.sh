@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the colour scenario's pictures into OUT: eight flat patches (patches.png, untagged), the
-# same numbers tagged with free RGB profiles (Debian's colord-data) as JPEG and TIFF, references
+# same numbers tagged with free RGB profiles (Debian's colord-data) as JPEG, TIFF and PNG, references
 # converted to sRGB by Little CMS's own tificc (relative colorimetric; for the JPEGs, from their
 # decoded numbers), the profiles themselves (the
 # test writes a tagged JPEG 2000 file with them) and an sRGB-tagged JPEG beside its untagged twin.
@@ -24,6 +24,7 @@ for name in AdobeRGB1998 ProPhotoRGB; do
   cp "$icc/$name.icc" "$out/$name.icc"
   convert "$out/patches.png" -profile "$icc/$name.icc" -quality 95 "$out/$name.jpg"
   convert "$out/patches.png" -profile "$icc/$name.icc" -type TrueColor -compress none "$out/$name.tif"
+  convert "$out/patches.png" -profile "$icc/$name.icc" -define png:color-type=2 "$out/$name.png"
   tificc -t 1 "$out/$name.tif" "$out/$name-reference.tif" >/dev/null 2>&1
   # The JPEG's own decoded numbers (lossy, so not quite the patches'), kept losslessly with their
   # profile, converted the same way.

@@ -7,7 +7,8 @@
 
 #include "picture/win32/dib_image.h"
 
-// The profile a JPEG (APP2 segments) or TIFF file at path embeds; empty when none or unreadable.
+// The profile a JPEG (APP2 segments), TIFF or PNG (iCCP) file at path embeds; empty when none or
+// unreadable.
 std::vector<uint8_t> ReadEmbeddedProfile(const std::wstring& path);
 
 // Converts image's colours in place from embedded to the display's profile: the rows of 24- and

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# The start as a Linux shell makes it: `wine explorer /desktop=NAME,1600x1000 vistrel.exe FILE`,
+# each start in a desktop of its own, maximised, no settings file; timed from the launch until
+# the screen shows the final picture and stays still (bench/x11/watch_start), against a bare
+# Wine window (bench/wine/bare_window.cpp) and feh on the same file, in alternating rounds.
+# Called by `bench/e2e.sh --start-from-linux`, which builds everything, makes the pictures, and
+# starts Xvfb (DISPLAY) and the Wine prefix's persistent wineserver (WINEPREFIX and the rest).
+# Usage: bench/start_from_linux.sh OUT_DIR [--rounds N]
+#
+# Round 0 is not counted: it warms the file cache and Wine up and gives each subject its
+# reference, the state its screen ends on; the counted rounds accept only that state, since the
+# Wine desktop's own background is also new and still while a program starts.
+# Between runs: watch_start ends the front process (explorer, the desktop's owner); the program
+# it started is ended here by its process id, and the next run starts only once the Wine
+# processes are back to the ones that were up before the first run (the wineserver and its
+# services, as in a session where Wine is in use) and the screen is bare again.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=${1:?usage: bench/start_from_linux.sh OUT_DIR [--rounds N]}
+rounds=5
+[ "${2:-}" = "--rounds" ] && rounds=${3:?}
+data=$out/data
+watch=$out/watch_start
+work=$out/start-from-linux
+mkdir -p "$work"
+rm -f "$work"/*.ref "$work"/profile-*.txt
+area=1600x981+0+19  # the maximised window's client area in the 1600 x 1000 desktop
+settings=$WINEPREFIX/drive_c/ProgramData/vistrel.settings
+windows() { local p; p=$(realpath "$1"); echo "Z:${p//\//\\}"; }
+viewer=$(windows build/windows/bin/vistrel.exe)
+bare=$(windows build/windows/bin/bare_window.exe)
+
+# Subjects: name, then the command after the desktop (wine) or the file (feh).
+names=(bare vistrel-1mp feh-1mp vistrel-24mp feh-24mp vistrel-100mp feh-100mp vistrel-many)
+declare -A what=(
+  [bare]="wine|$bare"
+  [vistrel-1mp]="wine|$viewer|$(windows "$data/pictures/1mp-1.jpg")"
+  [feh-1mp]="feh|$data/pictures/1mp-1.jpg"
+  [vistrel-24mp]="wine|$viewer|$(windows "$data/one/start.jpg")"
+  [feh-24mp]="feh|$data/one/start.jpg"
+  [vistrel-100mp]="wine|$viewer|$(windows "$data/pictures/100mp-1.jpg")"
+  [feh-100mp]="feh|$data/pictures/100mp-1.jpg"
+  [vistrel-many]="wine|$viewer|$(windows "$data/many/start.jpg")"
+)
+for f in "$data/pictures/1mp-1.jpg" "$data/one/start.jpg" "$data/pictures/100mp-1.jpg" "$data/many/start.jpg"; do
+  [ -f "$f" ] || { echo "missing $f (bench/e2e.sh makes it)" >&2; exit 1; }
+done
+
+# The Wine processes of this prefix, "PID NAME" a line: listed, never matched by name to end them.
+wine_processes() {
+  python3 - "$WINEPREFIX" <<'PY'
+import os, sys
+want = b"WINEPREFIX=" + sys.argv[1].encode()
+for pid in filter(str.isdigit, os.listdir("/proc")):
+    try:
+        if "wine" not in os.readlink("/proc/%s/exe" % pid):
+            continue
+        if want not in open("/proc/%s/environ" % pid, "rb").read().split(b"\0"):
+            continue
+        name = open("/proc/%s/cmdline" % pid, "rb").read().split(b"\0")[0].decode(errors="replace")
+        print(pid, name)
+    except OSError:
+        pass
+PY
+}
+
+# The session every run starts in: a fresh persistent wineserver and the services it starts.
+wineserver -k 2>/dev/null
+for _ in $(seq 100); do [ -z "$(wine_processes)" ] && break; sleep 0.1; done
+wineserver -p </dev/null >/dev/null 2>&1  # it outlives this script: no pipe of ours kept open
+wine reg query 'HKCU\Control Panel\Desktop' /v LogPixels >/dev/null 2>&1
+sleep 1
+baseline=$(wine_processes | sort)
+echo "Wine processes up between runs: $(awk '{n = split($2, part, /[\\/]/); printf "%s ", part[n]}' <<<"$baseline")"
+
+cleanup_ms=()
+# Ends what a Wine run left (the program explorer started), by process id, and waits until only
+# the session's processes are left. Prints nothing on success.
+end_wine_run() {
+  local started=$EPOCHREALTIME now extra pid
+  for _ in $(seq 200); do
+    now=$(wine_processes | sort)
+    extra=$(comm -13 <(echo "$baseline") <(echo "$now"))
+    if [ -z "$extra" ]; then
+      cleanup_ms+=("$(awk -v a="$started" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.0f", (b-a)*1000}')")
+      return 0
+    fi
+    for pid in $(awk '{print $1}' <<<"$extra"); do kill "$pid" 2>/dev/null; done
+    sleep 0.05
+  done
+  echo "! Wine processes left after a run: $extra" >&2
+  return 1
+}
+
+declare -A runs
+# One start of a subject; appends its time to runs[name], or "x" when it failed.
+run_one() {
+  local name=$1 round=$2 kind file command result=$work/result.txt reference=(--reference "$work/$1.ref")
+  IFS='|' read -r kind command file <<<"${what[$name]}"
+  [ "$round" -eq 0 ] && reference=(--save-reference "$work/$name.ref" --settle-ms 8000 --quiet-ms 1000)
+  rm -f "$result" "$settings"
+  if [ "$kind" = wine ]; then
+    local desktop="start$round-$name" profile=""
+    # The viewer's own account of the counted starts (written after its first blit).
+    [ "$round" -gt 0 ] && [ -n "$file" ] && profile=$(windows "$work")\\profile-$name.txt
+    VISTREL_PROFILE=$profile "$watch" --area "$area" --runs 1 --warmup 0 "${reference[@]}" --result "$result" -- \
+      wine explorer "/desktop=$desktop,1600x1000" "$command" ${file:+"$file"} >/dev/null 2>&1
+    end_wine_run || exit 1
+  else
+    "$watch" --area "$area" --runs 1 --warmup 0 "${reference[@]}" --result "$result" -- \
+      feh --geometry "$area" --scale-down --image-bg black --no-menus "$command" >/dev/null 2>&1
+  fi
+  local ms
+  ms=$(awk '$1 != "failed" {print $1}' "$result" 2>/dev/null)
+  runs[$name]+="${ms:-x} "
+}
+
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+for round in $(seq 0 "$rounds"); do
+  order=("${names[@]}")
+  # Alternate the order, so a drift in the machine's load falls on every subject alike.
+  if [ $((round % 2)) -eq 1 ]; then
+    order=(); for ((k = ${#names[@]} - 1; k >= 0; k--)); do order+=("${names[k]}"); done
+  fi
+  for name in "${order[@]}"; do run_one "$name" "$round"; done
+  echo "round $round done, load $(cut -d' ' -f1 /proc/loadavg)"
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+counted() { tr ' ' '\n' <<<"$1" | tail -n +2 | grep -E '^[0-9.]+$' | sort -g; }  # all but round 0's
+median() {
+  counted "$1" | awk '{v[NR]=$1} END {if (NR == 0) print "nan"; else if (NR % 2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'
+}
+declare -A m
+echo
+echo "start -> final picture, still for 500 ms (medians of $rounds; the fastest counted start; all runs, round 0's first, not counted)"
+for name in "${names[@]}"; do
+  m[$name]=$(median "${runs[$name]}")
+  printf '  %-14s %8.0f ms %8.0f ms   runs: %s\n' "$name" "${m[$name]}" "$(counted "${runs[$name]}" | head -1)" "${runs[$name]}"
+done
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
+diff_ms() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%+.0f ms", a-b}'; }
+echo
+echo "targets:"
+echo "  24 MP:  vistrel / feh            $(ratio "${m[vistrel-24mp]}" "${m[feh-24mp]}")   (<= 0.9)"
+echo "  24 MP:  vistrel - bare window    $(diff_ms "${m[vistrel-24mp]}" "${m[bare]}")   (<= +200 ms)"
+echo "  100 MP: vistrel / feh            $(ratio "${m[vistrel-100mp]}" "${m[feh-100mp]}")   (<= 0.9)"
+echo "  1 MP:   vistrel - bare window    $(diff_ms "${m[vistrel-1mp]}" "${m[bare]}")   (<= +40 ms)"
+echo "  20,000-file / 1-file folder      $(ratio "${m[vistrel-many]}" "${m[vistrel-24mp]}")   (<= 1.1)"
+echo "also: 1 MP vistrel / feh $(ratio "${m[vistrel-1mp]}" "${m[feh-1mp]}"), bare window / 24 MP feh $(ratio "${m[bare]}" "${m[feh-24mp]}")"
+echo
+echo "where a start's time goes, from vistrel.exe's VISTREL_PROFILE (medians of the counted starts, ms after process entry):"
+printf '  %-24s' phase; for name in "${names[@]}"; do [[ $name == vistrel-* ]] && printf ' %13s' "$name"; done; echo
+phases=$(sed -n 's/^start profile: \(.*[a-z]\) *\(not reached\|[0-9.]* ms\).*/\1/p' "$work"/profile-vistrel-24mp.txt 2>/dev/null |
+  awk '!seen[$0]++')
+while IFS= read -r phase; do
+  [ -n "$phase" ] || continue
+  printf '  %-24s' "$phase"
+  for name in "${names[@]}"; do
+    [[ $name == vistrel-* ]] || continue
+    printf ' %13s' "$(grep -a "^start profile: $phase " "$work/profile-$name.txt" 2>/dev/null |
+      awk '{print $(NF-1)}' | grep -E '^[0-9.]+$' | sort -g |
+      awk '{v[NR]=$1} END {if (NR == 0) print "-"; else if (NR % 2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}')"
+  done
+  echo
+done <<<"$phases"
+sorted=$(printf '%s\n' "${cleanup_ms[@]}" | sort -g)
+echo "cleanup after a Wine run (until only the session's processes were left): median $(
+  awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}' <<<"$sorted") ms, longest $(tail -1 <<<"$sorted") ms"
