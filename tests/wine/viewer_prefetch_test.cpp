@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "browse/win32/loader_inspection.h"
+#include "browse/win32/loader_probe.h"
 #include "commands/win32/slideshow.h"
 #include "framework/unique_handle.h"
 #include "resource.h"

@@ -12,7 +12,7 @@
 
 #include "browse/win32/file_identity.h"
 #include "browse/win32/folder_listing.h"
-#include "browse/win32/loader_inspection.h"
+#include "browse/win32/loader_probe.h"
 #include "decode/win32/display_profile.h"
 #include "decode/win32/image_decode.h"
 #include "decode/win32/picture_header_check.h"
