@@ -14,6 +14,8 @@
 #include "view/area_average.h"
 #include "view/fit_layout.h"
 #include "view/win32/background_turn.h"
+#include "view/win32/fitted_copy.h"
+#include "view/win32/render.h"
 #include "picture/win32/dib_image.h"
 #include "view/win32/zoom_reductions.h"
 #include "view/zoom_levels.h"
@@ -122,6 +124,18 @@ TEST_F(ViewerFrame, ZoomDragAndTurnsWorkFromTheKeptCopies) {
   const ZoomReductions& levels = CurrentZoomReductions();
   ASSERT_TRUE(levels.Match(currentImage, false)) << "expected halving levels made with the prepared picture";
   EXPECT_EQ(levels.levels.front()->Width(), kWidth / 2);
+
+  // A new window size: a quick view at once, the exact fitted copy made on the worker.
+  SetWindowPos(Hwnd(), HWND_TOP, 100, 100, 1000, 760, SWP_SHOWWINDOW);
+  Redraw(Hwnd());
+  int32_t areaWidth = 0, areaHeight = 0;
+  Frame(areaWidth, areaHeight);
+  const XywhRect fitted = FitImage(kWidth, kHeight, areaWidth, areaHeight);
+  EXPECT_FALSE(CurrentFittedCopy().Matches(currentImage, fitted.width, fitted.height, false))
+      << "expected the new fitted copy left to the worker";
+  Settle();
+  EXPECT_TRUE(CurrentFittedCopy().Matches(currentImage, fitted.width, fitted.height, false));
+  EXPECT_GE(ZoomedPsnr(), 60.0) << "expected the exact fitted view once the copy arrived";
 
   RECT client{};
   GetClientRect(Hwnd(), &client);

@@ -30,6 +30,7 @@
 #include "view/fit_layout.h"
 #include "view/view_state.h"
 #include "view/win32/background_turn.h"
+#include "view/win32/exact_view.h"
 #include "view/win32/fitted_copy.h"
 #include "view/win32/render.h"
 #include "view/win32/zoom_reductions.h"
@@ -244,6 +245,7 @@ void KeepShownPictureIfWanted() {
 
 // The picture becomes currentImage and is drawn, as the end of a render with reuse 0 would.
 void Adopt(HWND viewer, std::unique_ptr<PreparedPicture> picture) {
+  CancelExactViewJobs();  // asked for the picture leaving
   KeepShownPictureIfWanted();
   currentImage.Destroy();
   state.shownPath = picture->path;
@@ -264,6 +266,14 @@ void Adopt(HWND viewer, std::unique_ptr<PreparedPicture> picture) {
   viewState.alphaPrepared = picture->alphaPrepared ? 1 : 0;
   if (picture->exifTurn != kTurnNone) viewState.zoom = 1.0f;  // as the turn itself stores
   Redraw(viewer);
+  if (CurrentZoomReductions().levels.empty()) {
+    // The start picture comes without levels so as not to be delayed by them; they follow once
+    // its neighbours are prepared (or at once, should the user zoom first).
+    const AreaSize area = PictureArea(viewer);
+    const bool withAlpha = TakesAlphaPath(state.shownPath) && currentImage.HasAlpha();
+    const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), area.width, area.height);
+    RequestCurrentLevels(viewer, fitted.width, fitted.height, withAlpha, LevelsUrgency::kAfterNeighbours);
+  }
 }
 
 void TakePreparedPicture(HWND viewer, uint64_t serial, std::unique_ptr<PreparedPicture> picture);

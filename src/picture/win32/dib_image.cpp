@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "framework/gdi_handles.h"
 #include "framework/start_profile.h"
 #include "picture/pixel_layout.h"
 
@@ -115,6 +116,8 @@ void CImage::Attach(HBITMAP bitmap) {
   if (bitmap == nullptr) return;
   static std::atomic<uint64_t> revisions{0};  // images are made on the worker too
   revision_ = ++revisions;
+  // Should the count's allocation fail, the shared pointer deletes the bitmap before throwing.
+  keeper_ = std::shared_ptr<void>(bitmap, [](void* handle) { DeleteObject(static_cast<HBITMAP>(handle)); });
   DIBSECTION section = {};
   const int got = GetObjectW(bitmap, sizeof(section), &section);
   bitmap_ = bitmap;
@@ -135,22 +138,31 @@ void CImage::Attach(HBITMAP bitmap) {
   }
 }
 
-HBITMAP CImage::Detach() {
-  HBITMAP bitmap = bitmap_;
+void CImage::Destroy() {
   bitmap_ = nullptr;
+  keeper_.reset();
   width_ = height_ = bitsPerPixel_ = pitch_ = 0;
   topRow_ = nullptr;
   hasAlpha_ = false;
-  return bitmap;
 }
 
-void CImage::Destroy() {
-  HBITMAP bitmap = Detach();
-  if (bitmap != nullptr) DeleteObject(bitmap);
+PixelHold CImage::Hold() const {
+  if (bitmap_ == nullptr || topRow_ == nullptr) return PixelHold{};
+  PixelHold hold{keeper_, topRow_, width_, height_, pitch_, bitsPerPixel_, hasAlpha_, revision_, {}};
+  if (bitsPerPixel_ <= 8) {
+    RGBQUAD colours[256] = {};
+    MemoryDc dc(nullptr, bitmap_);
+    if (!dc.Ok() || GetDIBColorTable(dc.Get(), 0, 256, colours) == 0) return PixelHold{};
+    const auto* bytes = reinterpret_cast<const uint8_t*>(colours);
+    hold.colourTable.assign(bytes, bytes + sizeof(colours));
+  }
+  GdiFlush();  // the holder reads the pixels directly: drawing into them must have landed
+  return hold;
 }
 
 void CImage::Swap(CImage& other) {
   std::swap(bitmap_, other.bitmap_);
+  std::swap(keeper_, other.keeper_);
   std::swap(width_, other.width_);
   std::swap(height_, other.height_);
   std::swap(bitsPerPixel_, other.bitsPerPixel_);

@@ -2,6 +2,25 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <memory>
+#include <vector>
+
+// A read-only hold on an image's pixels for another thread: the bitmap stays alive, unchanged,
+// while the hold lasts, even after the image has let go of it (a step, a turn). The pixels are
+// read through topRow only; the bitmap is never selected into a DC, which the window's thread
+// may be doing with it at the same time.
+struct PixelHold {
+  std::shared_ptr<void> keeper;
+  const uint8_t* topRow = nullptr;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t pitch = 0;  // negative for bottom-up rows
+  int32_t bitsPerPixel = 0;
+  bool hasAlpha = false;
+  uint64_t revision = 0;
+  std::vector<uint8_t> colourTable;  // depths of 8 or less: 256 entries of blue, green, red, 0
+  bool Empty() const { return topRow == nullptr; }
+};
 
 class CImage {
  public:
@@ -18,10 +37,13 @@ class CImage {
   bool Create(int32_t width, int32_t height, int32_t bitsPerPixel, bool hasAlpha);
   // Takes ownership of a bitmap handle; width, depth and row order come from the bitmap itself.
   void Attach(HBITMAP bitmap);
-  // Gives the handle back to the caller without deleting it.
-  HBITMAP Detach();
-  // Deletes the handle and empties the image.
+  // Lets go of the bitmap and empties the image; the bitmap is deleted once no PixelHold keeps it.
   void Destroy();
+  // A hold on the pixels as they are now (empty for an empty image, or a palette image whose
+  // colours cannot be read). The holder must not change them; the owner does not either while a
+  // hold may be out (pixels are changed in place only before a picture is shown: colour
+  // conversion, premultiplication). Called on the thread that owns the image.
+  PixelHold Hold() const;
   // Exchanges the two images' bitmaps and properties (a picture prepared ahead becoming the
   // current one).
   void Swap(CImage& other);
@@ -39,6 +61,7 @@ class CImage {
 
  private:
   HBITMAP bitmap_ = nullptr;
+  std::shared_ptr<void> keeper_;  // owns bitmap_: deletes it when the last holder goes
   int32_t width_ = 0;
   int32_t height_ = 0;
   int32_t bitsPerPixel_ = 0;

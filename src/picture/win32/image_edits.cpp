@@ -54,10 +54,10 @@ void GiveWrapperColourTable(Gdiplus::GpBitmap* wrapper, const CImage& image) {
 
 // Pixels as decoded: through a bitmap handle, which drops any alpha.
 void RotateThroughHandle(CImage& image, Gdiplus::RotateFlipType code) {
-  Bitmap old(image.Detach());
   GpBitmapOwner turned;
-  if (GdipCreateBitmapFromHBITMAP(old.Get(), nullptr, turned.Out()) != Gdiplus::Ok) return;
-  old.Reset();
+  const bool copied = GdipCreateBitmapFromHBITMAP(image.Handle(), nullptr, turned.Out()) == Gdiplus::Ok;
+  image.Destroy();  // the imaging library holds its own copy of the pixels now
+  if (!copied) return;
   GdipImageRotateFlip(turned.Get(), code);
   HBITMAP result = nullptr;
   if (GdipCreateHBITMAPFromBitmap(turned.Get(), &result, 0) == Gdiplus::Ok) image.Attach(result);

@@ -12,6 +12,7 @@
 #include "view/fit_layout.h"
 #include "view/view_state.h"
 #include "framework/baseline_mode.h"
+#include "view/win32/exact_view.h"
 #include "view/win32/fitted_copy.h"
 #include "picture/win32/image_edits.h"
 #include "view/win32/render.h"
@@ -85,6 +86,7 @@ void TakeTurned(HWND viewer, uint64_t serial, const std::shared_ptr<TurnJob>& jo
 // before the worker starts (the stand-in's draw, which would otherwise share the cores with it).
 template <class First>
 void SendTurn(HWND viewer, RotateRequest turn, First first) {
+  CancelExactViewJobs();  // they were asked for the picture unturned
   auto job = std::make_shared<TurnJob>();
   job->picture.Swap(currentImage);
   job->turn = turn;

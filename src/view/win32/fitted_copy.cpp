@@ -2,12 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 #include <utility>
-
-#include "framework/gdi_handles.h"
-#include "view/area_average.h"
 
 bool FittedCopy::Matches(const CImage& source, int32_t width, int32_t height, bool alpha) const {
   return !image.IsNull() && !source.IsNull() && sourceRevision == source.Revision() && withAlpha == alpha &&
@@ -20,44 +18,65 @@ void FittedCopy::Swap(FittedCopy& other) {
   image.Swap(other.image);
 }
 
-bool ReducesTo(const CImage& source, int32_t width, int32_t height) {
-  return width >= 1 && height >= 1 && width <= source.Width() && height <= source.Height() &&
-         (width < source.Width() || height < source.Height());
+bool ReducesTo(int32_t sourceWidth, int32_t sourceHeight, int32_t width, int32_t height) {
+  return width >= 1 && height >= 1 && width <= sourceWidth && height <= sourceHeight &&
+         (width < sourceWidth || height < sourceHeight);
 }
 
-bool MakeFittedCopy(const CImage& source, int32_t width, int32_t height, bool withAlpha, FittedCopy& copy) {
-  copy.image.Destroy();
-  if (source.IsNull() || !ReducesTo(source, width, height)) return false;
-  RGBQUAD colours[256] = {};
-  if (source.BitsPerPixel() <= 8) {
-    MemoryDc dc(nullptr, source.Handle());
-    if (!dc.Ok() || GetDIBColorTable(dc.Get(), 0, 256, colours) == 0) return false;
-  }
-  GdiFlush();  // the source's pixels are read directly: drawing into them must have landed
-  const SourcePixels pixels{source.TopRow(), source.Pitch(), source.Width(), source.Height(), source.BitsPerPixel(),
-                            reinterpret_cast<const uint8_t*>(colours)};
-  const AreaAverager averager(pixels, width, height,
-                              withAlpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque);
-  if (!averager.Ok() || !copy.image.Create(width, height, 32, withAlpha)) return false;
-  const TargetPixels target{copy.image.TopRow(), copy.image.Pitch(), width, height};
-  // Two halves at once: the reduction of a large picture is most of what its first fitted
-  // view costs, and this machine's second core would otherwise wait.
-  // Without a second thread (none could be started) this one does both halves.
-  const int32_t half = height / 2;
+SourcePixels PixelsOf(const PixelHold& hold) {
+  return SourcePixels{hold.topRow, hold.pitch, hold.width, hold.height, hold.bitsPerPixel,
+                      hold.colourTable.empty() ? nullptr : hold.colourTable.data()};
+}
+
+void AverageInHalves(const AreaAverager& averager, const TargetPixels& target, int32_t firstColumn, int32_t endColumn,
+                     int32_t firstRow, int32_t endRow, const std::atomic<bool>* cancelled) {
+  // Bands between looks at the cancel flag: a view the user has already left stops within one.
+  constexpr int32_t kBandRows = 64;
+  const auto average = [&](int32_t from, int32_t to) {
+    for (int32_t top = from; top < to; top += kBandRows) {
+      if (cancelled != nullptr && *cancelled) return;
+      const int32_t bottom = std::min(to, top + kBandRows);
+      const TargetPixels band{target.topRow + static_cast<ptrdiff_t>(top - firstRow) * target.pitch, target.pitch,
+                              target.width, bottom - top};
+      averager.AverageWindow(band, firstColumn, endColumn, top, bottom);
+    }
+  };
+  // Two halves at once: the reduction of a large picture is most of what its view costs, and the
+  // second core would otherwise wait. Without a second thread this one does both halves.
+  const int32_t half = firstRow + (endRow - firstRow) / 2;
   std::thread lower;
   try {
-    lower = std::thread([&] { averager.AverageRows(target, half, height); });
+    lower = std::thread([&] { average(half, endRow); });
   } catch (const std::system_error&) {
   }
-  averager.AverageRows(target, 0, half);
+  average(firstRow, half);
   if (lower.joinable()) {
     lower.join();
   } else {
-    averager.AverageRows(target, half, height);
+    average(half, endRow);
   }
-  copy.sourceRevision = source.Revision();
+}
+
+bool MakeFittedCopy(const PixelHold& source, int32_t width, int32_t height, bool withAlpha, FittedCopy& copy,
+                    const std::atomic<bool>* cancelled) {
+  copy.image.Destroy();
+  if (source.Empty() || !ReducesTo(source.width, source.height, width, height)) return false;
+  const AreaAverager averager(PixelsOf(source), width, height,
+                              withAlpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque);
+  if (!averager.Ok() || !copy.image.Create(width, height, 32, withAlpha)) return false;
+  AverageInHalves(averager, TargetPixels{copy.image.TopRow(), copy.image.Pitch(), width, height}, 0, width, 0, height,
+                  cancelled);
+  if (cancelled != nullptr && *cancelled) {
+    copy.image.Destroy();
+    return false;
+  }
+  copy.sourceRevision = source.revision;
   copy.withAlpha = withAlpha;
   return true;
+}
+
+bool MakeFittedCopy(const CImage& source, int32_t width, int32_t height, bool withAlpha, FittedCopy& copy) {
+  return MakeFittedCopy(source.Hold(), width, height, withAlpha, copy);
 }
 
 FittedCopy& CurrentFittedCopy() {

@@ -5,7 +5,10 @@
 #pragma once
 #include <cstdint>
 
+#include <atomic>
+
 #include "picture/win32/dib_image.h"
+#include "view/area_average.h"
 
 struct FittedCopy {
   uint64_t sourceRevision = 0;  // the revision of the image it was made from
@@ -20,12 +23,26 @@ struct FittedCopy {
 
 // True when a picture of that size drawn at width x height is a reduction the average serves:
 // smaller on one side at least and larger on none.
-bool ReducesTo(const CImage& source, int32_t width, int32_t height);
+bool ReducesTo(int32_t sourceWidth, int32_t sourceHeight, int32_t width, int32_t height);
+inline bool ReducesTo(const CImage& source, int32_t width, int32_t height) {
+  return ReducesTo(source.Width(), source.Height(), width, height);
+}
+
+// The held pixels as the averager reads them.
+SourcePixels PixelsOf(const PixelHold& hold);
+
+// Averages output rows [firstRow, endRow) split over two threads (one when a second cannot start),
+// in bands, stopping early when `cancelled` is set (the output is then unfinished). Any thread.
+void AverageInHalves(const AreaAverager& averager, const TargetPixels& target, int32_t firstColumn, int32_t endColumn,
+                     int32_t firstRow, int32_t endRow, const std::atomic<bool>* cancelled);
 
 // Makes copy from source at width x height; false (copy emptied) when the size is no reduction
-// or the copy cannot be made. withAlpha averages premultiplied colours and alpha (a 32-bit
-// source with alpha on the per-pixel alpha path); otherwise colours only. Any thread; the work
-// is split over two threads.
+// or the copy cannot be made (or was cancelled). withAlpha averages premultiplied colours and
+// alpha (a 32-bit source with alpha on the per-pixel alpha path); otherwise colours only. Any
+// thread; the work is split over two threads.
+bool MakeFittedCopy(const PixelHold& source, int32_t width, int32_t height, bool withAlpha, FittedCopy& copy,
+                    const std::atomic<bool>* cancelled = nullptr);
+// The same from an image the calling thread owns.
 bool MakeFittedCopy(const CImage& source, int32_t width, int32_t height, bool withAlpha, FittedCopy& copy);
 
 // The copy of currentImage. Window's thread only.

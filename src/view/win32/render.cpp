@@ -14,6 +14,7 @@
 #include "view/win32/background_turn.h"
 #include "view/win32/current_picture.h"
 #include "view/win32/dpi.h"
+#include "view/win32/exact_view.h"
 #include "view/win32/fitted_copy.h"
 #include "view/win32/kept_frame.h"
 #include "view/win32/zoom_reductions.h"
@@ -55,17 +56,37 @@ void DrawPlain(HDC frame, const XywhRect& d, const CImage& image) {
   StretchBlt(frame, d.x, d.y, d.width, d.height, source.Get(), 0, 0, image.Width(), image.Height(), SRCCOPY);
 }
 
-// What the fitted view draws: the area-averaged copy when the picture is reduced (made here
-// when the drawn size, the turn or the picture changed), else the picture itself.
-const CImage& FittedSource(const XywhRect& fitted, bool alpha) {
-  if (BaselineMode() || !ReducesTo(currentImage, fitted.width, fitted.height)) return currentImage;
+// Pictures up to this many pixels have their fitted copy made here when the drawn size changes:
+// that costs less than a frame's redraw and shows the exact view at once.
+constexpr int64_t kLargestFittedHere = 1 << 20;
+
+bool SmallEnoughToAverageHere(const CImage& image) {
+  return static_cast<int64_t>(image.Width()) * image.Height() <= kLargestFittedHere;
+}
+
+// The fitted copy of currentImage at any size, to stand in while the exact view is made.
+const CImage* FittedStandIn(bool withAlpha) {
+  const FittedCopy& copy = CurrentFittedCopy();
+  const bool ofThisPicture = !copy.image.IsNull() && copy.sourceRevision == currentImage.Revision() &&
+                             copy.withAlpha == withAlpha;
+  return ofThisPicture ? &copy.image : nullptr;
+}
+
+void RequestFittedCopy(HWND viewer, const XywhRect& fitted, bool withAlpha);
+
+// What the fitted view draws: the area-averaged copy when the picture is reduced, else the
+// picture itself. Null when the copy for this size is still being made on the worker (asked for
+// here); a small picture's copy is made at once.
+const CImage* FittedSource(HWND viewer, const XywhRect& fitted, bool alpha) {
+  if (BaselineMode() || !ReducesTo(currentImage, fitted.width, fitted.height)) return &currentImage;
   const bool withAlpha = alpha && currentImage.HasAlpha();
   FittedCopy& copy = CurrentFittedCopy();
-  if (!copy.Matches(currentImage, fitted.width, fitted.height, withAlpha) &&
-      !MakeFittedCopy(currentImage, fitted.width, fitted.height, withAlpha, copy)) {
-    return currentImage;
+  if (copy.Matches(currentImage, fitted.width, fitted.height, withAlpha)) return &copy.image;
+  if (SmallEnoughToAverageHere(currentImage)) {
+    return MakeFittedCopy(currentImage, fitted.width, fitted.height, withAlpha, copy) ? &copy.image : &currentImage;
   }
-  return copy.image;
+  RequestFittedCopy(viewer, fitted, withAlpha);
+  return nullptr;
 }
 
 // Lets compose draw into the kept frame (sized to the control), then puts the whole frame on the
@@ -97,16 +118,18 @@ struct ComposedView {
 };
 ComposedView composed;
 
-// Set while the timer below draws the exact view; window's thread only.
-ZoomQuality zoomQuality = ZoomQuality::kQuick;
+bool SameView(const ComposedView& a, const ComposedView& b) {
+  return a.valid && b.valid && a.revision == b.revision && a.areaWidth == b.areaWidth &&
+         a.areaHeight == b.areaHeight && a.drawn.x == b.drawn.x && a.drawn.y == b.drawn.y &&
+         a.drawn.width == b.drawn.width && a.drawn.height == b.drawn.height &&
+         a.backgroundLevel == b.backgroundLevel && a.alpha == b.alpha;
+}
 
-// The exact view once input has paused: a zoom step, a wheel notch or a drag draws from a level at
-// once, and this timer redraws the frame from the full-size picture when nothing else is waiting.
+// The exact view once input has paused: a zoom step, a wheel notch or a drag draws a quick view
+// at once, and when this timer finds no input waiting, the worker averages the visible part from
+// the full-size picture; it replaces the quick view if that view is still shown.
 constexpr UINT_PTR kExactViewTimer = 0x5646;
 constexpr UINT kExactViewDelayMs = 150;
-
-// Rows of the exact view drawn between two looks at the input queue.
-constexpr int32_t kExactBandRows = 128;
 
 // Keys and buttons waiting, or moves while dragging: what the exact view gives way to (a mere
 // hover over the window does not).
@@ -115,13 +138,53 @@ bool InputWaiting() {
   return HIWORD(GetQueueStatus(kinds)) != 0;
 }
 
-void CALLBACK DrawExactView(HWND viewer, UINT, UINT_PTR timer, DWORD) {
+void TakeExactPart(HWND viewer, const ComposedView& view, ExactPart& part) {
+  if (part.image.IsNull() || !SameView(view, composed) || composed.exact) return;
+  HWND control = GetDlgItem(viewer, IDC_PICTURE);
+  if (control == nullptr) return;
+  const DrawnWindow& w = part.window;
+  const XywhRect at{view.drawn.x + w.firstColumn, view.drawn.y + w.firstRow, part.image.Width(), part.image.Height()};
+  ComposeIntoFrame(control, view.areaWidth, view.areaHeight, [&](HDC frame) {
+    // The alpha path composes over the background, not over the quick view.
+    if (view.alpha) FillWithBackground(frame, at);
+    PutAveragedPart(frame, part.image, at.x, at.y, view.alpha, part.withAlpha);
+  });
+  composed.exact = true;
+}
+
+void CALLBACK AskForExactView(HWND viewer, UINT, UINT_PTR timer, DWORD) {
   if (InputWaiting()) return;  // input first; the timer comes back
   KillTimer(viewer, timer);
-  if (!composed.valid || composed.exact) return;
-  zoomQuality = ZoomQuality::kExact;
-  Redraw(viewer);
-  zoomQuality = ZoomQuality::kQuick;
+  if (!composed.valid || composed.exact || currentImage.IsNull() || composed.revision != currentImage.Revision()) {
+    return;
+  }
+  const ComposedView view = composed;
+  const DrawnWindow window = VisiblePartOf(view.drawn, view.areaWidth, view.areaHeight);
+  if (window.Empty()) return;
+  RequestExactPart(viewer, currentImage, view.drawn.width, view.drawn.height, window,
+                   view.alpha && currentImage.HasAlpha(),
+                   [viewer, view](ExactPart& part) { TakeExactPart(viewer, view, part); });
+}
+
+void RequestFittedCopy(HWND viewer, const XywhRect& fitted, bool withAlpha) {
+  static uint64_t asked = 0;
+  static ComposedView askedFor;
+  const ComposedView wanted{true, currentImage.Revision(), 0, 0, XywhRect{0, 0, fitted.width, fitted.height}, 0,
+                            withAlpha, false};
+  if (asked != 0 && asked == ExactPartAsked() && SameView(askedFor, wanted)) return;  // on its way
+  askedFor = wanted;
+  asked = RequestExactPart(viewer, currentImage, fitted.width, fitted.height,
+                           DrawnWindow{0, fitted.width, 0, fitted.height}, withAlpha, [viewer](ExactPart& part) {
+                             if (part.image.IsNull() || currentImage.IsNull() ||
+                                 currentImage.Revision() != part.sourceRevision) {
+                               return;
+                             }
+                             FittedCopy& copy = CurrentFittedCopy();
+                             copy.image.Swap(part.image);
+                             copy.sourceRevision = part.sourceRevision;
+                             copy.withAlpha = part.withAlpha;
+                             if (viewState.zoom == 1.0f && !TurnInFlight()) Redraw(viewer);
+                           });
 }
 
 // The strips of the area a move by (dx, dy) uncovers: at most one upright and one flat.
@@ -139,8 +202,13 @@ int32_t ExposedStrips(int32_t dx, int32_t dy, int32_t width, int32_t height, Xyw
 void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width, int32_t height, bool alpha) {
   const bool withAlpha = alpha && currentImage.HasAlpha();
   const ZoomReductions& reductions = CurrentZoomReductions();
-  const ZoomedSource source{&currentImage, reductions.Match(currentImage, withAlpha) ? &reductions : nullptr, alpha,
-                            zoomQuality};
+  const bool levels = reductions.Match(currentImage, withAlpha);
+  if (!levels) {
+    const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), width, height);
+    RequestCurrentLevels(viewer, fitted.width, fitted.height, withAlpha, LevelsUrgency::kNow);
+  }
+  const ZoomedSource source{&currentImage, levels ? &reductions : nullptr, alpha, ZoomQuality::kQuick,
+                            FittedStandIn(withAlpha), withAlpha};
   ComposedView now{true, currentImage.Revision(), width, height, drawn, viewState.backgroundLevel, alpha, true};
   const int32_t dx = drawn.x - composed.drawn.x;
   const int32_t dy = drawn.y - composed.drawn.y;
@@ -148,37 +216,28 @@ void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width,
                         composed.areaHeight == height && composed.drawn.width == drawn.width &&
                         composed.drawn.height == drawn.height && composed.backgroundLevel == now.backgroundLevel &&
                         composed.alpha == alpha;
-  if (sameSize && (dx != 0 || dy != 0) && dx > -width && dx < width && dy > -height && dy < height) {
-    BitBlt(frame, dx, dy, width, height, frame, 0, 0, SRCCOPY);
-    XywhRect strips[2];
-    const int32_t count = ExposedStrips(dx, dy, width, height, strips);
-    now.exact = composed.exact;
-    for (int32_t i = 0; i < count; ++i) {
-      FillWithBackground(frame, strips[i]);
-      now.exact = DrawZoomedPart(frame, drawn, strips[i], source) && now.exact;
-    }
-  } else if (sameSize && dx == 0 && dy == 0 && (composed.exact || zoomQuality == ZoomQuality::kQuick)) {
+  if (sameSize && dx == 0 && dy == 0) {
     now.exact = composed.exact;  // the frame already shows this view (a window move)
-  } else if (sameSize && dx == 0 && dy == 0) {
-    // The exact view over the quick one, band by band, stopping for input (the timer then
-    // comes back for the whole of it).
-    for (int32_t top = 0; top < height && now.exact; top += kExactBandRows) {
-      if (top > 0 && InputWaiting()) {
-        now.exact = false;
-        break;
-      }
-      const XywhRect band{0, top, width, std::min(kExactBandRows, height - top)};
-      FillWithBackground(frame, band);  // the alpha path composes over the background, not the quick view
-      now.exact = DrawZoomedPart(frame, drawn, band, source);
-    }
   } else {
-    // Zoomed strips come from truncated float sums and can miss a row or column next to the
-    // image; the whole frame is filled so no stale pixel of an earlier frame shows there.
-    FillWithBackground(frame, XywhRect{0, 0, width, height});
-    now.exact = DrawZoomedPart(frame, drawn, XywhRect{0, 0, width, height}, source);
+    CancelExactPart();  // for a view no longer shown
+    if (sameSize && dx > -width && dx < width && dy > -height && dy < height) {
+      BitBlt(frame, dx, dy, width, height, frame, 0, 0, SRCCOPY);
+      XywhRect strips[2];
+      const int32_t count = ExposedStrips(dx, dy, width, height, strips);
+      now.exact = composed.exact;
+      for (int32_t i = 0; i < count; ++i) {
+        FillWithBackground(frame, strips[i]);
+        now.exact = DrawZoomedPart(frame, drawn, strips[i], source) && now.exact;
+      }
+    } else {
+      // Zoomed strips come from truncated float sums and can miss a row or column next to the
+      // image; the whole frame is filled so no stale pixel of an earlier frame shows there.
+      FillWithBackground(frame, XywhRect{0, 0, width, height});
+      now.exact = DrawZoomedPart(frame, drawn, XywhRect{0, 0, width, height}, source);
+    }
   }
   composed = now;
-  if (!composed.exact) SetTimer(viewer, kExactViewTimer, kExactViewDelayMs, DrawExactView);
+  if (!composed.exact) SetTimer(viewer, kExactViewTimer, kExactViewDelayMs, AskForExactView);
 }
 
 // While the full-size picture is away being turned: its turned fitted copy stands in, averaged
@@ -216,11 +275,20 @@ void ComposePicture(HWND viewer, HDC frame, int32_t width, int32_t height) {
     const MarginStrips margins = MarginStripsFor(fitted, 1.0f, 0.0f, 0.0f, width, height);
     for (int32_t i = 0; i < margins.count; ++i) FillWithBackground(frame, margins.strips[i]);
   }
-  const CImage& source = viewState.zoom == 1.0f ? FittedSource(fitted, alpha) : currentImage;
-  if (alpha) {
-    DrawWithAlpha(frame, drawn, source, source.HasAlpha());
+  const CImage* source = viewState.zoom == 1.0f ? FittedSource(viewer, fitted, alpha) : &currentImage;
+  if (source == nullptr) {
+    // The exact copy for this size is on its way: a quick one meanwhile, from a level or the
+    // copy of the former size.
+    const bool withAlpha = alpha && currentImage.HasAlpha();
+    const ZoomReductions& reductions = CurrentZoomReductions();
+    FillWithBackground(frame, XywhRect{0, 0, width, height});  // nothing may be drawn until it comes
+    DrawZoomedPart(frame, drawn, XywhRect{0, 0, width, height},
+                   ZoomedSource{&currentImage, reductions.Match(currentImage, withAlpha) ? &reductions : nullptr,
+                                alpha, ZoomQuality::kQuick, FittedStandIn(withAlpha), withAlpha});
+  } else if (alpha) {
+    DrawWithAlpha(frame, drawn, *source, source->HasAlpha());
   } else {
-    DrawPlain(frame, drawn, source);
+    DrawPlain(frame, drawn, *source);
   }
 }
 

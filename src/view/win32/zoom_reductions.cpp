@@ -7,7 +7,6 @@
 
 #include "view/area_average.h"
 #include "view/win32/fitted_copy.h"
-#include "framework/gdi_handles.h"
 #include "view/zoom_levels.h"
 
 void ZoomReductions::Swap(ZoomReductions& other) {
@@ -22,11 +21,11 @@ uint64_t ZoomReductions::Bytes() const {
   return bytes;
 }
 
-bool MakeZoomReductions(const CImage& source, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
+bool MakeZoomReductions(const PixelHold& source, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
                         ZoomReductions& reductions) {
   reductions.levels.clear();
-  if (source.IsNull()) return false;
-  const std::vector<LevelSize> sizes = HalvingLevels(source.Width(), source.Height(), fittedWidth, fittedHeight);
+  if (source.Empty()) return false;
+  const std::vector<LevelSize> sizes = HalvingLevels(source.width, source.height, fittedWidth, fittedHeight);
   if (sizes.empty()) return false;
   std::vector<TargetPixels> targets;
   for (const LevelSize& size : sizes) {
@@ -38,24 +37,19 @@ bool MakeZoomReductions(const CImage& source, int32_t fittedWidth, int32_t fitte
     targets.push_back(TargetPixels{level->TopRow(), level->Pitch(), size.width, size.height});
     reductions.levels.push_back(std::move(level));
   }
-  RGBQUAD colours[256] = {};
-  if (source.BitsPerPixel() <= 8) {
-    MemoryDc dc(nullptr, source.Handle());
-    if (!dc.Ok() || GetDIBColorTable(dc.Get(), 0, 256, colours) == 0) {
-      reductions.levels.clear();
-      return false;
-    }
-  }
-  GdiFlush();  // the source's pixels are read directly: drawing into them must have landed
-  const SourcePixels pixels{source.TopRow(), source.Pitch(), source.Width(), source.Height(), source.BitsPerPixel(),
-                            reinterpret_cast<const uint8_t*>(colours)};
-  if (!AverageHalvingLevels(pixels, targets, withAlpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque)) {
+  if (!AverageHalvingLevels(PixelsOf(source), targets,
+                            withAlpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque)) {
     reductions.levels.clear();
     return false;
   }
-  reductions.sourceRevision = source.Revision();
+  reductions.sourceRevision = source.revision;
   reductions.withAlpha = withAlpha;
   return true;
+}
+
+bool MakeZoomReductions(const CImage& source, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
+                        ZoomReductions& reductions) {
+  return MakeZoomReductions(source.Hold(), fittedWidth, fittedHeight, withAlpha, reductions);
 }
 
 void MakeDrawnCopies(const CImage& picture, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,

@@ -23,6 +23,8 @@ struct ZoomReductions {
 
 // Makes the levels of source down to about fittedWidth x fittedHeight. False (reductions emptied)
 // when there are none to make or memory is short. Any thread, on images it alone uses.
+bool MakeZoomReductions(const PixelHold& source, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
+                        ZoomReductions& reductions);
 bool MakeZoomReductions(const CImage& source, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
                         ZoomReductions& reductions);
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 #include "view/area_average.h"
+#include "view/win32/fitted_copy.h"
 #include "framework/gdi_handles.h"
 #include "view/zoom_levels.h"
 
@@ -48,17 +48,13 @@ void Put(HDC frame, const XywhRect& to, HDC from, const XywhRect& part, bool alp
   }
 }
 
-// The exact area average of the window of the drawn picture, from `level`.
+// The exact area average of the window of the drawn picture, from `level` (a level, or a picture
+// whose visible part is small enough to average here).
 bool AverageFrom(HDC frame, const CImage& level, const XywhRect& drawn, const DrawnWindow& window, bool alphaPath,
                  bool withAlpha) {
-  RGBQUAD colours[256] = {};
-  if (level.BitsPerPixel() <= 8) {  // only the full-size picture has palette pixels
-    MemoryDc dc(frame, level.Handle());
-    if (!dc.Ok() || GetDIBColorTable(dc.Get(), 0, 256, colours) == 0) return false;
-  }
-  const SourcePixels pixels{level.TopRow(), level.Pitch(),        level.Width(),
-                            level.Height(), level.BitsPerPixel(), reinterpret_cast<const uint8_t*>(colours)};
-  const AreaAverager averager(pixels, drawn.width, drawn.height,
+  const PixelHold pixels = level.Hold();
+  if (pixels.Empty()) return false;
+  const AreaAverager averager(PixelsOf(pixels), drawn.width, drawn.height,
                               withAlpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque);
   const int32_t width = window.endColumn - window.firstColumn;
   const int32_t height = window.endRow - window.firstRow;
@@ -66,16 +62,8 @@ bool AverageFrom(HDC frame, const CImage& level, const XywhRect& drawn, const Dr
   if (!averager.Ok() || !scratch.Ensure(width, height)) return false;
   const CImage& out = scratch.Image();
   GdiFlush();  // the scratch was drawn from in the last frame; those blits must have landed
-  const TargetPixels target{out.TopRow(), out.Pitch(), width, height};
-  const int32_t half = window.firstRow + height / 2;
-  std::thread lower([&] {
-    averager.AverageWindow(TargetPixels{out.TopRow() + static_cast<ptrdiff_t>(half - window.firstRow) * out.Pitch(),
-                                        out.Pitch(), width, height - (half - window.firstRow)},
-                           window.firstColumn, window.endColumn, half, window.endRow);
-  });
-  averager.AverageWindow(TargetPixels{target.topRow, target.pitch, width, half - window.firstRow}, window.firstColumn,
-                         window.endColumn, window.firstRow, half);
-  lower.join();
+  AverageInHalves(averager, TargetPixels{out.TopRow(), out.Pitch(), width, height}, window.firstColumn,
+                  window.endColumn, window.firstRow, window.endRow, nullptr);
   MemoryDc source(frame, out.Handle());
   if (!source.Ok()) return false;
   Put(frame, XywhRect{drawn.x + window.firstColumn, drawn.y + window.firstRow, width, height}, source.Get(),
@@ -110,22 +98,32 @@ bool DrawZoomedPart(HDC frame, const XywhRect& drawn, const XywhRect& clip, cons
   if (source.picture == nullptr || source.picture->IsNull() || drawn.width <= 0 || drawn.height <= 0) return true;
   const DrawnWindow inClip = Clipped(drawn, clip);
   if (inClip.Empty()) return true;
-  const CImage* level = source.picture;
-  if (source.reductions != nullptr && source.quality == ZoomQuality::kQuick) {
-    std::vector<LevelSize> sizes;
-    for (const auto& l : source.reductions->levels) sizes.push_back(LevelSize{l->Width(), l->Height()});
-    const int32_t index = LevelForDrawnSize(sizes, drawn.width, drawn.height);
-    if (index >= 0) level = source.reductions->levels[static_cast<size_t>(index)].get();
+  const CImage& picture = *source.picture;
+  const CImage* level = &picture;
+  if (source.quality == ZoomQuality::kQuick) {
+    if (source.reductions != nullptr) {
+      std::vector<LevelSize> sizes;
+      for (const auto& l : source.reductions->levels) sizes.push_back(LevelSize{l->Width(), l->Height()});
+      const int32_t index = LevelForDrawnSize(sizes, drawn.width, drawn.height);
+      if (index >= 0) level = source.reductions->levels[static_cast<size_t>(index)].get();
+    } else if (picture.Width() / 2 >= drawn.width && picture.Height() / 2 >= drawn.height) {
+      // A level would serve but none is made yet: averaging the full-size picture's visible part
+      // here would read at least four times the area's pixels, so the stand-in is stretched.
+      if (source.standIn == nullptr || source.standIn->IsNull()) return false;
+      StretchFrom(frame, *source.standIn, drawn, inClip, source.alphaPath, source.alphaPath && source.standInAlpha);
+      return false;
+    }
   }
-  const bool withAlpha = source.alphaPath && (level == source.picture ? source.picture->HasAlpha()
-                                                                      : source.reductions->withAlpha);
-  // The kept frame is only this large; a drag keeps each part's cost to what shows.
-  const DrawnWindow window{inClip.firstColumn, inClip.endColumn, inClip.firstRow, inClip.endRow};
+  const bool withAlpha = source.alphaPath && (level == &picture ? picture.HasAlpha() : source.reductions->withAlpha);
   const bool reduction = level->Width() >= drawn.width && level->Height() >= drawn.height;
-  if (reduction && AverageFrom(frame, *level, drawn, window, source.alphaPath, withAlpha)) {
-    return level == source.picture;
-  }
-  StretchFrom(frame, *source.picture, drawn, window, source.alphaPath,
-              source.alphaPath && source.picture->HasAlpha());
+  if (reduction && AverageFrom(frame, *level, drawn, inClip, source.alphaPath, withAlpha)) return level == &picture;
+  StretchFrom(frame, picture, drawn, inClip, source.alphaPath, source.alphaPath && picture.HasAlpha());
   return true;
+}
+
+void PutAveragedPart(HDC frame, const CImage& part, int32_t x, int32_t y, bool alphaPath, bool withAlpha) {
+  MemoryDc source(frame, part.Handle());
+  if (!source.Ok()) return;
+  Put(frame, XywhRect{x, y, part.Width(), part.Height()}, source.Get(), XywhRect{0, 0, part.Width(), part.Height()},
+      alphaPath, withAlpha, false);
 }
