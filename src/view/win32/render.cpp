@@ -127,9 +127,12 @@ bool SameView(const ComposedView& a, const ComposedView& b) {
 
 // The exact view once input has paused: a zoom step, a wheel notch or a drag draws a quick view
 // at once, and when this timer finds no input waiting, the worker averages the visible part from
-// the full-size picture; it replaces the quick view if that view is still shown.
+// the full-size picture; it replaces the quick view if that view is still shown. A timer fires
+// only when no other message waits; a drag's moves come every few tens of milliseconds, so after
+// a move the worker is asked only once the drag has rested a while.
 constexpr UINT_PTR kExactViewTimer = 0x5646;
-constexpr UINT kExactViewDelayMs = 150;
+constexpr UINT kExactViewDelayMs = 10;
+constexpr UINT kExactViewAfterMoveMs = 150;
 
 // Keys and buttons waiting, or moves while dragging: what the exact view gives way to (a mere
 // hover over the window does not).
@@ -216,11 +219,13 @@ void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width,
                         composed.areaHeight == height && composed.drawn.width == drawn.width &&
                         composed.drawn.height == drawn.height && composed.backgroundLevel == now.backgroundLevel &&
                         composed.alpha == alpha;
+  bool moved = false;
   if (sameSize && dx == 0 && dy == 0) {
     now.exact = composed.exact;  // the frame already shows this view (a window move)
   } else {
     CancelExactPart();  // for a view no longer shown
     if (sameSize && dx > -width && dx < width && dy > -height && dy < height) {
+      moved = true;
       BitBlt(frame, dx, dy, width, height, frame, 0, 0, SRCCOPY);
       XywhRect strips[2];
       const int32_t count = ExposedStrips(dx, dy, width, height, strips);
@@ -237,7 +242,9 @@ void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width,
     }
   }
   composed = now;
-  if (!composed.exact) SetTimer(viewer, kExactViewTimer, kExactViewDelayMs, AskForExactView);
+  if (!composed.exact) {
+    SetTimer(viewer, kExactViewTimer, moved ? kExactViewAfterMoveMs : kExactViewDelayMs, AskForExactView);
+  }
 }
 
 // While the full-size picture is away being turned: its turned fitted copy stands in, averaged
