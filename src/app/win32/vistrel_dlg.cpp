@@ -120,7 +120,9 @@ LRESULT CVistrelDlg::OnPaint(WPARAM, LPARAM) {
     LayOutPictureOverClient();
     UpdateWindowTitle(hwnd_);
     ShowCurrentPicture(hwnd_, StepDirection::kNone);
-    StartFolderListing();
+    // A large folder's listing would share the cores with the first picture's blit: it starts
+    // once that picture is shown (or has failed), unless it already has.
+    if (!PictureLoading()) StartFolderListing();
   }
   if (!IsIconic(hwnd_)) return Default();
   PaintIcon();

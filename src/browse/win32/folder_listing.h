@@ -13,8 +13,8 @@
 void PrepareStartPictureEarly();
 // Builds the list from the command line as OpenStartFile does, or starts it ahead as above.
 void OpenStartFileAhead(HWND viewer);
-// Hands the start folder to the worker, behind the start file's decode, once the first paint has
-// asked for that; nothing when no listing waits.
+// Hands the start folder to the worker once the first paint has asked for that and the start
+// picture is shown (or failed); nothing when no listing waits or it is already on its way.
 void StartFolderListing();
 // Lists the folder of a dropped file on the worker, as a drop rebuilds the list: the dropped
 // file is shown when it is listed, else the earlier position is kept inside the new list.

@@ -256,6 +256,7 @@ void Adopt(HWND viewer, std::unique_ptr<PreparedPicture> picture) {
   if (!picture->decoded) {
     viewState.loadFailed = 1;  // nothing is drawn; the frame keeps what it showed
     state.shownRevision = 0;
+    StartFolderListing();
     return;
   }
   currentImage.Swap(picture->image);
@@ -266,6 +267,7 @@ void Adopt(HWND viewer, std::unique_ptr<PreparedPicture> picture) {
   viewState.alphaPrepared = picture->alphaPrepared ? 1 : 0;
   if (picture->exifTurn != kTurnNone) viewState.zoom = 1.0f;  // as the turn itself stores
   Redraw(viewer);
+  StartFolderListing();  // the start folder's listing waits for the first picture
   if (CurrentZoomReductions().levels.empty()) {
     // The start picture comes without levels so as not to be delayed by them; they follow once
     // its neighbours are prepared (or at once, should the user zoom first).
