@@ -136,6 +136,9 @@ row "p  drag at 3x: move -> screen, worst" p3.latency_worst_ms
 row "t  turn from fitted: first change" t.first_ms
 row "t  turn from fitted: final still screen" t.last_ms
 echo "  (the final screen is the last change before 500 ms without one, 2500 ms for turns)"
+echo "  the screen was read every $(figure vistrel 24mp p1.period_ms) / $(figure feh 24mp p1.period_ms) ms" \
+  "(24 MP) and $(figure vistrel 100mp p1.period_ms) / $(figure feh 100mp p1.period_ms) ms (100 MP) while" \
+  "dragging at 1.2x, vistrel / feh"
 echo
 for size in 24mp 100mp; do
   printf '%s: drag moves answered before the next period (of 40): vistrel %s / %s, feh %s / %s (1.2x / 3x)\n' "$size" \

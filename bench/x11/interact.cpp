@@ -167,6 +167,7 @@ class Session {
     uint64_t state = reader_.Capture();
     const uint32_t probeBefore = reader_.Pixel(probeX_, probeY_);
     const double sent = NowMs();
+    periods_ = 0;
     Press(code, shift);
     int pressed = 1;
     bool followed = followKey_ == nullptr;
@@ -193,8 +194,8 @@ class Session {
       const bool allSent = pressed == presses && followed;
       if (allSent && first >= 0 && now - last >= quietMs_) break;
     }
-    std::printf("key name %s presses %d first_ms %.1f last_ms %.1f states %d", name, presses,
-                first < 0 ? -1 : first - sent, last < 0 ? -1 : last - sent, states);
+    std::printf("key name %s presses %d first_ms %.1f last_ms %.1f states %d period_ms %.1f", name, presses,
+                first < 0 ? -1 : first - sent, last < 0 ? -1 : last - sent, states, MeanPeriod(sent));
     if (followKey_ != nullptr) {
       std::printf(" then %s after_ms %.0f probe_ms %.1f", followKey_, followDelayMs_,
                   probeChanged < 0 ? -1 : probeChanged - sent);
@@ -217,6 +218,7 @@ class Session {
     std::vector<double> sentAt, changes;
     const double start = NowMs();
     const double end = start + moves * everyMs;
+    periods_ = 0;
     double quietFrom = 0;
     bool released = false;
     for (double now = start;; now = Pace(now)) {
@@ -250,9 +252,9 @@ class Session {
     }
     const double worst = latencies.empty() ? -1 : *std::max_element(latencies.begin(), latencies.end());
     std::printf("drag moves %d fps %.1f frames %d answered %zu latency_median_ms %.1f latency_worst_ms %.1f "
-                "settled_ms %.1f\n",
+                "settled_ms %.1f period_ms %.1f\n",
                 moves, frames * 1000.0 / (end - sentAt.front()), frames, latencies.size(), Median(latencies), worst,
-                changes.empty() ? -1 : changes.back() - end);
+                changes.empty() ? -1 : changes.back() - end, MeanPeriod(start));
     return frames > 0;
   }
 
@@ -274,10 +276,13 @@ class Session {
 
  private:
   // Sleeps out the rest of the poll period begun at `captured`; returns the next capture's time.
-  static double Pace(double captured) {
+  double Pace(double captured) {
     SleepMs(captured + kPeriodMs - NowMs());
+    ++periods_;
     return NowMs();
   }
+  // The mean poll period since `from`, when the counting began.
+  double MeanPeriod(double from) const { return periods_ > 0 ? (NowMs() - from) / periods_ : 0; }
 
   bool KeyFor(const char* name, KeyCode* code, bool* shift) {
     const KeySym sym = XStringToKeysym(name);
@@ -304,6 +309,7 @@ class Session {
   AreaReader reader_;
   double quietMs_, timeoutMs_;
   int pointerX_ = 0, pointerY_ = 0;
+  int periods_ = 0;
   const char* followKey_ = nullptr;
   double followDelayMs_ = 0;
   int probeX_ = 0, probeY_ = 0;
