@@ -14,7 +14,7 @@
 # Usage: bench/interactions.sh OUT_DIR [--rounds N]   (VISTREL_EXE: the viewer, default
 #        build/windows/bin/vistrel.exe)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 out=${1:?usage: bench/interactions.sh OUT_DIR [--rounds N]}
 rounds=3
 [ "${2:-}" = "--rounds" ] && rounds=${3:?}
@@ -38,7 +38,7 @@ photo() {
     printf 'P6\n%d %d\n255\n' "$w" "$h"
     for s in 0 1 2 3; do
       convert "$tmp" -crop $((w / 8))x$((h / 32))+0+$((s * h / 32)) +repage -resize "${w}x$((h / 4))!" \
-        -attenuate 0.3 +noise Gaussian -depth 8 ppm:- | tail -c $((w * h / 4 * 3))
+        -attenuate 0.3 +noise Gaussian -depth 8 ppm:- | tail -c $((w * h * 3 / 4))
     done
   } | cjpeg -quality 90 >"$3.partial" && mv "$3.partial" "$3"
   local made=$?
@@ -73,7 +73,7 @@ run_one() {
     pid=$!
     # Steps of 0.2 of the fitted size: 9 more reach 3.0; Down back to the fitted 1.0.
     "$helper" --area "$area" --timeout-ms 60000 ready 2000 names "${centre[@]}" key Up names "${drag[@]}" \
-      "${centre[@]}" key Up 9 names "${drag[@]}" "${centre[@]}" key Down 12 "${turn[@]}" key r key r then c 20 5 490 \
+      "${centre[@]}" key Up 9 names "${drag[@]}" "${centre[@]}" key Down 12 "${turn[@]}" key r key r "then" c 20 5 490 \
       >"$log"
   else
     # --zoom-step 20 makes each step 1.2 x the last: 5 more reach 2.99; / fits again.
@@ -141,7 +141,7 @@ echo "  the screen was read every $(figure vistrel 24mp p1.period_ms) / $(figure
   "dragging at 1.2x, vistrel / feh"
 echo
 for size in 24mp 100mp; do
-  printf '%s: drag moves answered before the next period (of 40): vistrel %s / %s, feh %s / %s (1.2x / 3x)\n' "$size" \
+  printf '%s: drag moves followed by a change on screen (of 40): vistrel %s / %s, feh %s / %s (1.2x / 3x)\n' "$size" \
     "$(figure vistrel "$size" p1.answered)" "$(figure vistrel "$size" p3.answered)" \
     "$(figure feh "$size" p1.answered)" "$(figure feh "$size" p3.answered)"
   fitted=$(figure feh "$size" fitted.names)

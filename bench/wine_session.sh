@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the benchmarks that start Wine programs from Linux (bench/start_from_linux.sh,
 # bench/interactions.sh): the Wine processes of this prefix, and ending what a run left.
 # Needs WINEPREFIX; fresh_wine_session sets `baseline`, which end_wine_run compares against.
