@@ -3,23 +3,28 @@
 # starts a private Xvfb and the Wine desktop as scripts/test.sh does, times the viewer in both
 # states (default and VISTREL_BASELINE=1) and feh on the same file and screen, prints the
 # figures, and stops every process it started.
-# Usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux
+# Usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux | --interactions
 #   --quick    24 MP pictures only, fewer rounds, a shorter held key
 #   --trace    print every change of the picture area seen while waiting
 #   --formats  only the start of PNG, PNG with alpha, BMP, TIFF and GIF pictures (made here with
 #              ImageMagick)
 #   --start-from-linux  only the start as a Linux shell makes it, each in a Wine desktop of its
 #              own, against a bare Wine window and feh (bench/start_from_linux.sh)
+#   --interactions  only zoom, drag and turn on a shown picture, timed from outside the process
+#              against feh (bench/interactions.sh); VISTREL_EXE names a vistrel.exe to time
+#              instead of building one, and a WINEPREFIX already set is kept
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 options=()
 from_linux=0
+interactions=0
 for arg in "$@"; do
   case "$arg" in
     --quick|--trace|--formats) options+=("$arg") ;;
     --start-from-linux) from_linux=1 ;;
-    *) echo "usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux" >&2; exit 2 ;;
+    --interactions) interactions=1 ;;
+    *) echo "usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux | --interactions" >&2; exit 2 ;;
   esac
 done
 
@@ -28,6 +33,12 @@ scripts/deps.sh || exit 1
 need=()
 dpkg-query -W -f='${Status}' feh 2>/dev/null | grep -q "install ok installed" || need+=(feh=3.9.1-2)
 dpkg-query -W -f='${Status}' libx11-dev 2>/dev/null | grep -q "install ok installed" || need+=(libx11-dev=2:1.8.4-2+deb12u2)
+if [ "$interactions" -eq 1 ]; then
+  # XTest for the input the helper sends; cjpeg for the 100 MP picture.
+  dpkg-query -W -f='${Status}' libxtst-dev 2>/dev/null | grep -q "install ok installed" || need+=(libxtst-dev=2:1.2.3-1.1)
+  dpkg-query -W -f='${Status}' libjpeg-turbo-progs 2>/dev/null | grep -q "install ok installed" ||
+    need+=(libjpeg-turbo-progs=1:2.1.5-2)
+fi
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
@@ -38,11 +49,17 @@ fi
 
 out=$root/build/e2e-bench
 mkdir -p "$out"
-[ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null || exit 1
-if ! cmake --build --preset windows -j2 --target vistrel e2e_bench bare_window >"$out/build.log" 2>&1; then
-  cat "$out/build.log"; echo "build failed" >&2; exit 1
+if [ "$interactions" -eq 0 ] || [ -z "${VISTREL_EXE:-}" ]; then
+  [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null || exit 1
+  if ! cmake --build --preset windows -j2 --target vistrel e2e_bench bare_window >"$out/build.log" 2>&1; then
+    cat "$out/build.log"; echo "build failed" >&2; exit 1
+  fi
 fi
-g++ -O2 -std=c++17 -Wall -Wextra -Werror bench/x11/watch_start.cpp -lX11 -o "$out/watch_start" || exit 1
+if [ "$interactions" -eq 1 ]; then
+  g++ -O2 -std=c++17 -Wall -Wextra -Werror bench/x11/interact.cpp -lX11 -lXext -lXtst -o "$out/interact" || exit 1
+else
+  g++ -O2 -std=c++17 -Wall -Wextra -Werror bench/x11/watch_start.cpp -lX11 -o "$out/watch_start" || exit 1
+fi
 
 source scripts/display.sh
 explorer_pid=""
@@ -53,10 +70,16 @@ cleanup() {
 }
 trap cleanup EXIT
 vistrel_xvfb || exit 1
-export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+prefix=$root/build/windows/wineprefix
+[ "$interactions" -eq 1 ] && prefix=${WINEPREFIX:-$prefix}
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset VISTREL_BASELINE
 cmake/wine-prefix.sh "$WINEPREFIX"
 wineserver -p
+if [ "$interactions" -eq 1 ]; then
+  bench/interactions.sh "$out"
+  exit
+fi
 if [ "$from_linux" -eq 0 ]; then
   wine explorer /desktop=Default,1600x1000 >/dev/null 2>&1 &
   explorer_pid=$!

@@ -22,7 +22,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include "screen_timing.h"
+
 extern char** environ;
 
 namespace {
@@ -41,22 +42,6 @@ constexpr int kSampledRows = 32;
 constexpr double kTimeoutMs = 30000;
 // From the start of one capture to the start of the next, as e2e_bench.exe reads the screen.
 constexpr double kPeriodMs = 4;
-
-double NowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
-}
-
-void SleepMs(double ms) {
-  timespec pause{static_cast<time_t>(ms / 1000),
-                 static_cast<long>((ms - static_cast<time_t>(ms / 1000) * 1000) * 1e6)};
-  nanosleep(&pause, nullptr);
-}
-
-struct Area {
-  int width = 0, height = 0, x = 0, y = 0;
-};
 
 // Owns the display connection and one image of `rows` rows that every capture is read into.
 class RowSampler {
@@ -216,11 +201,6 @@ void WriteResult(const char* path, const double* median, double periodMs) {
   }
   std::fclose(file);
   std::rename(partial.c_str(), path);
-}
-
-bool ParseArea(const char* text, Area* area) {
-  return std::sscanf(text, "%dx%d+%d+%d", &area->width, &area->height, &area->x, &area->y) == 4 &&
-         area->width > 0 && area->height > 0;
 }
 
 }  // namespace
