@@ -31,13 +31,14 @@ std::string MakeTestJpeg(const TestJpegOptions& options) {
   jpeg_mem_dest(&info, &out, &outSize);
 
   const bool grey = options.colour == TestJpegColour::kGrey;
-  const bool cmyk = options.colour == TestJpegColour::kCmyk;
+  const bool cmyk = options.colour == TestJpegColour::kCmyk || options.colour == TestJpegColour::kYcck;
   info.image_width = static_cast<JDIMENSION>(options.width);
   info.image_height = static_cast<JDIMENSION>(options.height);
   info.input_components = grey ? 1 : cmyk ? 4 : 3;
   info.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&info);
   if (options.colour == TestJpegColour::kRgb) jpeg_set_colorspace(&info, JCS_RGB);
+  if (options.colour == TestJpegColour::kYcck) jpeg_set_colorspace(&info, JCS_YCCK);
   jpeg_set_quality(&info, options.quality, TRUE);
   if (!grey && !cmyk && options.colour != TestJpegColour::kRgb) {
     const int h = options.colour == TestJpegColour::kYcc444 ? 1 : 2;
@@ -80,7 +81,7 @@ std::string MakeTestJpeg(const TestJpegOptions& options) {
 }
 
 std::string TestJpegName(const TestJpegOptions& options) {
-  static const char* const kColours[] = {"4:4:4", "4:2:2", "4:2:0", "grey", "RGB", "CMYK"};
+  static const char* const kColours[] = {"4:4:4", "4:2:2", "4:2:0", "grey", "RGB", "CMYK", "YCCK"};
   char text[128];
   std::snprintf(text, sizeof text, "%dx%d %s%s%s%s", options.width, options.height,
                 kColours[static_cast<int>(options.colour)], options.progressive ? " progressive" : "",

@@ -1,11 +1,11 @@
 // JPEG files for the decoder tests, compressed from code by libjpeg-turbo itself: every
-// subsampling, greyscale, CMYK, progressive, arithmetic and restart-interval layouts of one
+// subsampling, greyscale, CMYK (stored as is or as YCCK), progressive, arithmetic and restart-interval layouts of one
 // photo-like pattern. Platform-free; used by the native and the Wine tests.
 #pragma once
 #include <cstdint>
 #include <string>
 
-enum class TestJpegColour { kYcc444, kYcc422, kYcc420, kGrey, kRgb, kCmyk };
+enum class TestJpegColour { kYcc444, kYcc422, kYcc420, kGrey, kRgb, kCmyk, kYcck };
 
 struct TestJpegOptions {
   int32_t width = 61;  // not a multiple of any block size, so the last blocks are partial
