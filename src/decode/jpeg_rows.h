@@ -1,7 +1,8 @@
 // Decoding a JPEG straight into the rows of a bitmap the caller owns, read through a small byte
 // reader (no whole-file buffer). Covers the common files: 8-bit colour (YCbCr or RGB) and 8-bit
-// greyscale, and 8-bit CMYK or YCCK when the caller asks for them. Everything else, and any file libjpeg cannot finish, is "not taken" so the caller can
-// hand it to the imaging library instead. Platform-free; one decoder is used by one thread.
+// greyscale, and 8-bit CMYK or YCCK when the caller asks for them. Everything else, and any file
+// libjpeg cannot finish, is "not taken" so the caller can hand it to the imaging library instead.
+// Platform-free; one decoder is used by one thread.
 #pragma once
 #include <atomic>
 #include <cstddef>

@@ -51,6 +51,8 @@ std::string MakeTestJpeg(const TestJpegOptions& options) {
   info.arith_code = options.arithmetic ? TRUE : FALSE;
   info.restart_in_rows = options.restartRows;
   jpeg_start_compress(&info, TRUE);
+  if (!options.iccProfile.empty())
+    jpeg_write_icc_profile(&info, options.iccProfile.data(), static_cast<unsigned>(options.iccProfile.size()));
 
   std::vector<JSAMPLE> row(static_cast<size_t>(options.width) * info.input_components);
   while (info.next_scanline < info.image_height) {
@@ -62,6 +64,9 @@ std::string MakeTestJpeg(const TestJpegOptions& options) {
       JSAMPLE* p = &row[static_cast<size_t>(x) * info.input_components];
       if (grey) {
         p[0] = static_cast<JSAMPLE>((r * 77 + g * 150 + b * 29) >> 8);
+      } else if (cmyk && !options.cmykPatches.empty()) {
+        const auto& inks = options.cmykPatches[static_cast<size_t>(x) * options.cmykPatches.size() / options.width];
+        for (int c = 0; c < 4; ++c) p[c] = static_cast<JSAMPLE>(255 - inks[c]);
       } else if (cmyk) {
         p[0] = static_cast<JSAMPLE>(255 - r), p[1] = static_cast<JSAMPLE>(255 - g),
         p[2] = static_cast<JSAMPLE>(255 - b);

@@ -1,9 +1,11 @@
 // JPEG files for the decoder tests, compressed from code by libjpeg-turbo itself: every
-// subsampling, greyscale, CMYK (stored as is or as YCCK), progressive, arithmetic and restart-interval layouts of one
+// subsampling, greyscale, CMYK, progressive, arithmetic and restart-interval layouts of one
 // photo-like pattern. Platform-free; used by the native and the Wine tests.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class TestJpegColour { kYcc444, kYcc422, kYcc420, kGrey, kRgb, kCmyk, kYcck };
 
@@ -15,6 +17,9 @@ struct TestJpegOptions {
   bool arithmetic = false;
   int restartRows = 0;  // a restart marker every this many MCU rows (0: none)
   int quality = 90;
+  // CMYK: flat patches of these inks (255 full) side by side, stored inverted as Photoshop does.
+  std::vector<std::array<uint8_t, 4>> cmykPatches;
+  std::vector<uint8_t> iccProfile;  // embedded in APP2 segments when given
 };
 
 // The default options with this colour layout and size.
