@@ -46,7 +46,8 @@ class BytesReader final : public JpegByteReader {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BytesReader reader(data, size);
-  JpegRowsDecoder decoder(reader);
+  // CMYK taken as the viewer takes it for a file with a CMYK profile: every path of the decoder.
+  JpegRowsDecoder decoder(reader, JpegCmyk::kTake);
   JpegRowsHeader header;
   if (!decoder.ReadHeader(header)) {
     Require(decoder.DecodeRows(nullptr, 0, nullptr) == JpegRowsOutcome::kNotTaken,
@@ -55,7 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Require(header.width > 0 && header.width <= 65535 && header.height > 0 && header.height <= 65535,
           "header size");
-  Require(header.layout == JpegRowLayout::kBgr24 || header.layout == JpegRowLayout::kGrey8, "header layout");
+  Require(header.layout == JpegRowLayout::kBgr24 || header.layout == JpegRowLayout::kGrey8 ||
+              header.layout == JpegRowLayout::kCmyk32,
+          "header layout");
+  Require(!header.invertedCmyk || header.layout == JpegRowLayout::kCmyk32, "inverted only for CMYK");
   if (static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height) > kMaxPixels) return 0;
 
   const size_t stride = static_cast<size_t>(header.RowBytes() + 3) / 4 * 4;

@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
       {"grey.jpg", MakeTestJpeg(JpegOptions(TestJpegColour::kGrey, 15, 11))},
       {"rgb.jpg", MakeTestJpeg(JpegOptions(TestJpegColour::kRgb, 9, 7))},
       {"cmyk.jpg", MakeTestJpeg(JpegOptions(TestJpegColour::kCmyk, 8, 8))},
+      {"ycck.jpg", MakeTestJpeg(JpegOptions(TestJpegColour::kYcck, 19, 10))},
       {"progressive.jpg", MakeTestJpeg(progressive)},
       {"grey-progressive.jpg", MakeTestJpeg(greyProgressive)},
       {"restarts.jpg", MakeTestJpeg(restarts)},

@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine64 xvfb x11-utils imagemagick
   nasm dpkg-dev wixl msitools zip
-  liblcms2-utils colord-data icc-profiles-free
+  liblcms2-utils colord-data icc-profiles-free libgs-common
 )
 # The JPEG decoder: Debian bookworm's libjpeg-turbo, exactly this version.
 jpeg_source=libjpeg-turbo

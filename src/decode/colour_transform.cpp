@@ -15,8 +15,8 @@ namespace {
 constexpr size_t kCachedTransforms = 4;
 constexpr cmsUInt32Number kIntent = INTENT_RELATIVE_COLORIMETRIC;
 
-// The layouts a transform is made for (each its own cache entry).
-enum Layout { kLayoutBgr = 0, kLayoutBgra = 1 };
+// The layouts a transform is made for (each its own cache entry): ColourPixels' values.
+int LayoutOf(ColourPixels pixels) { return static_cast<int>(pixels); }
 
 struct ProfileHandle {
   explicit ProfileHandle(cmsHPROFILE p) : profile(p) {}
@@ -237,13 +237,19 @@ CachedTransform* ColourConverter::Find(const std::vector<uint8_t>& embedded, con
   const ProfileKind kind = Classify(source.profile);
   // The same bytes as the display's: already in display colours.
   const bool same = embedded == display;
+  const bool bgra = layout == LayoutOf(ColourPixels::kBgra32);
+  const bool cmykPixels = layout == LayoutOf(ColourPixels::kCmyk32) || layout == LayoutOf(ColourPixels::kInvertedCmyk32);
   cmsUInt32Number in = 0, out = TYPE_BGR_8;
-  if (!same && kind == ProfileKind::kRgb) {
-    in = layout == kLayoutBgra ? TYPE_BGRA_8 : TYPE_BGR_8;
+  if (cmykPixels) {
+    // The alpha byte (where black was) is set afterwards; Little CMS leaves it as it was.
+    if (kind == ProfileKind::kCmyk) in = layout == LayoutOf(ColourPixels::kCmyk32) ? TYPE_CMYK_8 : TYPE_CMYK_8_REV;
+    out = TYPE_BGRA_8;
+  } else if (!same && kind == ProfileKind::kRgb) {
+    in = bgra ? TYPE_BGRA_8 : TYPE_BGR_8;
     out = in;
   } else if (!same && kind == ProfileKind::kGrey) {
-    in = GreyIn(layout == kLayoutBgra ? 3 : 2);
-    out = layout == kLayoutBgra ? TYPE_BGRA_8 : TYPE_BGR_8;
+    in = GreyIn(bgra ? 3 : 2);
+    out = bgra ? TYPE_BGRA_8 : TYPE_BGR_8;
   }
   if (in != 0) {
     ProfileHandle target(OpenDisplay(display));
@@ -258,15 +264,23 @@ CachedTransform* ColourConverter::Find(const std::vector<uint8_t>& embedded, con
   return cache_.front().get();
 }
 
+bool ColourConverter::Converts(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
+                               ColourPixels pixels) {
+  if (embedded.empty()) return false;
+  const CachedTransform* entry = Find(embedded, display, LayoutOf(pixels));
+  return entry->transform != nullptr || entry->shaper != nullptr;
+}
+
 ColourOutcome ColourConverter::Convert(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
                                        uint8_t* topRow, ptrdiff_t pitch, int32_t width, int32_t height,
                                        ColourPixels pixels, int threads) {
   if (embedded.empty() || width <= 0 || height <= 0) return ColourOutcome::kUntouched;
-  const CachedTransform* entry = Find(embedded, display, pixels == ColourPixels::kBgra32 ? kLayoutBgra : kLayoutBgr);
+  const CachedTransform* entry = Find(embedded, display, LayoutOf(pixels));
   if (entry->transform == nullptr && entry->shaper == nullptr) return ColourOutcome::kUntouched;
   const cmsHTRANSFORM transform = entry->transform;
   const MatrixShaper* shaper = entry->shaper.get();
-  const int pixelBytes = pixels == ColourPixels::kBgra32 ? 4 : 3;
+  const int pixelBytes = pixels == ColourPixels::kBgr24 ? 3 : 4;
+  const bool opaque = pixels == ColourPixels::kCmyk32 || pixels == ColourPixels::kInvertedCmyk32;
   // Rows are not contiguous in general (padding, bottom-up storage): each band is handed over from
   // its lowest row in memory with the line stride, and Little CMS walks the rows itself.
   const auto band = [&](int32_t first, int32_t last) {
@@ -279,6 +293,11 @@ ColourOutcome ColourConverter::Convert(const std::vector<uint8_t>& embedded, con
     const auto stride = static_cast<cmsUInt32Number>(pitch > 0 ? pitch : -pitch);
     cmsDoTransformLineStride(transform, lowest, lowest, static_cast<cmsUInt32Number>(width),
                              static_cast<cmsUInt32Number>(last - first), stride, stride, 0, 0);
+    if (!opaque) return;
+    for (int32_t y = first; y < last; ++y) {
+      uint8_t* row = topRow + static_cast<ptrdiff_t>(y) * pitch;
+      for (int32_t x = 0; x < width; ++x) row[x * 4 + 3] = 255;
+    }
   };
   const int32_t helpers = std::clamp(threads, 1, 8) - 1;
   if (helpers == 0 || height < 64) {

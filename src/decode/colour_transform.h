@@ -8,8 +8,10 @@
 #include <memory>
 #include <vector>
 
-// The rows converted in place: 8 bits a channel, stored blue first; alpha is never touched.
-enum class ColourPixels { kBgr24, kBgra32 };
+// The rows converted in place, 8 bits a channel. The first two are stored blue first and alpha is
+// never touched; CMYK pixels (255 full ink, or inverted: 255 no ink, as files with Adobe's marker
+// hold them) become blue, green, red and alpha 255 in the same four bytes.
+enum class ColourPixels { kBgr24, kBgra32, kCmyk32, kInvertedCmyk32 };
 
 enum class ColourOutcome {
   kConverted,  // every row now holds display colours
@@ -38,12 +40,16 @@ class ColourConverter {
   ColourConverter(const ColourConverter&) = delete;
   ColourConverter& operator=(const ColourConverter&) = delete;
 
-  // embedded: the picture's profile (RGB, or grey for pixels whose three colours are equal).
-  // display: the display's profile; empty, unusable or not RGB means sRGB. threads: how many
-  // threads share the rows (1: the calling thread alone).
+  // embedded: the picture's profile (RGB, or grey for pixels whose three colours are equal, or
+  // CMYK for CMYK pixels). display: the display's profile; empty, unusable or not RGB means sRGB.
+  // threads: how many threads share the rows (1: the calling thread alone).
   ColourOutcome Convert(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
                         uint8_t* topRow, ptrdiff_t pitch, int32_t width, int32_t height, ColourPixels pixels,
                         int threads = 1);
+
+  // Whether Convert would change such pixels (the transform is made, and kept, now): CMYK pixels
+  // are worth decoding only when their profile can turn them into the display's colours.
+  bool Converts(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display, ColourPixels pixels);
 
   size_t CachedCount() const { return cache_.size(); }
 

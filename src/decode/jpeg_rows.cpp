@@ -16,7 +16,7 @@ int CancelRequested(void* context) {
 
 }  // namespace
 
-JpegRowsDecoder::JpegRowsDecoder(JpegByteReader& reader) : reader_(reader) {
+JpegRowsDecoder::JpegRowsDecoder(JpegByteReader& reader, JpegCmyk cmyk) : reader_(reader), cmyk_(cmyk) {
   session_ = JpegRowsOpen(ReadThroughReader, &reader_);
 }
 
@@ -26,12 +26,19 @@ bool JpegRowsDecoder::ReadHeader(JpegRowsHeader& header) {
   if (session_ == nullptr || headerRead_) return false;
   int width = 0, height = 0;
   JpegRowsColour colour = kJpegRowsBgr;
-  const JpegRowsStatus status = JpegRowsReadHeader(session_, &width, &height, &colour);
+  const JpegRowsStatus status =
+      JpegRowsReadHeader(session_, cmyk_ == JpegCmyk::kTake ? 1 : 0, &width, &height, &colour);
   header.width = width;
   header.height = height;
   if (status != kJpegRowsOk) return false;
   headerRead_ = true;
-  header.layout = colour == kJpegRowsGrey ? JpegRowLayout::kGrey8 : JpegRowLayout::kBgr24;
+  switch (colour) {
+    case kJpegRowsBgr: header.layout = JpegRowLayout::kBgr24; break;
+    case kJpegRowsGrey: header.layout = JpegRowLayout::kGrey8; break;
+    case kJpegRowsCmyk:
+    case kJpegRowsInvertedCmyk: header.layout = JpegRowLayout::kCmyk32; break;
+  }
+  header.invertedCmyk = colour == kJpegRowsInvertedCmyk;
   return true;
 }
 

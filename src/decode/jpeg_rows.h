@@ -1,7 +1,8 @@
 // Decoding a JPEG straight into the rows of a bitmap the caller owns, read through a small byte
 // reader (no whole-file buffer). Covers the common files: 8-bit colour (YCbCr or RGB) and 8-bit
-// greyscale. Everything else, and any file libjpeg cannot finish, is "not taken" so the caller can
-// hand it to the imaging library instead. Platform-free; one decoder is used by one thread.
+// greyscale, and 8-bit CMYK or YCCK when the caller asks for them. Everything else, and any file
+// libjpeg cannot finish, is "not taken" so the caller can hand it to the imaging library instead.
+// Platform-free; one decoder is used by one thread.
 #pragma once
 #include <atomic>
 #include <cstddef>
@@ -23,13 +24,18 @@ class JpegByteReader {
 enum class JpegRowLayout {
   kBgr24,  // 3 bytes a pixel: blue, green, red, as a 24-bit bitmap stores them
   kGrey8,  // 1 byte a pixel, the grey level; a bitmap shows it through a grey colour table
+  kCmyk32,  // 4 bytes a pixel: cyan, magenta, yellow, black, for a colour profile to turn into BGRA
 };
 
 struct JpegRowsHeader {
   int32_t width = 0;
   int32_t height = 0;
   JpegRowLayout layout = JpegRowLayout::kBgr24;
-  int32_t BitsPerPixel() const { return layout == JpegRowLayout::kBgr24 ? 24 : 8; }
+  // kCmyk32 only: 255 means no ink rather than full ink (files with Adobe's marker).
+  bool invertedCmyk = false;
+  int32_t BitsPerPixel() const {
+    return layout == JpegRowLayout::kBgr24 ? 24 : layout == JpegRowLayout::kCmyk32 ? 32 : 8;
+  }
   int32_t RowBytes() const { return width * (BitsPerPixel() / 8); }  // without padding
 };
 
@@ -39,10 +45,14 @@ enum class JpegRowsOutcome {
   kCancelled,  // the cancel flag was seen set; the rows are partly written
 };
 
+// Whether CMYK and YCCK files are decoded (to kCmyk32 rows) or left to the imaging library:
+// CMYK numbers mean nothing on screen without the file's own profile to convert them.
+enum class JpegCmyk { kDecline, kTake };
+
 class JpegRowsDecoder {
  public:
   // The reader must outlive the decoder.
-  explicit JpegRowsDecoder(JpegByteReader& reader);
+  explicit JpegRowsDecoder(JpegByteReader& reader, JpegCmyk cmyk = JpegCmyk::kDecline);
   ~JpegRowsDecoder();
   JpegRowsDecoder(const JpegRowsDecoder&) = delete;
   JpegRowsDecoder& operator=(const JpegRowsDecoder&) = delete;
@@ -61,6 +71,7 @@ class JpegRowsDecoder {
 
  private:
   JpegByteReader& reader_;
+  JpegCmyk cmyk_;
   JpegRowsSession* session_ = nullptr;  // owned; null when it could not be made
   bool headerRead_ = false;
   bool decodeStarted_ = false;

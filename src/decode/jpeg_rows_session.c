@@ -117,7 +117,8 @@ void JpegRowsClose(JpegRowsSession* session) {
   free(session);
 }
 
-JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int* width, int* height, JpegRowsColour* colour) {
+JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int takeCmyk, int* width, int* height,
+                                  JpegRowsColour* colour) {
   struct jpeg_decompress_struct* d = &session->decoder;
   if (setjmp(session->failed)) {
     /* A frame header read before the failure still tells the size the file claims (0 when none
@@ -138,8 +139,14 @@ JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int* width, int* hei
   } else if (d->num_components == 1 && d->jpeg_color_space == JCS_GRAYSCALE) {
     d->out_color_space = JCS_GRAYSCALE;
     *colour = kJpegRowsGrey;
+  } else if (takeCmyk && d->num_components == 4 &&
+             (d->jpeg_color_space == JCS_CMYK || d->jpeg_color_space == JCS_YCCK)) {
+    /* libjpeg turns YCCK into CMYK itself. Files with Adobe's marker store the inks inverted
+       (Photoshop's habit, which every reader of them follows). */
+    d->out_color_space = JCS_CMYK;
+    *colour = d->saw_Adobe_marker ? kJpegRowsInvertedCmyk : kJpegRowsCmyk;
   } else {
-    return kJpegRowsFailed; /* CMYK, YCCK and the rest go to the imaging library */
+    return kJpegRowsFailed; /* the rest go to the imaging library */
   }
   if (d->image_width == 0 || d->image_height == 0) return kJpegRowsFailed;
   return kJpegRowsOk;
@@ -153,7 +160,8 @@ JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, p
   session->stopContext = stopContext;
   if (setjmp(session->failed)) return session->reason;
   jpeg_start_decompress(d);
-  if ((d->output_components != 3 && d->output_components != 1) || d->output_width != d->image_width ||
+  if ((d->output_components != 4 && d->output_components != 3 && d->output_components != 1) ||
+      d->output_width != d->image_width ||
       d->output_height != d->image_height) {
     return kJpegRowsFailed;
   }

@@ -26,8 +26,10 @@ typedef enum JpegRowsStatus {
 
 /* The output each decoded row gets. */
 typedef enum JpegRowsColour {
-  kJpegRowsBgr = 0, /* 3 bytes a pixel: blue, green, red */
-  kJpegRowsGrey = 1 /* 1 byte a pixel */
+  kJpegRowsBgr = 0,         /* 3 bytes a pixel: blue, green, red */
+  kJpegRowsGrey = 1,        /* 1 byte a pixel */
+  kJpegRowsCmyk = 2,        /* 4 bytes a pixel: cyan, magenta, yellow, black; 255 is full ink */
+  kJpegRowsInvertedCmyk = 3 /* the same, 255 is no ink: as Adobe's programs write them (Adobe marker) */
 } JpegRowsColour;
 
 typedef struct JpegRowsSession JpegRowsSession;
@@ -38,12 +40,14 @@ JpegRowsSession* JpegRowsOpen(JpegRowsReadFn read, void* readContext);
 void JpegRowsClose(JpegRowsSession* session);
 
 /* Reads the markers up to the first scan and chooses the output: 8-bit YCbCr or RGB files give
-   BGR rows, 8-bit greyscale files grey rows; every other kind fails. width and height get the
-   frame header's size whenever one was read, a failed call included (0 otherwise). */
-JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int* width, int* height, JpegRowsColour* colour);
+   BGR rows, 8-bit greyscale files grey rows, 8-bit CMYK and YCCK files CMYK rows when takeCmyk is
+   nonzero; every other kind fails. width and height get the frame header's size whenever one was
+   read, a failed call included (0 otherwise). */
+JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int takeCmyk, int* width, int* height,
+                                  JpegRowsColour* colour);
 
 /* Decodes every row, top row first, into topRow + y * pitch (pitch may be negative for bottom-up
-   bitmaps; each row needs width * 3 or width bytes). stop, when not null, is asked every few rows
+   bitmaps; each row needs width * 3, width * 4 or width bytes). stop, when not null, is asked every few rows
    and between the scans of a progressive file. *rowsDone tells how many rows were written. */
 JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, ptrdiff_t pitch,
                               JpegRowsStopFn stop, void* stopContext, int* rowsDone);

@@ -15,7 +15,10 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <lcms2.h>
 
+#include "decode/colour_transform.h"
+#include "decode/icc_profile_extract.h"
 #include "decode/jpeg_rows.h"
 #include "support/test_jpeg.h"
 
@@ -249,7 +252,7 @@ TEST(ViewJpegRows, FuzzSeedsAndFindingsReplay) {
       std::ifstream in(entry.path(), std::ios::binary);
       const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       MemoryReader reader(bytes, 1 + bytes.size() % 4093);
-      JpegRowsDecoder decoder(reader);
+      JpegRowsDecoder decoder(reader, JpegCmyk::kTake);  // as the fuzzer decodes them
       JpegRowsHeader header;
       outcomes[name] = JpegRowsOutcome::kNotTaken;
       if (!decoder.ReadHeader(header) || static_cast<uint64_t>(header.width) * header.height > (1u << 20))
@@ -270,8 +273,51 @@ TEST(ViewJpegRows, FuzzSeedsAndFindingsReplay) {
         "restarts.jpg", "arithmetic.jpg", "arithmetic-progressive.jpg"}) {
     EXPECT_EQ(outcomes[name], JpegRowsOutcome::kDecoded) << name;
   }
-  EXPECT_EQ(outcomes["cmyk.jpg"], JpegRowsOutcome::kNotTaken);
+  EXPECT_EQ(outcomes["cmyk.jpg"], JpegRowsOutcome::kDecoded);
+  EXPECT_EQ(outcomes["ycck.jpg"], JpegRowsOutcome::kDecoded);
   EXPECT_EQ(outcomes["truncated.jpg"], JpegRowsOutcome::kNotTaken);
+}
+
+// CMYK as Photoshop writes it (inks inverted, Adobe's marker, a real profile in several APP2 segments),
+// stored as CMYK and as YCCK: flat patches within 2 levels of Little CMS's own conversion, opaque.
+TEST(ViewJpegRows, CmykWithItsProfileMatchesLittleCms) {
+  std::ifstream in("/usr/share/color/icc/ghostscript/default_cmyk.icc", std::ios::binary);
+  const std::vector<uint8_t> icc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (icc.empty()) GTEST_SKIP() << "libgs-common is not installed: no CMYK profile to embed";
+  const std::vector<std::array<uint8_t, 4>> inks = {{255, 0, 0, 0},   {0, 255, 0, 0},     {0, 0, 230, 0},
+                                                    {0, 0, 0, 128}, {40, 160, 200, 20}, {0, 0, 0, 0}};
+  cmsHPROFILE cmyk = cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size())), srgb = cmsCreate_sRGBProfile();
+  cmsHTRANSFORM reference = cmsCreateTransform(cmyk, TYPE_CMYK_8, srgb, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, 0);
+  std::vector<uint8_t> expected(inks.size() * 3);  // red, green, blue of each patch
+  cmsDoTransform(reference, inks.data(), expected.data(), static_cast<cmsUInt32Number>(inks.size()));
+  cmsDeleteTransform(reference), cmsCloseProfile(cmyk), cmsCloseProfile(srgb);
+  ColourConverter converter;
+  for (const TestJpegColour stored : {TestJpegColour::kCmyk, TestJpegColour::kYcck}) {
+    TestJpegOptions o = JpegOptions(stored, 96, 16);
+    o.quality = 95, o.cmykPatches = inks, o.iccProfile = icc;
+    const std::string file = MakeTestJpeg(o);
+    MemoryByteSource source(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+    MemoryReader reader(file, 4093);
+    JpegRowsDecoder decoder(reader, JpegCmyk::kTake);
+    JpegRowsHeader header;
+    ASSERT_TRUE(decoder.ReadHeader(header) && header.layout == JpegRowLayout::kCmyk32 && header.invertedCmyk)
+        << TestJpegName(o) << ": expected inverted CMYK rows";
+    BottomUpRows rows(16, header.RowBytes());
+    ASSERT_EQ(decoder.DecodeRows(rows.TopRow(), -rows.stride, nullptr), JpegRowsOutcome::kDecoded);
+    ASSERT_EQ(converter.Convert(JpegIccProfile(source), {}, rows.TopRow(), -rows.stride, 96, 16,
+                                ColourPixels::kInvertedCmyk32), ColourOutcome::kConverted);
+    for (size_t p = 0; p < inks.size(); ++p) {
+      double mean[4] = {};  // blue, green, red, alpha over the patch less 4 pixels at each edge
+      for (int32_t y = 4; y < 12; ++y)
+        for (size_t x = p * 16 + 4; x < p * 16 + 12; ++x)
+          for (int c = 0; c < 4; ++c) mean[c] += rows.Row(y)[x * 4 + c] / 64.0;
+      EXPECT_EQ(mean[3], 255.0) << "expected opaque pixels";
+      for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(mean[2 - c], expected[p * 3 + c], 2.0) << TestJpegName(o) << " patch " << p << " channel " << c
+                                                           << ": expected " << int{expected[p * 3 + c]} << ", got " << mean[2 - c];
+    }
+  }
+  EXPECT_EQ(converter.CachedCount(), 1u) << "expected one transform kept for both files";
 }
 
 }  // namespace

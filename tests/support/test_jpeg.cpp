@@ -31,13 +31,14 @@ std::string MakeTestJpeg(const TestJpegOptions& options) {
   jpeg_mem_dest(&info, &out, &outSize);
 
   const bool grey = options.colour == TestJpegColour::kGrey;
-  const bool cmyk = options.colour == TestJpegColour::kCmyk;
+  const bool cmyk = options.colour == TestJpegColour::kCmyk || options.colour == TestJpegColour::kYcck;
   info.image_width = static_cast<JDIMENSION>(options.width);
   info.image_height = static_cast<JDIMENSION>(options.height);
   info.input_components = grey ? 1 : cmyk ? 4 : 3;
   info.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&info);
   if (options.colour == TestJpegColour::kRgb) jpeg_set_colorspace(&info, JCS_RGB);
+  if (options.colour == TestJpegColour::kYcck) jpeg_set_colorspace(&info, JCS_YCCK);
   jpeg_set_quality(&info, options.quality, TRUE);
   if (!grey && !cmyk && options.colour != TestJpegColour::kRgb) {
     const int h = options.colour == TestJpegColour::kYcc444 ? 1 : 2;
@@ -50,6 +51,8 @@ std::string MakeTestJpeg(const TestJpegOptions& options) {
   info.arith_code = options.arithmetic ? TRUE : FALSE;
   info.restart_in_rows = options.restartRows;
   jpeg_start_compress(&info, TRUE);
+  if (!options.iccProfile.empty())
+    jpeg_write_icc_profile(&info, options.iccProfile.data(), static_cast<unsigned>(options.iccProfile.size()));
 
   std::vector<JSAMPLE> row(static_cast<size_t>(options.width) * info.input_components);
   while (info.next_scanline < info.image_height) {
@@ -61,6 +64,9 @@ std::string MakeTestJpeg(const TestJpegOptions& options) {
       JSAMPLE* p = &row[static_cast<size_t>(x) * info.input_components];
       if (grey) {
         p[0] = static_cast<JSAMPLE>((r * 77 + g * 150 + b * 29) >> 8);
+      } else if (cmyk && !options.cmykPatches.empty()) {
+        const auto& inks = options.cmykPatches[static_cast<size_t>(x) * options.cmykPatches.size() / options.width];
+        for (int c = 0; c < 4; ++c) p[c] = static_cast<JSAMPLE>(255 - inks[c]);
       } else if (cmyk) {
         p[0] = static_cast<JSAMPLE>(255 - r), p[1] = static_cast<JSAMPLE>(255 - g),
         p[2] = static_cast<JSAMPLE>(255 - b);
@@ -80,7 +86,7 @@ std::string MakeTestJpeg(const TestJpegOptions& options) {
 }
 
 std::string TestJpegName(const TestJpegOptions& options) {
-  static const char* const kColours[] = {"4:4:4", "4:2:2", "4:2:0", "grey", "RGB", "CMYK"};
+  static const char* const kColours[] = {"4:4:4", "4:2:2", "4:2:0", "grey", "RGB", "CMYK", "YCCK"};
   char text[128];
   std::snprintf(text, sizeof text, "%dx%d %s%s%s%s", options.width, options.height,
                 kColours[static_cast<int>(options.colour)], options.progressive ? " progressive" : "",

@@ -2,10 +2,12 @@
 // subsampling, greyscale, CMYK, progressive, arithmetic and restart-interval layouts of one
 // photo-like pattern. Platform-free; used by the native and the Wine tests.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
-enum class TestJpegColour { kYcc444, kYcc422, kYcc420, kGrey, kRgb, kCmyk };
+enum class TestJpegColour { kYcc444, kYcc422, kYcc420, kGrey, kRgb, kCmyk, kYcck };
 
 struct TestJpegOptions {
   int32_t width = 61;  // not a multiple of any block size, so the last blocks are partial
@@ -15,6 +17,9 @@ struct TestJpegOptions {
   bool arithmetic = false;
   int restartRows = 0;  // a restart marker every this many MCU rows (0: none)
   int quality = 90;
+  // CMYK: flat patches of these inks (255 full) side by side, stored inverted as Photoshop does.
+  std::vector<std::array<uint8_t, 4>> cmykPatches;
+  std::vector<uint8_t> iccProfile;  // embedded in APP2 segments when given
 };
 
 // The default options with this colour layout and size.

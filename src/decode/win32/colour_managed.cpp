@@ -59,3 +59,18 @@ void ConvertToDisplayColours(CImage& image, const std::vector<uint8_t>& embedded
     default: break;  // 16-bit: no such picture comes with a profile
   }
 }
+
+bool CmykConvertsToDisplay(const std::vector<uint8_t>& embedded, bool inverted) {
+  const std::shared_ptr<const std::vector<uint8_t>> display = CurrentDisplayProfile();
+  std::lock_guard<std::mutex> hold(converterLock);
+  return Converter().Converts(embedded, *display, inverted ? ColourPixels::kInvertedCmyk32 : ColourPixels::kCmyk32);
+}
+
+bool ConvertCmykToDisplayColours(CImage& image, const std::vector<uint8_t>& embedded, bool inverted) {
+  if (image.IsNull() || image.BitsPerPixel() != 32) return false;
+  const std::shared_ptr<const std::vector<uint8_t>> display = CurrentDisplayProfile();
+  std::lock_guard<std::mutex> hold(converterLock);
+  return Converter().Convert(embedded, *display, image.TopRow(), image.Pitch(), image.Width(), image.Height(),
+                             inverted ? ColourPixels::kInvertedCmyk32 : ColourPixels::kCmyk32,
+                             ConvertThreads()) == ColourOutcome::kConverted;
+}

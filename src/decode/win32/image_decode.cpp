@@ -135,13 +135,13 @@ bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomi
   if (header.format == PictureFormat::kJpeg2000) {
     return DecodeJpeg2000File(path, image, cancelled) == Jpeg2000FileOutcome::kDecoded;
   }
-  // JPEGs of the common kinds go straight into the DIB; the rest, as before, to the imaging library.
-  // Either way the picture's embedded profile then turns its colours into the display's.
+  // JPEGs of the common kinds (and CMYK ones whose profile converts) go straight into the DIB; the
+  // rest, as before, to the imaging library. Either way the picture's embedded profile then turns
+  // its colours into the display's; it is read first, as it decides whether a CMYK JPEG is taken.
+  const std::vector<uint8_t> profile = BaselineMode() ? std::vector<uint8_t>{} : ReadEmbeddedProfile(path);
   if (!BaselineMode()) {
-    switch (DecodeJpegFile(path, image, cancelled)) {
-      case JpegFileOutcome::kDecoded:
-        ConvertToDisplayColours(image, ReadEmbeddedProfile(path));
-        return true;
+    switch (DecodeJpegFile(path, image, cancelled, profile)) {
+      case JpegFileOutcome::kDecoded: return true;
       case JpegFileOutcome::kCancelled:
       case JpegFileOutcome::kRefused: return false;
       case JpegFileOutcome::kNotTaken: break;
@@ -151,7 +151,7 @@ bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomi
                                   : header.format == PictureFormat::kBmp ? DecodeBmpFile(path, image, cancelled)
                                                                          : FileDecodeOutcome::kNotTaken;
     if (own == FileDecodeOutcome::kDecoded) {
-      ConvertToDisplayColours(image, ReadEmbeddedProfile(path));
+      ConvertToDisplayColours(image, profile);
       return true;
     }
     if (own != FileDecodeOutcome::kNotTaken) return false;
@@ -160,7 +160,7 @@ bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomi
   // libjpeg, whatever its kind.
   if (header.format == PictureFormat::kUnknown && JpegFrameTooLarge(path)) return false;
   if (!DecodeWithImagingLibrary(path, image)) return false;
-  if (!BaselineMode()) ConvertToDisplayColours(image, ReadEmbeddedProfile(path));
+  if (!BaselineMode()) ConvertToDisplayColours(image, profile);
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "decode/decode_limit.h"
 #include "decode/jpeg_rows.h"
+#include "decode/win32/colour_managed.h"
 #include "framework/gdi_handles.h"
 #include "framework/unique_handle.h"
 #include "imagelist/long_path.h"
@@ -47,10 +48,13 @@ bool SetGreyColourTable(const CImage& image) {
   return dc.Ok() && SetDIBColorTable(dc.Get(), 0, 256, table) == 256;
 }
 
-JpegFileOutcome DecodeOpenFile(HANDLE file, CImage& image, const std::atomic<bool>* cancel) {
+JpegFileOutcome DecodeOpenFile(HANDLE file, CImage& image, const std::atomic<bool>* cancel,
+                               const std::vector<uint8_t>& embedded) {
   if (!StartsLikeJpeg(file)) return JpegFileOutcome::kNotTaken;
   FileByteReader reader(file);
-  JpegRowsDecoder decoder(reader);
+  // CMYK only with a profile to show it by; whether the profile can is asked once the file is
+  // known to be CMYK, so other files never pay for a transform they do not use.
+  JpegRowsDecoder decoder(reader, embedded.empty() ? JpegCmyk::kDecline : JpegCmyk::kTake);
   JpegRowsHeader header;
   const bool taken = decoder.ReadHeader(header);
   // The frame header the header check could not reach (it gives up on hostile segment runs):
@@ -59,16 +63,25 @@ JpegFileOutcome DecodeOpenFile(HANDLE file, CImage& image, const std::atomic<boo
   if (!SizeFitsDecoder(static_cast<uint64_t>(header.width), static_cast<uint64_t>(header.height), 4))
     return JpegFileOutcome::kRefused;
   if (!taken) return JpegFileOutcome::kNotTaken;
+  const bool cmyk = header.layout == JpegRowLayout::kCmyk32;
+  if (cmyk && !CmykConvertsToDisplay(embedded, header.invertedCmyk)) return JpegFileOutcome::kNotTaken;
   // A DIB that cannot be made goes to the imaging library too, which then fails or not as before.
   if (!image.Create(header.width, header.height, header.BitsPerPixel(), false))
     return JpegFileOutcome::kNotTaken;
   if (header.layout == JpegRowLayout::kGrey8 && !SetGreyColourTable(image)) return JpegFileOutcome::kNotTaken;
   switch (decoder.DecodeRows(image.TopRow(), image.Pitch(), cancel)) {
-    case JpegRowsOutcome::kDecoded: return JpegFileOutcome::kDecoded;
+    case JpegRowsOutcome::kDecoded: break;
     case JpegRowsOutcome::kCancelled: return JpegFileOutcome::kCancelled;
-    case JpegRowsOutcome::kNotTaken: break;
+    case JpegRowsOutcome::kNotTaken: return JpegFileOutcome::kNotTaken;
   }
-  return JpegFileOutcome::kNotTaken;
+  if (!cmyk) {
+    ConvertToDisplayColours(image, embedded);
+    return JpegFileOutcome::kDecoded;
+  }
+  // CMYK numbers shown as they are would be wrong colours: without a conversion the imaging
+  // library decides instead.
+  return ConvertCmykToDisplayColours(image, embedded, header.invertedCmyk) ? JpegFileOutcome::kDecoded
+                                                                           : JpegFileOutcome::kNotTaken;
 }
 
 }  // namespace
@@ -94,11 +107,12 @@ bool JpegFrameTooLarge(const std::wstring& path) {
   return !SizeFitsDecoder(static_cast<uint64_t>(header.width), static_cast<uint64_t>(header.height), 4);
 }
 
-JpegFileOutcome DecodeJpegFile(const std::wstring& path, CImage& image, const std::atomic<bool>* cancel) {
+JpegFileOutcome DecodeJpegFile(const std::wstring& path, CImage& image, const std::atomic<bool>* cancel,
+                               const std::vector<uint8_t>& embedded) {
   image.Destroy();
   KernelHandle file = OpenForReading(path);
   if (!file) return JpegFileOutcome::kNotTaken;
-  const JpegFileOutcome outcome = DecodeOpenFile(file.Get(), image, cancel);
+  const JpegFileOutcome outcome = DecodeOpenFile(file.Get(), image, cancel, embedded);
   if (outcome != JpegFileOutcome::kDecoded) image.Destroy();
   return outcome;
 }
