@@ -6,6 +6,7 @@
 #include "app/settings_record.h"
 #include "app/win32/settings_file.h"
 #include "app/win32/vistrel_dlg.h"
+#include "browse/win32/picture_loader.h"
 #include "commands/win32/slideshow.h"
 #include "view/view_state.h"
 #include "view/win32/dpi.h"
@@ -25,12 +26,38 @@ std::optional<EdgeRect> WorkAreaUnder(const EdgeRect& edges) {
   return EdgeRect{info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
 }
 
+// The frame a window of this one's styles has around its client area: left, top (caption
+// included), right and bottom thicknesses.
+RECT FrameOf(HWND window) {
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), GetMenu(window) != nullptr,
+                     static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+  return RECT{-frame.left, -frame.top, frame.right, frame.bottom};
+}
+
+// The client size the window will have maximised on the monitor the rectangle lies on (the
+// primary one by default): the work area, less the caption, as the sizing edges lie beyond it.
+SIZE MaximisedClient(HWND window, const RECT& around) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetMonitorInfoW(MonitorFromRect(&around, MONITOR_DEFAULTTOPRIMARY), &info)) return SIZE{0, 0};
+  const RECT frame = FrameOf(window);
+  return SIZE{info.rcWork.right - info.rcWork.left, info.rcWork.bottom - info.rcWork.top - (frame.top - frame.bottom)};
+}
+
 }  // namespace
+
+void CVistrelDlg::PredictPictureArea(SIZE client) {
+  if (client.cx > 0 && client.cy > 0) PredictStartPictureArea(ScaleX(UnscaleX(client.cx)), ScaleY(UnscaleY(client.cy)));
+}
 
 void CVistrelDlg::LoadSettings() {
   const std::wstring path = SettingsFilePath();
   SettingsReadResult read = ReadSettingsFile(path);
   if (read.status == SettingsReadStatus::kCouldNotOpen) {
+    RECT now{};
+    GetWindowRect(hwnd_, &now);
+    PredictPictureArea(MaximisedClient(hwnd_, now));
     ShowWindow(hwnd_, SW_MAXIMIZE);
     return;
   }
@@ -39,6 +66,13 @@ void CVistrelDlg::LoadSettings() {
   SettingsToApply apply = WithMinimumSize(SettingsEffects(read.record), ScaleX(kMinimumWindowWidth),
                                           ScaleY(kMinimumWindowHeight));
   apply = KeptOnScreen(apply, WorkAreaUnder(PlacementEdges(apply)));
+  const RECT placed{apply.x, apply.y, apply.x + apply.width, apply.y + apply.height};
+  const RECT frame = FrameOf(hwnd_);
+  if (apply.maximize) {
+    PredictPictureArea(MaximisedClient(hwnd_, placed));
+  } else if (apply.place) {
+    PredictPictureArea(SIZE{apply.width - frame.left - frame.right, apply.height - frame.top - frame.bottom});
+  }
   if (apply.place) SetWindowPos(hwnd_, HWND_TOP, apply.x, apply.y, apply.width, apply.height, SWP_SHOWWINDOW);
   if (apply.maximize) ShowWindow(hwnd_, SW_MAXIMIZE);
   viewState.backgroundLevel = apply.backgroundLevel;

@@ -43,6 +43,9 @@ class CVistrelDlg : public CDialog {
   // The settings file: applied at the end of initialisation, written on close.
   void LoadSettings();
   void SaveSettings(const EdgeRect& measured);
+  // Tells the start picture's preparation the picture area a window of that client size gets,
+  // before the window is placed.
+  void PredictPictureArea(SIZE client);
 
   LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
   LRESULT OnPaint(WPARAM wParam, LPARAM lParam);

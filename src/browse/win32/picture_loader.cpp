@@ -97,7 +97,10 @@ void FitPicture(PreparedPicture& picture, AreaSize area, const std::atomic<bool>
   if (!picture.decoded || cancelled || area.width <= 0 || area.height <= 0) return;
   const bool alpha = TakesAlphaPath(picture.path);
   const XywhRect fitted = FitImage(picture.image.Width(), picture.image.Height(), area.width, area.height);
-  MakeFittedCopy(picture.image, fitted.width, fitted.height, alpha && picture.image.HasAlpha(), picture.fitted);
+  if (!MakeFittedCopy(picture.image, fitted.width, fitted.height, alpha && picture.image.HasAlpha(), picture.fitted) &&
+      !alpha) {
+    MakeEnlargedCopy(picture.image, fitted.width, fitted.height, picture.fitted);
+  }
   MarkStartPhase(StartPhase::kAveragingEnd);
   if (levels == ZoomLevels::kMake && !cancelled) {
     MakeZoomReductions(picture.image, fitted.width, fitted.height, alpha && picture.image.HasAlpha(),
@@ -122,9 +125,18 @@ std::shared_ptr<std::unique_ptr<PreparedPicture>> PreparedOrFailed(const std::ws
 }
 
 // The window the start file's early preparation waits for, given by the window's thread once the
-// window is placed and sized.
+// window is placed and sized; before that, the picture area it is expected to get, so that the
+// fitted copy can be made while the window is still being placed.
 class StartWindow {
  public:
+  void Predict(AreaSize area) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      predicted_ = area;
+      havePrediction_ = true;
+    }
+    givenSignal_.notify_all();
+  }
   void Give(HWND viewer, AreaSize area) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -133,6 +145,17 @@ class StartWindow {
       given_ = true;
     }
     givenSignal_.notify_all();
+  }
+  // Worker thread: waits for the predicted area or the real one, whichever comes first; false
+  // when the preparation was cancelled first.
+  bool WaitForAnArea(const std::atomic<bool>& cancelled, AreaSize& area) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!given_ && !havePrediction_) {
+      if (cancelled) return false;
+      givenSignal_.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    area = given_ ? area_ : predicted_;
+    return !cancelled;
   }
   // Worker thread: false when the preparation was cancelled first.
   bool Wait(const std::atomic<bool>& cancelled, HWND& viewer, AreaSize& area) {
@@ -151,7 +174,9 @@ class StartWindow {
   std::condition_variable givenSignal_;
   HWND viewer_ = nullptr;
   AreaSize area_;
+  AreaSize predicted_;
   bool given_ = false;
+  bool havePrediction_ = false;
 };
 
 // A preparation asked of the worker and not yet back.
@@ -440,19 +465,28 @@ void PreparePictureEarly(const std::wstring& path) {
           result = DecodePicture(path, cancelled);
         });
         HWND viewer = nullptr;
-        AreaSize area;
+        AreaSize fittedFor, area;
+        if (!window->WaitForAnArea(cancelled, fittedFor)) return;
+        const auto fit = [&](AreaSize size) {
+          try {
+            FitPicture(**picture, size, cancelled, ZoomLevels::kSkip);
+          } catch (...) {
+            (*picture)->fitted.image.Destroy();  // drawn without it, as when none can be made
+          }
+        };
+        fit(fittedFor);
         if (!window->Wait(cancelled, viewer, area)) return;
-        try {
-          FitPicture(**picture, area, cancelled, ZoomLevels::kSkip);
-        } catch (...) {
-          (*picture)->fitted.image.Destroy();  // drawn without it, as when none can be made
-        }
+        if (area.width != fittedFor.width || area.height != fittedFor.height) fit(area);  // a wrong guess
         if (cancelled) return;
         ResultMailbox().Post(viewer, WM_WORKER_RESULTS,
                              [viewer, serial, picture] { TakePreparedPicture(viewer, serial, std::move(*picture)); });
       },
       WorkerThread::Placement::kFirst);
   state.early = std::move(early);
+}
+
+void PredictStartPictureArea(int32_t width, int32_t height) {
+  if (state.early) state.early->window->Predict(AreaSize{width, height});
 }
 
 void GiveStartPictureItsWindow(HWND viewer, int32_t width, int32_t height) {

@@ -24,6 +24,9 @@ void SchedulePrefetch(HWND viewer);
 // Before the window exists: starts decoding the start file's picture (path as it will be listed)
 // on the worker, so that the decode overlaps the framework's and the window's start.
 void PreparePictureEarly(const std::wstring& path);
+// While the window is being placed: its picture area is expected to be width x height, so the
+// early preparation may make its fitted copy for that size already.
+void PredictStartPictureArea(int32_t width, int32_t height);
 // The window is placed and its picture area will be width x height: the early preparation makes
 // its fitted copy for that size and delivers the picture as any other preparation.
 void GiveStartPictureItsWindow(HWND viewer, int32_t width, int32_t height);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "framework/gdi_handles.h"
+
 #include <algorithm>
 #include <system_error>
 #include <thread>
@@ -77,6 +79,40 @@ bool MakeFittedCopy(const PixelHold& source, int32_t width, int32_t height, bool
 
 bool MakeFittedCopy(const CImage& source, int32_t width, int32_t height, bool withAlpha, FittedCopy& copy) {
   return MakeFittedCopy(source.Hold(), width, height, withAlpha, copy);
+}
+
+namespace {
+
+// The picture pixel for pixel in 32 bits, the depth the platform stretches from fastest.
+bool CopyTo32Bits(const CImage& source, CImage& copy) {
+  const PixelHold hold = source.Hold();
+  const AreaAverager identity(PixelsOf(hold), hold.width, hold.height, AverageMode::kOpaque);
+  if (hold.Empty() || !identity.Ok() || !copy.Create(hold.width, hold.height, 32, false)) return false;
+  identity.AverageRows(TargetPixels{copy.TopRow(), copy.Pitch(), hold.width, hold.height}, 0, hold.height);
+  return true;
+}
+
+}  // namespace
+
+bool MakeEnlargedCopy(const CImage& source, int32_t width, int32_t height, FittedCopy& copy) {
+  copy.image.Destroy();
+  if (source.IsNull() || width < source.Width() || height < source.Height()) return false;
+  CImage wide;
+  const CImage& from = source.BitsPerPixel() == 32 || !CopyTo32Bits(source, wide) ? source : wide;
+  if (!copy.image.Create(width, height, 32, false)) return false;
+  MemoryDc fromDc(nullptr, from.Handle());
+  MemoryDc intoDc(nullptr, copy.image.Handle());
+  if (!fromDc.Ok() || !intoDc.Ok()) {
+    copy.image.Destroy();
+    return false;
+  }
+  SetStretchBltMode(intoDc.Get(), HALFTONE);
+  SetBrushOrgEx(intoDc.Get(), 0, 0, nullptr);
+  StretchBlt(intoDc.Get(), 0, 0, width, height, fromDc.Get(), 0, 0, from.Width(), from.Height(), SRCCOPY);
+  GdiFlush();  // drawn before another thread reads or blits it
+  copy.sourceRevision = source.Revision();
+  copy.withAlpha = false;
+  return true;
 }
 
 FittedCopy& CurrentFittedCopy() {

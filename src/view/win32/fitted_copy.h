@@ -45,5 +45,12 @@ bool MakeFittedCopy(const PixelHold& source, int32_t width, int32_t height, bool
 // The same from an image the calling thread owns.
 bool MakeFittedCopy(const CImage& source, int32_t width, int32_t height, bool withAlpha, FittedCopy& copy);
 
+// For a picture drawn at or above its own size on the plain path: the half-tone stretch to width
+// x height done ahead, into a 32-bit copy the view then blits as it is (a stretch that is
+// otherwise done at every draw, and runs many times slower from 24 bits or a palette than from
+// 32). False (copy emptied) when the size is a reduction or the copy cannot be made. Any thread,
+// on an image it owns (the picture is selected into a device context of this thread).
+bool MakeEnlargedCopy(const CImage& source, int32_t width, int32_t height, FittedCopy& copy);
+
 // The copy of currentImage. Window's thread only.
 FittedCopy& CurrentFittedCopy();

@@ -47,10 +47,14 @@ void DrawWithAlpha(HDC frame, const XywhRect& d, const CImage& image, bool withA
   AlphaBlend(frame, d.x, d.y, d.width, d.height, source.Get(), 0, 0, image.Width(), image.Height(), blend);
 }
 
-// Half-tone stretch; any stored alpha is ignored.
+// Half-tone stretch; any stored alpha is ignored. A copy already of the drawn size is blitted.
 void DrawPlain(HDC frame, const XywhRect& d, const CImage& image) {
   MemoryDc source(frame, image.Handle());
   if (!source.Ok()) return;
+  if (d.width == image.Width() && d.height == image.Height()) {
+    BitBlt(frame, d.x, d.y, d.width, d.height, source.Get(), 0, 0, SRCCOPY);
+    return;
+  }
   SetStretchBltMode(frame, HALFTONE);
   SetBrushOrgEx(frame, 0, 0, nullptr);
   StretchBlt(frame, d.x, d.y, d.width, d.height, source.Get(), 0, 0, image.Width(), image.Height(), SRCCOPY);
@@ -75,12 +79,22 @@ const CImage* FittedStandIn(bool withAlpha) {
 void RequestFittedCopy(HWND viewer, const XywhRect& fitted, bool withAlpha);
 
 // What the fitted view draws: the area-averaged copy when the picture is reduced, else the
-// picture itself. Null when the copy for this size is still being made on the worker (asked for
+// picture itself or its 32-bit copy. Null when the copy for this size is still being made on the worker (asked for
 // here); a small picture's copy is made at once.
 const CImage* FittedSource(HWND viewer, const XywhRect& fitted, bool alpha) {
-  if (BaselineMode() || !ReducesTo(currentImage, fitted.width, fitted.height)) return &currentImage;
-  const bool withAlpha = alpha && currentImage.HasAlpha();
+  if (BaselineMode()) return &currentImage;
   FittedCopy& copy = CurrentFittedCopy();
+  if (!ReducesTo(currentImage, fitted.width, fitted.height)) {
+    // Drawn at or above its size: the plain path blits the stretch made ahead, with the picture or
+    // here; the alpha path blends the picture itself.
+    if (alpha) return &currentImage;
+    if (copy.Matches(currentImage, fitted.width, fitted.height, false)) return &copy.image;
+    if (SmallEnoughToAverageHere(currentImage) && MakeEnlargedCopy(currentImage, fitted.width, fitted.height, copy)) {
+      return &copy.image;
+    }
+    return &currentImage;
+  }
+  const bool withAlpha = alpha && currentImage.HasAlpha();
   if (copy.Matches(currentImage, fitted.width, fitted.height, withAlpha)) return &copy.image;
   if (SmallEnoughToAverageHere(currentImage)) {
     return MakeFittedCopy(currentImage, fitted.width, fitted.height, withAlpha, copy) ? &copy.image : &currentImage;
