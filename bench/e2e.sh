@@ -9,7 +9,8 @@
 #   --formats  only the start of PNG, PNG with alpha, BMP, TIFF and GIF pictures (made here with
 #              ImageMagick)
 #   --start-from-linux  only the start as a Linux shell makes it, each in a Wine desktop of its
-#              own, against a bare Wine window and feh (bench/start_from_linux.sh)
+#              own, against a bare Wine window and feh (bench/start_from_linux.sh); with --formats
+#              also the 24 MP PNG, 12 MP PNG with alpha and 24 MP BMP
 #   --interactions  only zoom, drag and turn on a shown picture, timed from outside the process
 #              against feh (bench/interactions.sh); VISTREL_EXE names a vistrel.exe to time
 #              instead of building one, and a WINEPREFIX already set is kept
@@ -104,11 +105,6 @@ PY
 fi
 
 windows() { echo "Z:${1//\//\\}"; }
-if [ "$from_linux" -eq 1 ]; then
-  wine build/windows/bin/e2e_bench.exe "$(windows "$data")" --start-pictures || exit 1
-  bench/start_from_linux.sh "$out"
-  exit
-fi
 
 # The other formats' pictures, once: a photo-like plasma with grain, each alone in its folder.
 if [[ " ${options[*]-} " == *" --formats "* ]] && [ ! -f "$data/formats-2.done" ]; then
@@ -125,6 +121,12 @@ if [[ " ${options[*]-} " == *" --formats "* ]] && [ ! -f "$data/formats-2.done" 
     convert "$f/photo12.ppm" -colors 256 "$f/gif12/12mp.gif" && convert "$f/photo1.ppm" -colors 256 "$f/gif1/1mp.gif" || exit 1
   rm -f "$f"/photo*.ppm
   touch "$data/formats-2.done"
+fi
+
+if [ "$from_linux" -eq 1 ]; then
+  wine build/windows/bin/e2e_bench.exe "$(windows "$data")" --start-pictures || exit 1
+  bench/start_from_linux.sh "$out" "${options[@]}"
+  exit
 fi
 
 started=$(date +%s)

@@ -5,7 +5,9 @@
 # Wine window (bench/wine/bare_window.cpp) and feh on the same file, in alternating rounds.
 # Called by `bench/e2e.sh --start-from-linux`, which builds everything, makes the pictures, and
 # starts Xvfb (DISPLAY) and the Wine prefix's persistent wineserver (WINEPREFIX and the rest).
-# Usage: bench/start_from_linux.sh OUT_DIR [--rounds N]
+# Usage: bench/start_from_linux.sh OUT_DIR [--rounds N] [--formats]
+#   --formats  also the 24 MP PNG, the 12 MP PNG with alpha and the 24 MP BMP that
+#              `bench/e2e.sh --formats` makes, each against feh and the bare window
 #
 # Round 0 is not counted: it warms the file cache and Wine up and gives each subject its
 # reference, the state its screen ends on; the counted rounds accept only that state, since the
@@ -17,9 +19,17 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-out=${1:?usage: bench/start_from_linux.sh OUT_DIR [--rounds N]}
+out=${1:?usage: bench/start_from_linux.sh OUT_DIR [--rounds N] [--formats]}
+shift
 rounds=5
-[ "${2:-}" = "--rounds" ] && rounds=${3:?}
+formats=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --rounds) rounds=${2:?}; shift ;;
+    --formats) formats=1 ;;
+  esac
+  shift
+done
 data=$out/data
 watch=$out/watch_start
 work=$out/start-from-linux
@@ -43,7 +53,17 @@ declare -A what=(
   [feh-100mp]="feh|$data/pictures/100mp-1.jpg"
   [vistrel-many]="wine|$viewer|$(windows "$data/many/start.jpg")"
 )
-for f in "$data/pictures/1mp-1.jpg" "$data/one/start.jpg" "$data/pictures/100mp-1.jpg" "$data/many/start.jpg"; do
+needed=("$data/pictures/1mp-1.jpg" "$data/one/start.jpg" "$data/pictures/100mp-1.jpg" "$data/many/start.jpg")
+if [ "$formats" -eq 1 ]; then
+  for f in png24/24mp.png pngalpha12/12mp-alpha.png bmp24/24mp.bmp; do
+    kind=${f%%/*}
+    names+=("vistrel-$kind" "feh-$kind")
+    what[vistrel-$kind]="wine|$viewer|$(windows "$data/formats/$f")"
+    what[feh-$kind]="feh|$data/formats/$f"
+    needed+=("$data/formats/$f")
+  done
+fi
+for f in "${needed[@]}"; do
   [ -f "$f" ] || { echo "missing $f (bench/e2e.sh makes it)" >&2; exit 1; }
 done
 
@@ -105,6 +125,11 @@ echo "  24 MP:  vistrel - bare window    $(diff_ms "${m[vistrel-24mp]}" "${m[bar
 echo "  100 MP: vistrel / feh            $(ratio "${m[vistrel-100mp]}" "${m[feh-100mp]}")   (<= 0.9)"
 echo "  1 MP:   vistrel - bare window    $(diff_ms "${m[vistrel-1mp]}" "${m[bare]}")   (<= +40 ms)"
 echo "  20,000-file / 1-file folder      $(ratio "${m[vistrel-many]}" "${m[vistrel-24mp]}")   (<= 1.1)"
+for kind in png24 pngalpha12 bmp24; do
+  [ -n "${m[vistrel-$kind]:-}" ] || continue
+  larger=$(awk -v a="${m[feh-$kind]}" -v b="${m[bare]}" 'BEGIN{print (a > b ? a : b)}')
+  echo "  $kind: vistrel / larger of feh and bare window   $(ratio "${m[vistrel-$kind]}" "$larger")   (<= 1.25)"
+done
 echo "also: 1 MP vistrel / feh $(ratio "${m[vistrel-1mp]}" "${m[feh-1mp]}"), bare window / 24 MP feh $(ratio "${m[bare]}" "${m[feh-24mp]}")"
 echo
 echo "where a start's time goes, from vistrel.exe's VISTREL_PROFILE (medians of the counted starts, ms after process entry):"
