@@ -10,6 +10,10 @@ size_t ReadThroughReader(void* context, unsigned char* buffer, size_t capacity) 
   return static_cast<JpegByteReader*>(context)->Read(buffer, capacity);
 }
 
+void PublishRows(void* context, int rows) {
+  static_cast<std::atomic<int32_t>*>(context)->store(rows, std::memory_order_release);
+}
+
 int CancelRequested(void* context) {
   return static_cast<const std::atomic<bool>*>(context)->load(std::memory_order_relaxed) ? 1 : 0;
 }
@@ -48,6 +52,7 @@ JpegRowsOutcome JpegRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch,
   decodeStarted_ = true;
   if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return JpegRowsOutcome::kCancelled;
   int rows = 0;
+  if (published_ != nullptr) JpegRowsSetProgress(session_, PublishRows, published_);
   const JpegRowsStatus status =
       JpegRowsDecode(session_, topRow, pitch, cancel != nullptr ? CancelRequested : nullptr,
                      const_cast<std::atomic<bool>*>(cancel), &rows);

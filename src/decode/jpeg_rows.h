@@ -68,6 +68,9 @@ class JpegRowsDecoder {
   JpegRowsOutcome DecodeRows(uint8_t* topRow, ptrdiff_t pitch, const std::atomic<bool>* cancel);
   // Rows written by DecodeRows so far, counted from the top.
   int32_t RowsDone() const { return rowsDone_; }
+  // Before DecodeRows: the count of rows written is stored (release) into rows after each batch,
+  // so another thread can work on the rows above it while the decode goes on.
+  void PublishRowsTo(std::atomic<int32_t>* rows) { published_ = rows; }
 
  private:
   JpegByteReader& reader_;
@@ -76,4 +79,5 @@ class JpegRowsDecoder {
   bool headerRead_ = false;
   bool decodeStarted_ = false;
   int32_t rowsDone_ = 0;
+  std::atomic<int32_t>* published_ = nullptr;
 };

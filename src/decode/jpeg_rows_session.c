@@ -27,6 +27,8 @@ struct JpegRowsSession {
   void* readContext;
   JpegRowsStopFn stop;
   void* stopContext;
+  JpegRowsProgressFn rowsWritten;
+  void* rowsWrittenContext;
   unsigned char chunk[kChunkBytes];
 };
 
@@ -152,6 +154,11 @@ JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int takeCmyk, int* w
   return kJpegRowsOk;
 }
 
+void JpegRowsSetProgress(JpegRowsSession* session, JpegRowsProgressFn progress, void* progressContext) {
+  session->rowsWritten = progress;
+  session->rowsWrittenContext = progressContext;
+}
+
 JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, ptrdiff_t pitch,
                               JpegRowsStopFn stop, void* stopContext, int* rowsDone) {
   struct jpeg_decompress_struct* d = &session->decoder;
@@ -175,6 +182,7 @@ JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, p
     /* Our source never suspends, so every call makes progress. */
     if (jpeg_read_scanlines(d, rows, count) == 0) return kJpegRowsFailed;
     *rowsDone = (int)d->output_scanline;
+    if (session->rowsWritten != NULL) session->rowsWritten(session->rowsWrittenContext, *rowsDone);
   }
   /* What follows the last row (normally just the end marker) is not read: the picture is done. */
   return kJpegRowsOk;

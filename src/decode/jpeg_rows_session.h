@@ -16,6 +16,8 @@ extern "C" {
 typedef size_t (*JpegRowsReadFn)(void* context, unsigned char* buffer, size_t capacity);
 /* Nonzero when the decode should be abandoned. Must not throw. */
 typedef int (*JpegRowsStopFn)(void* context);
+/* Told the count of rows written so far, top row first, after each batch. Must not throw. */
+typedef void (*JpegRowsProgressFn)(void* context, int rowsDone);
 
 typedef enum JpegRowsStatus {
   kJpegRowsOk = 0,
@@ -51,6 +53,8 @@ JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int takeCmyk, int* w
    and between the scans of a progressive file. *rowsDone tells how many rows were written. */
 JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, ptrdiff_t pitch,
                               JpegRowsStopFn stop, void* stopContext, int* rowsDone);
+/* Before JpegRowsDecode: progress (may be null) is called with each new count of rows written. */
+void JpegRowsSetProgress(JpegRowsSession* session, JpegRowsProgressFn progress, void* progressContext);
 
 #ifdef __cplusplus
 }

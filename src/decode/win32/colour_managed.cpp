@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <mutex>
+#include <chrono>
+#include <system_error>
 #include <thread>
 
 #include "decode/colour_transform.h"
@@ -57,6 +59,53 @@ void ConvertToDisplayColours(CImage& image, const std::vector<uint8_t>& embedded
     case 4:
     case 8: ConvertColourTable(image, embedded, *display); break;
     default: break;  // 16-bit: no such picture comes with a profile
+  }
+}
+
+ColoursBehindDecode::ColoursBehindDecode(CImage& image, const std::vector<uint8_t>& embedded)
+    : image_(image), embedded_(embedded), display_(CurrentDisplayProfile()) {
+  if (embedded.empty() || image.IsNull() || (image.BitsPerPixel() != 24 && image.BitsPerPixel() != 32)) return;
+  {
+    std::lock_guard<std::mutex> hold(converterLock);
+    const ColourPixels pixels = image.BitsPerPixel() == 24 ? ColourPixels::kBgr24 : ColourPixels::kBgra32;
+    if (!Converter().Converts(embedded, *display_, pixels)) return;
+  }
+  try {
+    thread_ = std::thread([this] { Follow(); });
+    following_ = true;
+  } catch (const std::system_error&) {
+    // No second thread: the caller converts once the rows are all there.
+  }
+}
+
+ColoursBehindDecode::~ColoursBehindDecode() { Finish(false); }
+
+void ColoursBehindDecode::Finish(bool decoded) {
+  if (!thread_.joinable()) return;
+  state_.store(decoded ? 1 : 2, std::memory_order_release);
+  thread_.join();
+}
+
+void ColoursBehindDecode::Follow() {
+  const ColourPixels pixels = image_.BitsPerPixel() == 24 ? ColourPixels::kBgr24 : ColourPixels::kBgra32;
+  // Converted in bands of at least this many rows, so each look-up of the cached transform is
+  // spread over many pixels.
+  constexpr int32_t kBandRows = 32;
+  std::lock_guard<std::mutex> hold(converterLock);
+  int32_t converted = 0;
+  for (;;) {
+    const int state = state_.load(std::memory_order_acquire);
+    if (state == 2) return;
+    const int32_t written = written_.load(std::memory_order_acquire);
+    if (written - converted >= kBandRows || (state == 1 && written > converted)) {
+      Converter().Convert(embedded_, *display_, image_.TopRow() + static_cast<ptrdiff_t>(converted) * image_.Pitch(),
+                          image_.Pitch(), image_.Width(), written - converted, pixels, 1);
+      converted = written;
+    } else if (state == 1) {
+      return;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
 }
 

@@ -69,13 +69,19 @@ JpegFileOutcome DecodeOpenFile(HANDLE file, CImage& image, const std::atomic<boo
   if (!image.Create(header.width, header.height, header.BitsPerPixel(), false))
     return JpegFileOutcome::kNotTaken;
   if (header.layout == JpegRowLayout::kGrey8 && !SetGreyColourTable(image)) return JpegFileOutcome::kNotTaken;
-  switch (decoder.DecodeRows(image.TopRow(), image.Pitch(), cancel)) {
+  // Colour rows converted right behind the decoder, while they are still in the caches.
+  static const std::vector<uint8_t> kNoProfile;  // CMYK rows are converted once all are there
+  ColoursBehindDecode colours(image, cmyk ? kNoProfile : embedded);
+  if (colours.Following()) decoder.PublishRowsTo(&colours.RowsWritten());
+  const JpegRowsOutcome outcome = decoder.DecodeRows(image.TopRow(), image.Pitch(), cancel);
+  colours.Finish(outcome == JpegRowsOutcome::kDecoded);
+  switch (outcome) {
     case JpegRowsOutcome::kDecoded: break;
     case JpegRowsOutcome::kCancelled: return JpegFileOutcome::kCancelled;
     case JpegRowsOutcome::kNotTaken: return JpegFileOutcome::kNotTaken;
   }
   if (!cmyk) {
-    ConvertToDisplayColours(image, embedded);
+    if (!colours.Following()) ConvertToDisplayColours(image, embedded);
     return JpegFileOutcome::kDecoded;
   }
   // CMYK numbers shown as they are would be wrong colours: without a conversion the imaging
