@@ -62,6 +62,7 @@ const MessageMap* CVistrelDlg::GetMessageMap() const {
       OnMessage<&CVistrelDlg::OnClose>(WM_CLOSE),
       OnCommand<&ToggleSlideshow>(ID_SLIDESHOW),
       OnMessage<&CVistrelDlg::OnMove>(WM_MOVE),
+      OnMessage<&CVistrelDlg::OnDisplayChange>(WM_DISPLAYCHANGE),
       OnMessage<&CVistrelDlg::OnDropFiles>(WM_DROPFILES),
       OnCommand<&ToggleBackground>(ID_BACKGROUND),
       OnCommand<&ShowProperties>(ID_PROPERTIES),
@@ -185,8 +186,16 @@ LRESULT CVistrelDlg::OnMove(WPARAM, LPARAM) {
   LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
   if ((style & (WS_MINIMIZE | WS_MAXIMIZE)) != 0 || viewState.fullScreen != 0) return 0;
   RememberNormalRect();
-  if (initialLayoutDone != 0) Redraw(hwnd_);
+  if (initialLayoutDone != 0) {
+    Redraw(hwnd_);
+    FollowDisplayProfile(hwnd_, DisplayCheck::kIfMonitorChanged);  // onto another monitor
+  }
   return 0;
+}
+
+LRESULT CVistrelDlg::OnDisplayChange(WPARAM, LPARAM) {
+  if (initialLayoutDone != 0) FollowDisplayProfile(hwnd_, DisplayCheck::kAlways);
+  return Default();
 }
 
 LRESULT CVistrelDlg::OnDropFiles(WPARAM wParam, LPARAM) {

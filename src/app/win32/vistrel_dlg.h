@@ -55,6 +55,7 @@ class CVistrelDlg : public CDialog {
   LRESULT OnDrawItem(WPARAM wParam, LPARAM lParam);
   LRESULT OnClose(WPARAM wParam, LPARAM lParam);
   LRESULT OnMove(WPARAM wParam, LPARAM lParam);
+  LRESULT OnDisplayChange(WPARAM wParam, LPARAM lParam);
   LRESULT OnDropFiles(WPARAM wParam, LPARAM lParam);
   LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
   LRESULT OnWorkerResults(WPARAM wParam, LPARAM lParam);

@@ -485,6 +485,13 @@ void PreparePictureEarly(const std::wstring& path) {
   state.early = std::move(early);
 }
 
+void FollowDisplayProfile(HWND viewer, DisplayCheck check) {
+  // The first call reads the profile for the start picture; until then nothing was converted.
+  if (BaselineMode() || !RefreshDisplayProfile(viewer, check) || state.shownPath.empty()) return;
+  ForgetPreparedPictures();
+  ShowCurrentPicture(viewer, StepDirection::kNone);
+}
+
 void PredictStartPictureArea(int32_t width, int32_t height) {
   if (state.early) state.early->window->Predict(AreaSize{width, height});
 }

@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include "decode/win32/display_profile.h"
+
 #include <cstdint>
 #include <string>
 
@@ -24,6 +26,10 @@ void SchedulePrefetch(HWND viewer);
 // Before the window exists: starts decoding the start file's picture (path as it will be listed)
 // on the worker, so that the decode overlaps the framework's and the window's start.
 void PreparePictureEarly(const std::wstring& path);
+// The window is now on a monitor with another colour profile (moved, or the displays changed):
+// the shown picture is decoded again in that monitor's colours, and those prepared ahead are
+// dropped. Nothing happens when the profile is the same.
+void FollowDisplayProfile(HWND viewer, DisplayCheck check);
 // While the window is being placed: its picture area is expected to be width x height, so the
 // early preparation may make its fitted copy for that size already.
 void PredictStartPictureArea(int32_t width, int32_t height);

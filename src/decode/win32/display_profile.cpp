@@ -40,18 +40,20 @@ std::vector<uint8_t> ReadMonitorProfile(HMONITOR monitor) {
 
 }  // namespace
 
-void RefreshDisplayProfile(HWND window) {
+bool RefreshDisplayProfile(HWND window, DisplayCheck check) {
   const HMONITOR monitor = window != nullptr ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
                                              : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
   {
     std::lock_guard<std::mutex> hold(profileLock);
-    if (monitor == lastMonitor) return;
+    if (monitor == lastMonitor && check == DisplayCheck::kIfMonitorChanged) return false;
     lastMonitor = monitor;
   }
   // Read without the lock held: no caller waits on another's file read.
   auto bytes = std::make_shared<const std::vector<uint8_t>>(ReadMonitorProfile(monitor));
   std::lock_guard<std::mutex> hold(profileLock);
-  if (lastMonitor == monitor) published = std::move(bytes);
+  if (lastMonitor != monitor || *bytes == *published) return false;
+  published = std::move(bytes);
+  return true;
 }
 
 std::shared_ptr<const std::vector<uint8_t>> CurrentDisplayProfile() {
