@@ -78,9 +78,9 @@ const CImage* FittedStandIn(bool withAlpha) {
 
 void RequestFittedCopy(HWND viewer, const XywhRect& fitted, bool withAlpha);
 
-// What the fitted view draws: the area-averaged copy when the picture is reduced, else the
-// picture itself or its 32-bit copy. Null when the copy for this size is still being made on the worker (asked for
-// here); a small picture's copy is made at once.
+// What the fitted view draws: the area-averaged copy when the picture is reduced, the stretch
+// made ahead when it is enlarged, else the picture itself. Null when the copy for this size is
+// still being made on the worker (asked for here); a small picture's copy is made at once.
 const CImage* FittedSource(HWND viewer, const XywhRect& fitted, bool alpha) {
   if (BaselineMode()) return &currentImage;
   FittedCopy& copy = CurrentFittedCopy();
