@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every preset and runs every test:
 # native (platform-free code under ASan + UBSan), windows (Wine: unit and end-to-end tests),
-# and a bounded libFuzzer run of every fuzzer (EXIF reader, JPEG row decoder).
+# and a bounded libFuzzer run of every fuzzer (see README).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
