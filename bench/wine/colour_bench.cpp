@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "decode/colour_transform.h"
 #include "decode/win32/colour_managed.h"
 #include "decode/win32/jpeg2000_file_decode.h"
@@ -28,18 +29,6 @@
 namespace {
 
 constexpr int kRuns = 5;
-
-double Now() {
-  LARGE_INTEGER t, f;
-  QueryPerformanceCounter(&t);
-  QueryPerformanceFrequency(&f);
-  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // A wide-gamut RGB profile made by Little CMS: Adobe RGB (1998)'s primaries, D65 white, gamma 2.2.
 std::vector<uint8_t> WideGamutProfile() {
@@ -66,23 +55,23 @@ void Measure(const char* label, const std::wstring& jpeg, const std::vector<uint
   double first = 0;
   for (int run = 0; run < kRuns; ++run) {
     CImage image;
-    double t = Now();
+    double t = NowMs();
     if (DecodeJpegFile(jpeg, image) != JpegFileOutcome::kDecoded) {
       std::printf("%s: the JPEG did not decode\n", label);
       return;
     }
-    decode.push_back(Now() - t);
-    t = Now();
+    decode.push_back(NowMs() - t);
+    t = NowMs();
     ConvertToDisplayColours(image, profile);
-    (run == 0 ? first : convert.emplace_back()) = Now() - t;
-    t = Now();
+    (run == 0 ? first : convert.emplace_back()) = NowMs() - t;
+    t = NowMs();
     alone.Convert(profile, {}, image.TopRow(), image.Pitch(), image.Width(), image.Height(), ColourPixels::kBgr24, 1);
-    oneThread.push_back(Now() - t);
+    oneThread.push_back(NowMs() - t);
     // The route a tagged file takes: rows converted on a second thread right behind the decoder.
     CImage tagged;
-    t = Now();
+    t = NowMs();
     if (DecodeJpegFile(jpeg, tagged, nullptr, profile) != JpegFileOutcome::kDecoded) return;
-    behind.push_back(Now() - t);
+    behind.push_back(NowMs() - t);
   }
   const double d = Median(decode), c = Median(convert);
   const double one = Median(oneThread), b = Median(behind);
@@ -115,25 +104,25 @@ int main() {
   if (DecodeJpegFile(twelve, photo) != JpegFileOutcome::kDecoded) return 1;
   Jpeg2000Options options;
   options.width = photo.Width(), options.height = photo.Height(), options.compressionRatio = 10;
-  const double encodeStart = Now();
+  const double encodeStart = NowMs();
   const std::vector<uint8_t> jp2 = EncodeJpeg2000(options, [&](int32_t x, int32_t y, int32_t c) {
     return uint32_t{photo.TopRow()[static_cast<ptrdiff_t>(y) * photo.Pitch() + x * 3 + (2 - c)]};
   });
   const std::wstring jp2Path = folder + L"\\12mp.jp2";
   if (jp2.empty() || !WriteFileBytes(jp2Path, jp2)) return 1;
-  std::printf("\n12 MP JP2 written by openjpeg in %.0f ms: %.1f MB\n\n", Now() - encodeStart, jp2.size() / 1e6);
+  std::printf("\n12 MP JP2 written by openjpeg in %.0f ms: %.1f MB\n\n", NowMs() - encodeStart, jp2.size() / 1e6);
   std::vector<double> jpegTimes, jp2Times;
   for (int run = 0; run < kRuns; ++run) {
     CImage a, b;
-    double t = Now();
+    double t = NowMs();
     DecodeJpegFile(twelve, a);
-    jpegTimes.push_back(Now() - t);
-    t = Now();
+    jpegTimes.push_back(NowMs() - t);
+    t = NowMs();
     if (DecodeJpeg2000File(jp2Path, b) != Jpeg2000FileOutcome::kDecoded) {
       std::printf("the JP2 file did not decode\n");
       return 1;
     }
-    jp2Times.push_back(Now() - t);
+    jp2Times.push_back(NowMs() - t);
   }
   const double jpeg = Median(jpegTimes), j2 = Median(jp2Times);
   std::printf("| 12 MP picture | JPEG decode | JPEG 2000 decode | JPEG 2000 / JPEG |\n|---|---|---|---|\n");

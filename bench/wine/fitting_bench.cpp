@@ -18,6 +18,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_timing.h"
 #include "framework/gdi_handles.h"
 #include "imagelist/win32/image_list.h"
 #include "picture/win32/dib_image.h"
@@ -34,18 +35,6 @@ namespace {
 constexpr int kRuns = 7;
 constexpr int32_t kChartWidth = 6000;
 constexpr int32_t kChartHeight = 4000;
-
-double NowMs() {
-  LARGE_INTEGER frequency, now;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // A popup window with a picture control of the given size, as the viewer lays its control out.
 class BenchViewer {

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_timing.h"
 #include "framework/worker_thread.h"
 #include "imagelist/win32/image_list.h"
 #include "resource.h"
@@ -44,19 +45,6 @@ namespace {
 constexpr int32_t kAreaWidth = 1600;
 constexpr int32_t kAreaHeight = 981;
 constexpr int kRuns = 5;
-
-double NowMs() {
-  LARGE_INTEGER frequency, now;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return -1;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 LRESULT CALLBACK BenchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_WORKER_RESULTS) {

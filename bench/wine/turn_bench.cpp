@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_timing.h"
 #include "picture/win32/dib_turn.h"
 #include "picture/win32/dib_image.h"
 #include "framework/gdiplus_handles.h"
@@ -22,13 +23,6 @@ using namespace Gdiplus::DllExports;
 namespace {
 
 constexpr int kRuns = 5;
-
-double NowMs() {
-  LARGE_INTEGER frequency, now;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 template <class Work>
 double MedianMs(Work work) {

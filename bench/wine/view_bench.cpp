@@ -19,6 +19,7 @@
 
 #include <jpeglib.h>
 
+#include "bench_timing.h"
 #include "framework/baseline_mode.h"
 #include "framework/gdi_handles.h"
 #include "imagelist/win32/image_list.h"
@@ -38,22 +39,6 @@ namespace {
 constexpr int kRuns = 7;
 constexpr int32_t kControlWidth = 1920;
 constexpr int32_t kControlHeight = 1080;
-
-double NowMs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
