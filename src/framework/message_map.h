@@ -7,6 +7,10 @@
 //   OnCommand<&ZoomIn>(ID_ZOOM_IN)             free function taking the window's handle
 //   OnMessage<&OnStep>(WM_APP)                 free function taking (HWND, WPARAM, LPARAM)
 //   OnCommand<&OpenWebsite>(ID_WEBSITE)        free function taking nothing
+//   OnCommand<&ZoomIn>(ID_ZOOM_IN)             free function taking an object the target owns
+//                                              (PictureView& here): the target provides it by
+//                                              deriving from ProvidesContext<PictureView>
+//   OnMessage<&OnStep>(WM_APP)                 the same, taking (Object&, WPARAM, LPARAM)
 // A result that is not LRESULT is converted (void gives 0), so a command's row needs no
 // forwarding method of its own.
 #pragma once
@@ -16,6 +20,17 @@
 #include <type_traits>
 
 class CCmdTarget;
+
+// A target that owns an object its rows' free functions act on (the viewer's state, one object
+// per layer): the message map hands it to them.
+template <class T>
+class ProvidesContext {
+ public:
+  virtual T& ContextOf(T* tag) = 0;
+
+ protected:
+  ~ProvidesContext() = default;
+};
 
 using MsgThunk = LRESULT (*)(CCmdTarget* target, WPARAM wParam, LPARAM lParam);
 
@@ -63,6 +78,16 @@ struct MemberOf<R (T::*)(Args...)> {
   using Class = T;
 };
 
+// The object a free function takes first, when it takes one by reference (other than a handle).
+template <class F>
+struct FirstReference {
+  using Type = void;
+};
+template <class R, class A, class... Args>
+struct FirstReference<R (*)(A&, Args...)> {
+  using Type = A;
+};
+
 template <class Call>
 LRESULT ResultOf(Call call) {
   using R = decltype(call());
@@ -83,6 +108,16 @@ LRESULT Call(CCmdTarget* target, WPARAM wParam, LPARAM lParam) {
       return ResultOf([&] { return (self->*Handler)(wParam, lParam); });
     } else {
       return ResultOf([&] { return (self->*Handler)(); });
+    }
+  } else if constexpr (!std::is_void_v<typename FirstReference<H>::Type>) {
+    using Context = typename FirstReference<H>::Type;
+    auto* owner = dynamic_cast<ProvidesContext<Context>*>(target);
+    if (owner == nullptr) return 0;
+    Context& context = owner->ContextOf(static_cast<Context*>(nullptr));
+    if constexpr (std::is_invocable_v<H, Context&, WPARAM, LPARAM>) {
+      return ResultOf([&] { return Handler(context, wParam, lParam); });
+    } else {
+      return ResultOf([&] { return Handler(context); });
     }
   } else if constexpr (std::is_invocable_v<H, HWND, WPARAM, LPARAM>) {
     return ResultOf([&] { return Handler(target->WindowHandle(), wParam, lParam); });

@@ -84,13 +84,18 @@ void WorkerThread::Run() {
   }
 }
 
-void WindowMailbox::Post(HWND window, UINT message, Delivery delivery) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    waiting_.push_back(std::move(delivery));
-    count_ = waiting_.size();
-  }
-  PostMessageW(window, message, 0, 0);
+void WindowMailbox::SetWindow(HWND window, UINT message) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  window_ = window;
+  message_ = message;
+  if (window_ != nullptr && !waiting_.empty()) PostMessageW(window_, message_, 0, 0);
+}
+
+void WindowMailbox::Post(Delivery delivery) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiting_.push_back(std::move(delivery));
+  count_ = waiting_.size();
+  if (window_ != nullptr) PostMessageW(window_, message_, 0, 0);
 }
 
 void WindowMailbox::Drain() {
@@ -112,29 +117,4 @@ void WindowMailbox::Clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   dropped.swap(waiting_);
   count_ = 0;
-}
-
-namespace {
-
-// Destroyed explicitly by StopBackgroundWork, before the process-wide objects the results
-// refer to; the worker must never outlive the window it reports to.
-std::unique_ptr<WorkerThread> worker;
-WindowMailbox mailbox;
-
-}  // namespace
-
-WorkerThread& BackgroundWorker() {
-  if (!worker) worker = std::make_unique<WorkerThread>();
-  return *worker;
-}
-
-WindowMailbox& ResultMailbox() { return mailbox; }
-
-void StopBackgroundWork() {
-  if (worker && !worker->Shutdown(200)) {
-    // Still busy: the object must outlive its thread, so it is kept for the process's life.
-    static_cast<void>(worker.release());
-  }
-  worker.reset();
-  mailbox.Clear();
 }

@@ -1,6 +1,7 @@
 // One background thread that runs jobs one at a time, in order, with a way to put a job first
-// and to abandon jobs. Results go back to the window's thread through a WindowMailbox: the
-// worker never touches the window or anything the window's thread owns.
+// and to abandon jobs, and the mailbox results go back to the window's thread through: the
+// worker never touches the window or anything the window's thread owns. The viewer uses both
+// through TaskRunner (framework/task_runner.h).
 #pragma once
 #include <windows.h>
 
@@ -13,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-// Owned by the window's thread, which alone submits and cancels.
+// Owned by the window's thread, which alone submits and cancels (through TaskRunner).
 class WorkerThread {
  public:
   // A job checks `cancelled` where it can stop early; a cancelled job's work is thrown away.
@@ -61,9 +62,13 @@ class WindowMailbox {
  public:
   using Delivery = std::function<void()>;
 
-  // Any thread. The window is woken with `message` (no parameters). The delivery is kept even
-  // when the wake-up cannot be posted (a full queue): the window's loop then finds it Waiting.
-  void Post(HWND window, UINT message, Delivery delivery);
+  // Window's thread: the window woken with `message` (no parameters) for each delivery; until it
+  // is set, deliveries only wait (the window's loop finds them Waiting). Wakes it at once when
+  // some already wait.
+  void SetWindow(HWND window, UINT message);
+  // Any thread. The delivery is kept even when the wake-up cannot be posted (no window yet, a
+  // full queue): the window's loop then finds it Waiting.
+  void Post(Delivery delivery);
   // Window's thread: runs every waiting delivery.
   void Drain();
   // Any thread: true while a delivery waits to be run.
@@ -74,15 +79,7 @@ class WindowMailbox {
  private:
   std::mutex mutex_;
   std::deque<Delivery> waiting_;
+  HWND window_ = nullptr;  // under mutex_, like message_
+  UINT message_ = 0;
   std::atomic<size_t> count_{0};  // waiting_.size(), readable without the lock
 };
-
-// The viewer's one worker and its mailbox, created on first use by the window's thread.
-// Results arrive at the window as WM_WORKER_RESULTS, whose handler drains the mailbox.
-constexpr UINT WM_WORKER_RESULTS = WM_APP + 2;
-WorkerThread& BackgroundWorker();
-WindowMailbox& ResultMailbox();
-// The window is going: abandons every job and drops what the worker left behind. It waits for
-// the running job only briefly: one that cannot stop early (a decode in the imaging library)
-// is left to end with the process, so closing never waits for it.
-void StopBackgroundWork();

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "framework/task_runner.h"
+#include "framework/thread_checker.h"
 #include "framework/worker_thread.h"
 
 namespace {
@@ -56,11 +58,12 @@ TEST(WorkerThread, RunsInOrderWithFirstPlacementAndCancelsQueuedAndRunningJobs) 
   HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   ASSERT_NE(window, nullptr);
   WindowMailbox mailbox;
+  mailbox.SetWindow(window, WM_WORKER_RESULTS);
   std::vector<std::string> delivered;
   auto job = [&](const std::string& name) -> WorkerThread::Job {
     return [&, name](const std::atomic<bool>& cancelled) {
       log.Add(cancelled ? name + "-cancelled" : name);
-      mailbox.Post(window, WM_WORKER_RESULTS, [&delivered, &testThread, name] {
+      mailbox.Post([&delivered, &testThread, name] {
         EXPECT_EQ(GetCurrentThreadId(), testThread) << "expected " << name << "'s result on the window's thread";
         delivered.push_back(name);
       });
@@ -110,10 +113,77 @@ TEST(WorkerThread, DestroyedWithWorkPendingStopsTheRunningJobAndDropsTheQueue) {
   // A mailbox cleared before its message is handled runs nothing.
   WindowMailbox mailbox;
   bool ran = false;
-  mailbox.Post(nullptr, WM_WORKER_RESULTS, [&ran] { ran = true; });
+  mailbox.Post([&ran] { ran = true; });
   mailbox.Clear();
   mailbox.Drain();
   EXPECT_FALSE(ran);
+}
+
+// The one way work is handed off: each task that is not cancelled replies on the window's
+// thread, one that throws replies with a default result, and a cancelled one never replies; a
+// window-thread-only entry called from the worker is caught.
+TEST(TaskRunner, EveryTaskRepliesOnTheWindowsThreadAndAWorkerCallIsCaught) {
+  static std::atomic<int> violations{0};
+  static const char* lastFunction = nullptr;
+  SetThreadViolationHook([](const char* function) {
+    lastFunction = function;
+    ++violations;
+  });
+  HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  const DWORD windowThread = GetCurrentThreadId();
+  std::vector<std::string> replies;
+  std::atomic<bool> entered{false};
+  std::atomic<bool> release{false};
+  {
+    TaskRunner tasks;
+    // Before the window is given, replies wait in the mailbox (the start picture's case).
+    tasks.PostTaskAndReply(
+        TaskRunner::Placement::kLast,
+        [&](const std::atomic<bool>&) {
+          entered = true;
+          while (!release) Sleep(1);
+          return std::string("first");
+        },
+        [&](std::string& r) {
+          EXPECT_EQ(GetCurrentThreadId(), windowThread) << "expected the reply on the window's thread";
+          replies.push_back(r);
+        });
+    ASSERT_TRUE(WaitFor(entered));
+    const TaskRunner::TaskId dropped = tasks.PostTaskAndReply(
+        TaskRunner::Placement::kLast, [](const std::atomic<bool>&) { return std::string("cancelled"); },
+        [&](std::string& r) { replies.push_back(r); });
+    tasks.PostTaskAndReply(
+        TaskRunner::Placement::kLast,
+        [](const std::atomic<bool>&) -> std::string { throw std::bad_alloc(); },
+        [&](std::string& r) { replies.push_back("threw:" + r); });
+    // A worker calling a window-thread-only entry of the runner.
+    tasks.PostTaskAndReply(
+        TaskRunner::Placement::kLast,
+        [&tasks](const std::atomic<bool>&) {
+          tasks.Cancel(0);  // names no task: only the check acts
+          return 0;
+        },
+        [](int&) {});
+    tasks.Cancel(dropped);
+    release = true;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 1000 && violations.load() == 0) Sleep(5);
+    EXPECT_TRUE(tasks.RepliesWaiting()) << "expected replies waiting before the window was given";
+    tasks.SetReplyWindow(window);
+    while (replies.size() < 2 && GetTickCount() - start < 5000) {
+      MSG msg;
+      while (PeekMessageW(&msg, window, WM_WORKER_RESULTS, WM_WORKER_RESULTS, PM_REMOVE)) tasks.TakeReplies();
+      Sleep(5);
+    }
+    EXPECT_TRUE(tasks.Shutdown(2000)) << "expected an idle worker to stop";
+  }
+  EXPECT_EQ(replies, (std::vector<std::string>{"first", "threw:"}))
+      << "expected the cancelled task silent and the throwing one to reply with an empty result";
+  EXPECT_EQ(violations.load(), 1) << "expected the worker's call to the window-thread-only entry caught once";
+  EXPECT_STREQ(lastFunction, "Cancel");
+  SetThreadViolationHook(nullptr);
+  DestroyWindow(window);
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ class ViewDecodeTest : public ViewWindowTest {
   bool Decode(const std::wstring& path, RotateRequest& rotation) {
     ImageList = {path};
     currentIndex = 0;
-    return DecodeCurrentFile(rotation);
+    return DecodeCurrentFile(View(), rotation);
   }
   bool Decode(const std::wstring& path) {
     RotateRequest ignored = kTurnNone;
@@ -166,7 +166,7 @@ TEST_F(ViewDecodeTest, ExifOrientationTurnsButNeverFlips) {
     for (int o = 0; o <= 8; ++o) {
       SCOPED_TRACE(testing::Message() << std::string(shape, shape + wcslen(shape)) << " orientation " << o);
       ASSERT_TRUE(Decode(base + std::to_wstring(o) + L".jpg", rotation));
-      RotateCurrentImage(rotation);
+      RotateCurrentImage(View(), rotation);
       const Picture shown = Snapshot();
       ASSERT_EQ(shown.width, upright.width);
       ASSERT_EQ(shown.height, upright.height);
@@ -193,7 +193,7 @@ TEST_F(ViewDecodeTest, FourClockwiseTurnsGiveTheStartingPixelsBack) {
     const Picture start = Snapshot();
     for (int turn = 1; turn <= 4; ++turn) {
       viewState.zoom = 3.0f;
-      ASSERT_EQ(Turn(viewer_, kTurnClockwise), 0);
+      ASSERT_EQ(Turn(View(), kTurnClockwise), 0);
       EXPECT_EQ(viewState.zoom, 1.0f);
       EXPECT_EQ(currentImage.Width(), turn % 2 ? 21 : 37);
     }
@@ -201,9 +201,9 @@ TEST_F(ViewDecodeTest, FourClockwiseTurnsGiveTheStartingPixelsBack) {
     ASSERT_EQ(end.width, start.width);
     EXPECT_TRUE(end.pixels == start.pixels) << "pixels changed after four turns";
     // Two left turns after two right ones as well.
-    ASSERT_EQ(Turn(viewer_, kTurnCounterClockwise), 0);
-    ASSERT_EQ(Turn(viewer_, kTurnCounterClockwise), 0);
-    ASSERT_EQ(Turn(viewer_, kTurnHalf), 0);
+    ASSERT_EQ(Turn(View(), kTurnCounterClockwise), 0);
+    ASSERT_EQ(Turn(View(), kTurnCounterClockwise), 0);
+    ASSERT_EQ(Turn(View(), kTurnHalf), 0);
     EXPECT_TRUE(Snapshot().pixels == start.pixels);
   }
 }
@@ -214,7 +214,7 @@ TEST_F(ViewDecodeTest, TransparentPngTurnedAfterDrawingKeepsItsTransparency) {
     return x < 20 ? 0x0000FF00u : 0xFFFF0000u;  // left transparent, right opaque red
   }));
   ASSERT_EQ(ShowFile(path), 0);
-  ASSERT_EQ(Turn(viewer_, kTurnClockwise), 0);  // clockwise: the transparent half goes to the top
+  ASSERT_EQ(Turn(View(), kTurnClockwise), 0);  // clockwise: the transparent half goes to the top
   EXPECT_TRUE(currentImage.HasAlpha());
   ASSERT_EQ(currentImage.Width(), 20);
   EXPECT_EQ(ImageAlpha(10, 5), 0);
@@ -229,7 +229,7 @@ TEST_F(ViewDecodeTest, PaletteImageTurnedAfterDrawingKeepsItsColours) {
   if (GetFileAttributesW(Sample(L"4-palette.gif").c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "samples folder absent";
   ASSERT_EQ(ShowFile(Sample(L"4-palette.gif")), 0);
   const Picture start = Snapshot();
-  ASSERT_EQ(Turn(viewer_, kTurnClockwise), 0);
+  ASSERT_EQ(Turn(View(), kTurnClockwise), 0);
   ASSERT_EQ(currentImage.Width(), start.height);
   // Clockwise: new (x, y) comes from old (y, height - 1 - x).
   int mismatches = 0;
@@ -247,12 +247,12 @@ TEST_F(ViewDecodeTest, PremultiplyUsesExactIntegerArithmeticOnce) {
   ASSERT_TRUE(SaveTestImage(path, 4, 1, L"image/png", [&](int32_t x, int32_t) { return pixels[x]; }));
   ASSERT_TRUE(Decode(path));
   ASSERT_EQ(currentImage.BitsPerPixel(), 32);
-  PremultiplyAlpha(currentImage.Handle());
+  PremultiplyAlpha(View());
   EXPECT_EQ(viewState.alphaPrepared, 1);
   const uint8_t* p = currentImage.TopRow();
   const uint8_t expected[16] = {63, 64, 0, 128, 0, 0, 0, 0, 9, 8, 7, 255, 128, 64, 0, 128};
   for (int i = 0; i < 16; ++i) EXPECT_EQ(p[i], expected[i]) << "byte " << i;
-  PremultiplyAlpha(currentImage.Handle());
+  PremultiplyAlpha(View());
   for (int i = 0; i < 16; ++i) EXPECT_EQ(p[i], expected[i]) << "byte " << i << " after a second call";
 }
 

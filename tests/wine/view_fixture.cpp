@@ -97,11 +97,18 @@ void ViewWindowTest::SetUp() {
   ImageList.clear();
   currentIndex = 0;
   currentImage.Destroy();
+  tasks_ = std::make_unique<TaskRunner>();
+  tasks_->SetReplyWindow(viewer_);
+  view_ = std::make_unique<PictureView>(*tasks_);
+  view_->viewer = viewer_;
   SetInitialViewState(viewState);
   viewState.alphaPrepared = 0;
 }
 
 void ViewWindowTest::TearDown() {
+  if (tasks_) tasks_->Shutdown(INFINITE);
+  view_.reset();
+  tasks_.reset();
   if (viewer_ != nullptr) DestroyWindow(viewer_);
   ImageList.clear();
   currentIndex = 0;
@@ -112,11 +119,11 @@ void ViewWindowTest::TearDown() {
 int32_t ViewWindowTest::ShowFile(const std::wstring& path) {
   ImageList = {path};
   currentIndex = 0;
-  return Reload(viewer_);
+  return Reload(View());
 }
 
 void ViewWindowTest::ReadFrame() {
-  ASSERT_TRUE(ReadKeptFrame(frame_, frameWidth_, frameHeight_)) << "no kept frame";
+  ASSERT_TRUE(ReadKeptFrame(view_->frame, frame_, frameWidth_, frameHeight_)) << "no kept frame";
 }
 
 Rgb ViewWindowTest::FramePixel(int32_t x, int32_t y) const {

@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "support/image_encoders.h"  // SaveTestImage
+#include "framework/task_runner.h"
+#include "view/win32/picture_view.h"
+
+#include <memory>
 
 // 0x00RRGGBB.
 using Rgb = uint32_t;
@@ -41,7 +45,12 @@ class ViewWindowTest : public ::testing::Test {
 
   static constexpr int32_t kWidth = 800;
   static constexpr int32_t kHeight = 600;
+  // The window's picture view, with a worker of its own, as the viewer has.
+  PictureView& View() { return *view_; }
+
   HWND viewer_ = nullptr;
+  std::unique_ptr<TaskRunner> tasks_;
+  std::unique_ptr<PictureView> view_;
   HWND picture_ = nullptr;
   std::wstring scratch_;
   std::vector<uint32_t> frame_;

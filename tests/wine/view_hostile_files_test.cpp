@@ -35,12 +35,12 @@ TEST_F(ViewHostileFilesTest, EveryFileEndsDrawnOrMarkedFailed) {
       // Zoomed, turned and redrawn from the kept bitmap as a user would.
       viewState.zoom = 4.0f;
       viewState.panX = -100.0f;
-      EXPECT_EQ(Turn(viewer_, kTurnClockwise), 0);
+      EXPECT_EQ(Turn(View(), kTurnClockwise), 0);
       ++drawn;
     } else {
       EXPECT_EQ(result, -1);
       EXPECT_EQ(viewState.loadFailed, 1);
-      EXPECT_EQ(Redraw(viewer_), -1);
+      EXPECT_EQ(Redraw(View()), -1);
       ++failed;
     }
   }

@@ -61,7 +61,7 @@ TEST_F(ViewRenderTest, TallImageHasSideMarginsAndToggleNeedsNoDecode) {
   // The file is gone, so only the kept bitmap can be drawn.
   ASSERT_TRUE(DeleteFileW(ImageList[0].c_str()));
   viewState.backgroundLevel = 0;
-  ASSERT_EQ(Redraw(viewer_), 0);
+  ASSERT_EQ(Redraw(View()), 0);
   ReadFrame();
   ExpectFrame(249, 300, kBlack);
   ExpectFrame(400, 300, kGreen);
@@ -72,7 +72,7 @@ TEST_F(ViewRenderTest, ZoomedViewsArePannedAndLeaveNoStaleRows) {
   viewState.zoom = 2.0f;
   viewState.panX = -400.0f;
   viewState.panY = -300.0f;
-  ASSERT_EQ(Redraw(viewer_), 0);
+  ASSERT_EQ(Redraw(View()), 0);
   ReadFrame();
   ASSERT_EQ(frameWidth_, kWidth);  // the frame has the control's size, not the zoomed image's
   ExpectFrame(0, 0, kGreen);
@@ -83,7 +83,7 @@ TEST_F(ViewRenderTest, ZoomedViewsArePannedAndLeaveNoStaleRows) {
   viewState.zoom = 1.0000001f;
   viewState.panX = 10.0f;
   viewState.panY = 20.0f;
-  ASSERT_EQ(Redraw(viewer_), 0);
+  ASSERT_EQ(Redraw(View()), 0);
   ReadFrame();
   ExpectFrame(9, 300, kLight);
   ExpectFrame(10, 300, kGreen);
@@ -95,7 +95,7 @@ TEST_F(ViewRenderTest, ZoomedViewsArePannedAndLeaveNoStaleRows) {
   // Dragged wholly out of the area: only background.
   viewState.zoom = 3.0f;
   viewState.panX = 5000.0f;
-  ASSERT_EQ(Redraw(viewer_), 0);
+  ASSERT_EQ(Redraw(View()), 0);
   ReadFrame();
   ExpectFrame(400, 300, kLight);
 }
@@ -113,7 +113,7 @@ TEST_F(ViewRenderTest, AlphaPathComposesOverTheBackground) {
   ExpectFrame(200, 300, kLight);                       // transparent: background
   ExpectFrame(600, 300, MakeRgb(125, 125, 253), 3);    // 128 + 250 x 127/255 in blue
   viewState.backgroundLevel = 0;
-  ASSERT_EQ(Redraw(viewer_), 0);
+  ASSERT_EQ(Redraw(View()), 0);
   ReadFrame();
   ExpectFrame(200, 300, kBlack);
   ExpectFrame(600, 300, MakeRgb(0, 0, 128), 3);
@@ -143,8 +143,8 @@ TEST_F(ViewRenderTest, JpegInAFolderNamedPngIsDrawnOpaqueThroughTheAlphaPath) {
 TEST_F(ViewRenderTest, EmptyListPaintsTheBackground) {
   ASSERT_EQ(ShowFile(SolidBmp(L"wide.bmp", 100, 50)), 0);
   ImageList.clear();
-  EXPECT_EQ(Reload(viewer_), -1);
-  EXPECT_EQ(Redraw(viewer_), -1);
+  EXPECT_EQ(Reload(View()), -1);
+  EXPECT_EQ(Redraw(View()), -1);
   ReadFrame();
   ExpectFrame(400, 300, kLight);
   ExpectFrame(0, 0, kLight);
@@ -159,14 +159,14 @@ TEST_F(ViewRenderTest, UndecodableFileKeepsThePreviousFrame) {
   EXPECT_EQ(ShowFile(bogus), -1);
   EXPECT_EQ(viewState.loadFailed, 1);
   EXPECT_TRUE(currentImage.IsNull());
-  EXPECT_EQ(Redraw(viewer_), -1);   // reusing draws nothing until a decode succeeds
-  EXPECT_EQ(Turn(viewer_, kTurnClockwise), -1);
+  EXPECT_EQ(Redraw(View()), -1);   // reusing draws nothing until a decode succeeds
+  EXPECT_EQ(Turn(View(), kTurnClockwise), -1);
   ReadFrame();
   EXPECT_TRUE(frame_ == before) << "the kept frame changed after a failed decode";
   // An index outside the list fails the same way instead of reading past it.
   ImageList = {bogus};
   currentIndex = 5;
-  EXPECT_EQ(Reload(viewer_), -1);
+  EXPECT_EQ(Reload(View()), -1);
   EXPECT_EQ(viewState.loadFailed, 1);
 }
 
@@ -174,7 +174,7 @@ TEST_F(ViewRenderTest, MissingPictureControlDrawsNothing) {
   const std::wstring path = SolidBmp(L"wide.bmp", 100, 50);
   DestroyWindow(picture_);
   ImageList = {path};
-  EXPECT_EQ(Reload(viewer_), -1);
+  EXPECT_EQ(Reload(View()), -1);
 }
 
 TEST_F(ViewRenderTest, KeptFrameIsRepaintedIntoTheDrawItemContext) {
@@ -189,7 +189,7 @@ TEST_F(ViewRenderTest, KeptFrameIsRepaintedIntoTheDrawItemContext) {
   item.hwndItem = picture_;
   item.hDC = dc;
   item.rcItem = RECT{0, 0, kWidth, kHeight};
-  EXPECT_TRUE(RepaintKeptFrame(item));
+  EXPECT_TRUE(RepaintKeptFrame(View(), item));
   const COLORREF top = GetPixel(dc, 400, 10);
   const COLORREF middle = GetPixel(dc, 400, 300);
   SelectObject(dc, old);

@@ -45,11 +45,11 @@ class ViewerFrame : public ViewerWindowTest {
     OpenStartFile(true, folder_ + L"\\a.jpg");
     viewState.backgroundLevel = kLightBackground;
     viewState.zoom = 1.0f;
-    ShowCurrentPicture(Hwnd(), StepDirection::kNone);
+    ShowCurrentPicture(Browse(), StepDirection::kNone);
     WaitForPicture();
   }
   void TearDown() override {
-    ShowCurrentPicture(Hwnd(), StepDirection::kNone);  // abandons any turn still running
+    ShowCurrentPicture(Browse(), StepDirection::kNone);  // abandons any turn still running
     RemoveTree(folder_);
   }
 
@@ -76,18 +76,18 @@ class ViewerFrame : public ViewerWindowTest {
     }
   }
   // Lets the window's timers run: the exact view follows once input has paused.
-  static void Settle() {
+  void Settle() {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 500) Pump();
   }
-  static std::vector<uint32_t> Frame(int32_t& width, int32_t& height) {
+  std::vector<uint32_t> Frame(int32_t& width, int32_t& height) {
     std::vector<uint32_t> pixels;
-    ReadKeptFrame(pixels, width, height);
+    ReadKeptFrame(View().frame, pixels, width, height);
     return pixels;
   }
 
   // PSNR of the drawn part of the frame against the exact area average of the full picture.
-  static double ZoomedPsnr() {
+  double ZoomedPsnr() {
     int32_t width = 0, height = 0;
     const std::vector<uint32_t> frame = Frame(width, height);
     const XywhRect drawn = DrawnRect(FitImage(kWidth, kHeight, width, height), viewState.zoom, viewState.panX,
@@ -121,20 +121,20 @@ class ViewerFrame : public ViewerWindowTest {
 
 TEST_F(ViewerFrame, ZoomDragAndTurnsWorkFromTheKeptCopies) {
   ASSERT_EQ(currentImage.Width(), kWidth);
-  const ZoomReductions& levels = CurrentZoomReductions();
+  const ZoomReductions& levels = View().shown.levels;
   ASSERT_TRUE(levels.Match(currentImage, false)) << "expected halving levels made with the prepared picture";
   EXPECT_EQ(levels.levels.front()->Width(), kWidth / 2);
 
   // A new window size: a quick view at once, the exact fitted copy made on the worker.
   SetWindowPos(Hwnd(), HWND_TOP, 100, 100, 1000, 760, SWP_SHOWWINDOW);
-  Redraw(Hwnd());
+  Redraw(View());
   int32_t areaWidth = 0, areaHeight = 0;
   Frame(areaWidth, areaHeight);
   const XywhRect fitted = FitImage(kWidth, kHeight, areaWidth, areaHeight);
-  EXPECT_FALSE(CurrentFittedCopy().Matches(currentImage, fitted.width, fitted.height, false))
+  EXPECT_FALSE(View().shown.fitted.Matches(currentImage, fitted.width, fitted.height, false))
       << "expected the new fitted copy left to the worker";
   Settle();
-  EXPECT_TRUE(CurrentFittedCopy().Matches(currentImage, fitted.width, fitted.height, false));
+  EXPECT_TRUE(View().shown.fitted.Matches(currentImage, fitted.width, fitted.height, false));
   EXPECT_GE(ZoomedPsnr(), 60.0) << "expected the exact fitted view once the copy arrived";
 
   RECT client{};
@@ -182,7 +182,7 @@ TEST_F(ViewerFrame, ZoomDragAndTurnsWorkFromTheKeptCopies) {
   const uint8_t* corner = currentImage.TopRow();
   const uint32_t topLeft = corner[0] | (corner[1] << 8) | (corner[2] << 16);
   Filter(WM_KEYDOWN, 'R');
-  EXPECT_TRUE(TurnInFlight()) << "expected the full-size turn on the worker";
+  EXPECT_TRUE(View().turn.active) << "expected the full-size turn on the worker";
   EXPECT_EQ(viewState.zoom, 1.0f);
   EXPECT_EQ(Frame(width, height)[static_cast<size_t>(height / 2) * width + 2], kLightGrey)
       << "expected side bands of the turned, tall picture at once";
@@ -193,21 +193,21 @@ TEST_F(ViewerFrame, ZoomDragAndTurnsWorkFromTheKeptCopies) {
   EXPECT_EQ(Frame(width, height)[static_cast<size_t>(2) * width + width / 2], kBlack)
       << "expected bands above and below after the second turn";
   const DWORD start = GetTickCount();
-  while (TurnInFlight() && GetTickCount() - start < 30000) Pump();
-  ASSERT_FALSE(TurnInFlight()) << "the turned picture never arrived";
+  while (View().turn.active && GetTickCount() - start < 30000) Pump();
+  ASSERT_FALSE(View().turn.active) << "the turned picture never arrived";
   ASSERT_EQ(currentImage.Width(), kWidth);
   const uint8_t* last = currentImage.TopRow() + static_cast<ptrdiff_t>(kHeight - 1) * currentImage.Pitch() +
                         static_cast<ptrdiff_t>(kWidth - 1) * (currentImage.BitsPerPixel() / 8);
   EXPECT_EQ(static_cast<uint32_t>(last[0] | (last[1] << 8) | (last[2] << 16)), topLeft)
       << "expected the old top-left pixel at the bottom right after a half turn";
-  EXPECT_TRUE(CurrentZoomReductions().Match(currentImage, false)) << "expected levels made with the turn";
+  EXPECT_TRUE(View().shown.levels.Match(currentImage, false)) << "expected levels made with the turn";
 
   // A step during a turn abandons it: the next picture shows, unturned.
   Filter(WM_KEYDOWN, 'L');
-  ASSERT_TRUE(TurnInFlight());
+  ASSERT_TRUE(View().turn.active);
   Filter(WM_KEYDOWN, VK_RIGHT);
-  EXPECT_FALSE(TurnInFlight()) << "expected the turn abandoned by the step";
   WaitForPicture();
+  EXPECT_FALSE(View().turn.active) << "expected the turn abandoned by the next picture";
   EXPECT_EQ(Caption(), L"Vistrel - b.jpg");
   EXPECT_EQ(currentImage.Width(), kWidth) << "expected the next picture unturned";
 }

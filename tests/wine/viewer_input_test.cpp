@@ -30,10 +30,10 @@ class ViewerInput : public ViewerWindowTest {
     OpenStartFile(true, folder_ + L"\\a.bmp");
     viewState.backgroundLevel = kLightBackground;
     viewState.zoom = 1.0f;
-    Reload(Hwnd());
+    Reload(View());
   }
   void TearDown() override {
-    if (viewState.fullScreen != 0) ToggleFullScreen(Hwnd());
+    if (viewState.fullScreen != 0) ToggleFullScreen(View());
     RemoveTree(folder_);
   }
 
@@ -44,12 +44,12 @@ class ViewerInput : public ViewerWindowTest {
   }
   BOOL Key(WPARAM key) { return Filter(WM_KEYDOWN, key); }
 
-  static uint32_t LeftMiddle() {
+  uint32_t LeftMiddle() {
     int32_t width = 0, height = 0;
     FrameSize(width, height);
     return FramePixel(2, height / 2);
   }
-  static uint32_t TopMiddle() {
+  uint32_t TopMiddle() {
     int32_t width = 0, height = 0;
     FrameSize(width, height);
     return FramePixel(width / 2, 2);

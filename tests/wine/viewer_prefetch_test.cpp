@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "browse/win32/loader_probe.h"
 #include "commands/win32/slideshow.h"
 #include "framework/unique_handle.h"
 #include "resource.h"
@@ -40,7 +39,7 @@ class ViewerPrefetch : public ViewerWindowTest {
     ASSERT_EQ(Caption(), L"Vistrel - a.bmp");
   }
   void TearDown() override {
-    StopSlideshow(Hwnd());
+    StopSlideshow(State().commands);
     RemoveTree(folder_);
     RemoveTree(other_);
   }
@@ -51,10 +50,10 @@ class ViewerPrefetch : public ViewerWindowTest {
     SendMessageW(Hwnd(), WM_COMMAND, command, 0);
     WaitForPicture();
   }
-  static void WaitForNeighbours() {
+  void WaitForNeighbours() {
     const DWORD start = GetTickCount();
-    while (PreparingAhead() && GetTickCount() - start < 10000) Pump();
-    ASSERT_FALSE(PreparingAhead()) << "the neighbours were never prepared";
+    while (PreparingAhead(Browse()) && GetTickCount() - start < 10000) Pump();
+    ASSERT_FALSE(PreparingAhead(Browse())) << "the neighbours were never prepared";
   }
   void Key(WPARAM key) {
     if (!Filter(WM_KEYDOWN, key)) {
@@ -95,15 +94,16 @@ class ViewerPrefetch : public ViewerWindowTest {
 };
 
 // A step onto a prepared neighbour is drawn before the window's thread takes any message, in
-// both directions, and a neighbour whose file changed since is decoded afresh.
+// both directions, and a neighbour whose file changed since is decoded afresh once the worker
+// has checked the file (the window's thread reads no file).
 TEST_F(ViewerPrefetch, StepsOntoPreparedPicturesAtOnceAndNeverShowAStaleOne) {
   ASSERT_NO_FATAL_FAILURE(WaitForNeighbours());
   SendMessageW(Hwnd(), WM_COMMAND, ID_NEXT, 0);
-  EXPECT_FALSE(PictureLoading()) << "the next picture should have been prepared ahead";
+  EXPECT_FALSE(PictureLoading(Browse())) << "the next picture should have been prepared ahead";
   ExpectShown(L"b.bmp", kGreen);
   ASSERT_NO_FATAL_FAILURE(WaitForNeighbours());
   SendMessageW(Hwnd(), WM_COMMAND, ID_PREVIOUS, 0);
-  EXPECT_FALSE(PictureLoading()) << "the picture left behind should have been kept";
+  EXPECT_FALSE(PictureLoading(Browse())) << "the picture left behind should have been kept";
   ExpectShown(L"a.bmp", kRed);
   Step(ID_NEXT);
   ASSERT_NO_FATAL_FAILURE(WaitForNeighbours());
@@ -151,11 +151,11 @@ TEST_F(ViewerPrefetch, DropAndSlideshowDuringPreparation) {
   Step(ID_NEXT);
   ASSERT_NO_FATAL_FAILURE(WaitForNeighbours());
   ExpectShown(L"b.bmp", kGreen);
-  StartSlideshow(Hwnd());
+  StartSlideshow(State().commands);
   const DWORD start = GetTickCount();
   while (currentIndex == 1 && GetTickCount() - start < 6000) Pump();
   ASSERT_EQ(currentIndex, 2) << "the slideshow never stepped";
-  EXPECT_FALSE(PictureLoading()) << "the slideshow's step should use the prepared picture";
+  EXPECT_FALSE(PictureLoading(Browse())) << "the slideshow's step should use the prepared picture";
   EXPECT_EQ(CentreOfFrame(), kBlue);
   EXPECT_EQ(Caption(), L"Vistrel - Running Slide Show");
 }
@@ -164,10 +164,10 @@ TEST_F(ViewerPrefetch, DropAndSlideshowDuringPreparation) {
 // waiting behind the first tap's release; what needs the picture waits for it and then acts in
 // the viewer's own loop; what needs neither list nor picture acts at once.
 TEST_F(ViewerPrefetch, QuickTapsSupersedeADecodeAndOnlyWhatNeedsThePictureWaits) {
-  ForgetPreparedPictures();  // so that the next step has to decode
+  ForgetPreparedPictures(Browse());  // so that the next step has to decode
   const BYTE background = static_cast<BYTE>(viewState.backgroundLevel);
   EXPECT_FALSE(Filter(WM_KEYDOWN, VK_RIGHT));
-  ASSERT_TRUE(PictureLoading()) << "b.bmp was not prepared, so it should be decoding";
+  ASSERT_TRUE(PictureLoading(Browse())) << "b.bmp was not prepared, so it should be decoding";
   EXPECT_FALSE(Filter(WM_KEYUP, VK_RIGHT)) << "a key-up must never be held";
   EXPECT_FALSE(Filter(WM_LBUTTONUP, 0)) << "a release with no held press must never be held";
   EXPECT_FALSE(Filter(WM_KEYDOWN, VK_RIGHT)) << "a second tap supersedes the decode";

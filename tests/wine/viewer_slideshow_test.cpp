@@ -21,7 +21,7 @@ class ViewerSlideshow : public ViewerWindowTest {
     SetWindowTextW(Hwnd(), L"Vistrel - c.bmp");
   }
   void TearDown() override {
-    StopSlideshow(Hwnd());
+    StopSlideshow(State().commands);
     RemoveTree(folder_);
   }
   void Key(WPARAM key) {
@@ -71,12 +71,12 @@ TEST_F(ViewerSlideshow, OtherKeysButtonsWheelMenuAndResizeStopItFirst) {
   viewer_.FilterQueuedMessage(&wheel);
   EXPECT_EQ(viewState.slideshowRunning, 0);
 
-  StartSlideshow(Hwnd());
+  StartSlideshow(State().commands);
   MSG press{Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0, 0, {}};
   viewer_.FilterQueuedMessage(&press);
   EXPECT_EQ(viewState.slideshowRunning, 0);
 
-  StartSlideshow(Hwnd());
+  StartSlideshow(State().commands);
   SetWindowPos(Hwnd(), nullptr, 0, 0, 1000, 760, SWP_NOMOVE | SWP_NOZORDER);
   EXPECT_EQ(viewState.slideshowRunning, 0) << "a resize stops it";
 
@@ -89,7 +89,7 @@ TEST_F(ViewerSlideshow, OtherKeysButtonsWheelMenuAndResizeStopItFirst) {
 TEST_F(ViewerSlideshow, EmptyListStartsNothing) {
   ImageList.clear();
   SetWindowTextW(Hwnd(), L"Vistrel");
-  StartSlideshow(Hwnd());
+  StartSlideshow(State().commands);
   EXPECT_EQ(viewState.slideshowRunning, 0);
   EXPECT_EQ(Caption(), L"Vistrel");
 }

@@ -49,12 +49,21 @@ class ViewerWindowTest : public ::testing::Test {
   }
 
   // Lets the window's thread take the worker's results until the shown picture and the start
-  // folder's listing have arrived.
-  static void WaitForPicture() {
+  // folder's listing have arrived, and the shown file has been checked.
+  void WaitForPicture() {
     DWORD start = GetTickCount();
-    while ((PictureLoading() || FolderListing()) && GetTickCount() - start < 30000) Pump();
-    EXPECT_FALSE(PictureLoading() || FolderListing()) << "the picture never arrived";
+    while (Busy() && GetTickCount() - start < 30000) Pump();
+    EXPECT_FALSE(Busy()) << "the picture never arrived";
   }
+  // A picture awaited, a listing awaited, or the shown prepared picture's file still being
+  // checked on the worker (it is shown again should it have changed).
+  bool Busy() {
+    return PictureLoading(Browse()) || FolderListing(Browse()) || Browse().loader.checkTask != 0;
+  }
+
+  Viewer& State() { return viewer_.State(); }
+  PictureView& View() { return viewer_.State().view; }
+  Browser& Browse() { return viewer_.State().browse; }
 
   static void Pump() {
     MSG msg;
@@ -75,20 +84,20 @@ class ViewerWindowTest : public ::testing::Test {
 
   // A pixel of the kept frame as 0x00RRGGBB; 0xFFFFFFFF when there is no frame or the point
   // lies outside it.
-  static uint32_t FramePixel(int32_t x, int32_t y) {
+  uint32_t FramePixel(int32_t x, int32_t y) {
     std::vector<uint32_t> pixels;
     int32_t width = 0, height = 0;
-    if (!ReadKeptFrame(pixels, width, height) || x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
+    if (!ReadKeptFrame(View().frame, pixels, width, height) || x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
     return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
   }
 
-  static void FrameSize(int32_t& width, int32_t& height) {
+  void FrameSize(int32_t& width, int32_t& height) {
     std::vector<uint32_t> pixels;
     width = height = 0;
-    ReadKeptFrame(pixels, width, height);
+    ReadKeptFrame(View().frame, pixels, width, height);
   }
 
-  static uint32_t CentreOfFrame() {
+  uint32_t CentreOfFrame() {
     int32_t width = 0, height = 0;
     FrameSize(width, height);
     return FramePixel(width / 2, height / 2);

@@ -48,7 +48,7 @@ SIZE MaximisedClient(HWND window, const RECT& around) {
 }  // namespace
 
 void CVistrelDlg::PredictPictureArea(SIZE client) {
-  if (client.cx > 0 && client.cy > 0) PredictStartPictureArea(ScaleX(UnscaleX(client.cx)), ScaleY(UnscaleY(client.cy)));
+  if (client.cx > 0 && client.cy > 0) PredictStartPictureArea(state_.browse, ScaleX(UnscaleX(client.cx)), ScaleY(UnscaleY(client.cy)));
 }
 
 void CVistrelDlg::LoadSettings() {
@@ -88,7 +88,7 @@ void CVistrelDlg::SaveSettings(const EdgeRect& measured) {
 
 LRESULT CVistrelDlg::OnClose(WPARAM, LPARAM) {
   const EdgeRect measured = WindowEdges(hwnd_);
-  StopSlideshow(hwnd_);  // the worker is gone before anything is gathered
+  StopSlideshow(state_.commands);  // the worker is gone before anything is gathered
   SaveSettings(measured);
   return Default();
 }

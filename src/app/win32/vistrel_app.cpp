@@ -9,8 +9,10 @@
 const MessageMap* CVistrelApp::GetMessageMap() const { return CWinApp::GetMessageMap(); }
 
 BOOL CVistrelApp::InitInstance() {
-  // The start file decodes on the worker while the framework and the window come up.
-  PrepareStartPictureEarly();
+  // The window's object, with the viewer's state, comes first: the start file decodes on its
+  // worker while the framework and the window come up.
+  CVistrelDlg viewer;
+  PrepareStartPictureEarly(viewer.State().browse);
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = 8;
   controls.dwICC = 0x000000FF;
@@ -21,9 +23,13 @@ BOOL CVistrelApp::InitInstance() {
   SetRegistryKey(L"Local AppWizard-Generated Applications");
   MarkStartPhase(StartPhase::kFrameworkReady);
 
-  {
-    CVistrelDlg viewer;
-    viewer.RunModal(this);
+  viewer.RunModal(this);
+  if (!viewer.WorkerStopped()) {
+    // The worker is still inside a task that cannot stop early (a decode in the imaging library),
+    // and what it may reach (the imaging library, the colour converter) would be torn down by
+    // the exit under it. The settings are written and the window is gone: the process ends here,
+    // without running destructors.
+    TerminateProcess(GetCurrentProcess(), 0);
   }
   return FALSE;
 }

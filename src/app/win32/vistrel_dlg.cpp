@@ -13,7 +13,7 @@
 #include "framework/paint_scope.h"
 #include "framework/start_profile.h"
 #include "framework/win_app.h"
-#include "framework/worker_thread.h"
+#include "framework/task_runner.h"
 #include "imagelist/win32/image_list.h"
 #include "input/win32/context_menu.h"
 #include "input/win32/deferred_input.h"
@@ -23,7 +23,9 @@
 #include "input/win32/zoom_pan.h"
 #include "resource.h"
 #include "view/view_state.h"
+#include "view/win32/background_turn.h"
 #include "view/win32/dpi.h"
+#include "view/win32/exact_view.h"
 #include "view/win32/render.h"
 #include "view/win32/window_edges.h"
 
@@ -71,6 +73,7 @@ const MessageMap* CVistrelDlg::GetMessageMap() const {
       OnMessage<&TakeSlideshowStep>(WM_SLIDESHOW_STEP),
       OnMessage<&CVistrelDlg::OnWorkerResults>(WM_WORKER_RESULTS),
       OnMessage<&CVistrelDlg::OnDestroy>(WM_DESTROY),
+      OnMessage<&CVistrelDlg::OnTimer>(WM_TIMER),
   };
   static const MessageMap map = MakeMessageMap(CDialog::GetMessageMap(), entries);
   return &map;
@@ -83,9 +86,11 @@ BOOL CVistrelDlg::OnInitDialog() {
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
   initialLayoutDone = 0;
+  state_.view.viewer = hwnd_;
+  state_.tasks.SetReplyWindow(hwnd_);
   viewState.windowRect = kDefaultWindowRect;
   currentIndex = 0;
-  OpenStartFileAhead(hwnd_);
+  OpenStartFileAhead(state_.browse);
   SetInitialViewState(viewState);
   LoadSettings();
   MarkStartPhase(StartPhase::kWindowShown);
@@ -94,7 +99,7 @@ BOOL CVistrelDlg::OnInitDialog() {
   RECT client{};
   GetClientRect(hwnd_, &client);
   // The size LayOutPictureOverClient will give the picture control.
-  GiveStartPictureItsWindow(hwnd_, ScaleX(UnscaleX(client.right)), ScaleY(UnscaleY(client.bottom)));
+  GiveStartPictureItsWindow(state_.browse, ScaleX(UnscaleX(client.right)), ScaleY(UnscaleY(client.bottom)));
   return TRUE;
 }
 
@@ -120,10 +125,10 @@ LRESULT CVistrelDlg::OnPaint(WPARAM, LPARAM) {
     initialLayoutDone = 1;
     LayOutPictureOverClient();
     UpdateWindowTitle(hwnd_);
-    ShowCurrentPicture(hwnd_, StepDirection::kNone);
+    ShowCurrentPicture(state_.browse, StepDirection::kNone);
     // A large folder's listing would share the cores with the first picture's blit: it starts
     // once that picture is shown (or has failed), unless it already has.
-    if (!PictureLoading()) StartFolderListing();
+    if (!PictureLoading(state_.browse)) StartFolderListing(state_.browse);
   }
   if (!IsIconic(hwnd_)) return Default();
   PaintIcon();
@@ -152,14 +157,14 @@ LRESULT CVistrelDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<L
 void CVistrelDlg::RememberNormalRect() { viewState.windowRect = WindowEdges(hwnd_); }
 
 LRESULT CVistrelDlg::OnSize(WPARAM wParam, LPARAM) {
-  StopSlideshow(hwnd_);
+  StopSlideshow(state_.commands);
   Default();
   if (wParam != SIZE_MAXIMIZED && wParam != SIZE_MINIMIZED && viewState.fullScreen == 0)
     RememberNormalRect();
   if (initialLayoutDone == 0) return 0;
   LayOutPictureOverClient();
   viewState.zoom = 1.0f;
-  Redraw(hwnd_);
+  Redraw(state_.view);
   return 0;
 }
 
@@ -177,7 +182,7 @@ LRESULT CVistrelDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
   const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
   // Until the first frame (the start picture still decoding) the area shows the background, so
   // nothing but the background comes before the picture.
-  if (initialLayoutDone == 0 || !RepaintKeptFrame(item)) PaintBackgroundOnly(item);
+  if (initialLayoutDone == 0 || !RepaintKeptFrame(state_.view, item)) PaintBackgroundOnly(item);
   return TRUE;
 }
 
@@ -187,25 +192,25 @@ LRESULT CVistrelDlg::OnMove(WPARAM, LPARAM) {
   if ((style & (WS_MINIMIZE | WS_MAXIMIZE)) != 0 || viewState.fullScreen != 0) return 0;
   RememberNormalRect();
   if (initialLayoutDone != 0) {
-    Redraw(hwnd_);
-    FollowDisplayProfile(hwnd_, DisplayCheck::kIfMonitorChanged);  // onto another monitor
+    Redraw(state_.view);
+    FollowDisplayProfile(state_.browse);  // onto a monitor with another profile
   }
   return 0;
 }
 
 LRESULT CVistrelDlg::OnDisplayChange(WPARAM, LPARAM) {
-  if (initialLayoutDone != 0) FollowDisplayProfile(hwnd_, DisplayCheck::kAlways);
+  if (initialLayoutDone != 0) FollowDisplayProfile(state_.browse);
   return Default();
 }
 
 LRESULT CVistrelDlg::OnDropFiles(WPARAM wParam, LPARAM) {
-  OpenDroppedFiles(hwnd_, reinterpret_cast<HDROP>(wParam));
+  OpenDroppedFiles(state_.browse, reinterpret_cast<HDROP>(wParam));
   return Default();
 }
 
 // Opens at the message's screen point, (-1, -1) included when raised from the keyboard.
 LRESULT CVistrelDlg::OnContextMenu(WPARAM, LPARAM lParam) {
-  StopSlideshow(hwnd_);
+  StopSlideshow(state_.commands);
   ShowContextMenu(hwnd_, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
   return 0;
 }
@@ -213,34 +218,55 @@ LRESULT CVistrelDlg::OnContextMenu(WPARAM, LPARAM lParam) {
 // Input that must wait for the list or the picture is taken out of delivery here and given
 // back in order once the wait is over (OnWorkerResults).
 BOOL CVistrelDlg::FilterQueuedMessage(MSG* msg) {
-  if (DeferWhileBusy(*msg)) return TRUE;
-  FilterViewerInput(hwnd_, *msg);
+  if (DeferWhileBusy(state_.input, *msg)) return TRUE;
+  FilterViewerInput(state_.input, *msg);
   return FALSE;
 }
 
 // Results may arrive inside a nested loop (the delete prompt's, a menu's): they are taken there,
 // but held input waits for the viewer's own loop (OnLoopTurn).
 LRESULT CVistrelDlg::OnWorkerResults(WPARAM, LPARAM) {
-  ResultMailbox().Drain();
-  FinishSlideshowStep();
+  state_.tasks.TakeReplies();
+  FinishSlideshowStep(state_.commands);
+  return 0;
+}
+
+LRESULT CVistrelDlg::OnTimer(WPARAM wParam, LPARAM) {
+  if (wParam != kExactViewTimer) return Default();
+  AskForExactView(state_.view);
   return 0;
 }
 
 void CVistrelDlg::OnLoopTurn() {
-  if (ResultMailbox().Waiting()) OnWorkerResults(0, 0);
-  ReplayDeferredInput(hwnd_);
-  // What a killed viewer left behind waits until the start picture is up.
-  if (!settingsTidied_ && initialLayoutDone != 0 && !PictureLoading()) {
+  if (state_.tasks.RepliesWaiting()) OnWorkerResults(0, 0);
+  ReplayDeferredInput(state_.input);
+  // What a killed viewer left behind waits until the start picture is up; the files are looked
+  // at on the worker.
+  if (!settingsTidied_ && initialLayoutDone != 0 && !PictureLoading(state_.browse)) {
     settingsTidied_ = true;
-    RemoveStaleSettingsTemporaries(SettingsFilePath());
+    const std::wstring settings = SettingsFilePath();
+    state_.tasks.PostTaskAndReply(
+        TaskRunner::Placement::kLast,
+        [settings](const std::atomic<bool>&) {
+          RemoveStaleSettingsTemporaries(settings);
+          return true;
+        },
+        [](bool&) {});
   }
 }
 
+// How long closing waits for a task that is told to stop; a decode inside the imaging library
+// cannot stop early, and closing does not wait for it to end.
+constexpr DWORD kWorkerStopWaitMs = 250;
+
 // The worker and everything prepared go with the window: nothing of them may outlive it.
 LRESULT CVistrelDlg::OnDestroy(WPARAM, LPARAM) {
-  DropDeferredInput();
-  AbandonFolderListing();
-  ForgetPreparedPictures();
-  StopBackgroundWork();
+  DropDeferredInput(state_.input);
+  StopSlideshow(state_.commands);
+  AbandonFolderListing(state_.browse);
+  ForgetPreparedPictures(state_.browse);
+  AbandonTurn(state_.view);
+  CancelExactViewJobs(state_.view);
+  workerStopped_ = state_.tasks.Shutdown(kWorkerStopWaitMs);
   return Default();
 }

@@ -1,13 +1,14 @@
 // The viewer window: a modal dialog whose picture control covers the client area. Its message
 // map wires every message and command to the operation that handles it; the operations live
-// in their subsystems (imagelist/win32/navigation.h, view/win32/render.h, input/win32/*.h,
-// commands/win32/*.h) and take the window's handle. Program state lives in process-wide
-// objects; the window keeps only its icon and whether the first paint has laid it out.
+// in their subsystems (browse/win32/navigation.h, view/win32/render.h, input/win32/*.h,
+// commands/win32/*.h) and take the part of the viewer's state they act on. That state is one
+// object the window owns (Viewer); the described records stay process-wide.
 // Everything here runs on the window's thread.
 #pragma once
 #include <windows.h>
 #include <cstdint>
 
+#include "app/win32/viewer.h"
 #include "framework/dialog.h"
 #include "view/rects.h"
 
@@ -17,10 +18,25 @@ class CWinApp;
 constexpr int32_t kMinimumWindowWidth = 768;
 constexpr int32_t kMinimumWindowHeight = 536;
 
-class CVistrelDlg : public CDialog {
+class CVistrelDlg : public CDialog,
+                    public ProvidesContext<PictureView>,
+                    public ProvidesContext<Browser>,
+                    public ProvidesContext<Commands>,
+                    public ProvidesContext<ViewerInput> {
  public:
   CVistrelDlg();
   ~CVistrelDlg() override = default;
+
+  // The viewer's state: for the application (the start picture, asked for before the window
+  // exists) and for tests.
+  Viewer& State() { return state_; }
+  PictureView& ContextOf(PictureView*) override { return state_.view; }
+  Browser& ContextOf(Browser*) override { return state_.browse; }
+  Commands& ContextOf(Commands*) override { return state_.commands; }
+  ViewerInput& ContextOf(ViewerInput*) override { return state_.input; }
+  // After the window has gone: false when the worker was still inside a task that could not
+  // stop (the process must then end without destroying what that task may reach).
+  bool WorkerStopped() const { return workerStopped_; }
 
   // Makes this the application's main window and runs it until it closes.
   void RunModal(CWinApp* app);
@@ -60,6 +76,7 @@ class CVistrelDlg : public CDialog {
   LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
   LRESULT OnWorkerResults(WPARAM wParam, LPARAM lParam);
   LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
+  LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
   void OnPictureClicked() {}
   void OnOkCommand() {}
 
@@ -68,7 +85,9 @@ class CVistrelDlg : public CDialog {
   void PaintIcon();
   void RememberNormalRect();
 
+  Viewer state_;
   HICON icon_;
   int32_t initialLayoutDone = 0;
   bool settingsTidied_ = false;
+  bool workerStopped_ = true;
 };

@@ -6,8 +6,6 @@
 
 #include "browse/win32/navigation.h"
 #include "browse/win32/picture_loader.h"
-#include "framework/baseline_mode.h"
-#include "framework/worker_thread.h"
 #include "imagelist/image_rules.h"
 #include "imagelist/win32/command_line.h"
 #include "imagelist/win32/image_list.h"
@@ -15,135 +13,125 @@
 
 namespace {
 
-enum class ListingFor { kStart, kDrop };
+void TakeListing(Browser& browser, uint64_t id, std::vector<std::wstring>& list);
 
-// The listing waited for. A newer build of the list makes an older result stale.
-struct PendingListing {
-  uint64_t id = 0;  // 0 when none waits
-  ListingFor purpose = ListingFor::kStart;
-  bool interim = false;  // the list holds just the shown file meanwhile
-  HWND viewer = nullptr;
-  std::wstring folder;
-  std::wstring start;
-  bool submitted = false;
-  WorkerThread::Ticket ticket = 0;
-};
-PendingListing pending;
-uint64_t listingsStarted = 0;
-
-void TakeListing(uint64_t id, std::vector<std::wstring>& list);
-
-void Submit() {
+void Submit(Browser& browser) {
+  PendingListing& pending = browser.listing.pending;
   if (pending.id == 0 || pending.submitted) return;
   pending.submitted = true;
   const uint64_t id = pending.id;
-  const HWND viewer = pending.viewer;
   const std::wstring folder = pending.folder;
   const std::wstring start = pending.start;
-  pending.ticket = BackgroundWorker().Submit(
-      [viewer, id, folder, start](const std::atomic<bool>& cancelled) {
-        auto list = std::make_shared<std::vector<std::wstring>>();
-        try {
-          *list = ListFolder(folder, start, &cancelled);
-        } catch (...) {
-          list->clear();  // a listing that cannot be held counts as an empty one
-        }
-        if (cancelled) return;
-        ResultMailbox().Post(viewer, WM_WORKER_RESULTS, [id, list] { TakeListing(id, *list); });
+  pending.task = browser.tasks.PostTaskAndReply(
+      TaskRunner::Placement::kLast,
+      [folder, start](const std::atomic<bool>& cancelled) {
+        // A listing that cannot be held counts as an empty one (the reply gets an empty list).
+        return ListFolder(folder, start, &cancelled);
       },
-      WorkerThread::Placement::kLast);
+      [&browser, id](std::vector<std::wstring>& list) { TakeListing(browser, id, list); });
 }
 
-void Begin(HWND viewer, ListingFor purpose, const std::wstring& start, bool interim) {
-  AbandonFolderListing();
+void Begin(Browser& browser, ListingFor purpose, const std::wstring& start, bool interim) {
+  AbandonFolderListing(browser);
+  PendingListing& pending = browser.listing.pending;
   pending = PendingListing{};
-  pending.id = ++listingsStarted;
+  pending.id = ++browser.listing.started;
   pending.purpose = purpose;
   pending.interim = interim;
-  pending.viewer = viewer;
   pending.folder = FolderOf(start);
   pending.start = start;
 }
 
 // Window's thread: the listing arrived.
-void TakeListing(uint64_t id, std::vector<std::wstring>& list) {
+void TakeListing(Browser& browser, uint64_t id, std::vector<std::wstring>& list) {
+  PendingListing& pending = browser.listing.pending;
   if (id != pending.id) return;
   const PendingListing done = pending;
   pending = PendingListing{};
+  HWND viewer = browser.view.viewer;
   const std::wstring* current = CurrentPath();
   const std::wstring shown = current != nullptr ? *current : std::wstring();
   ImageList = std::move(list);
   FindStartFile();
   if (ImageList.empty()) {
     // The shown file went away meanwhile: as if the folder had been empty from the start.
-    if (done.interim && viewState.slideshowRunning == 0) SetWindowTextW(done.viewer, L"Vistrel");
-    ShowCurrentPicture(done.viewer, StepDirection::kNone);
+    if (done.interim && viewState.slideshowRunning == 0) SetWindowTextW(viewer, L"Vistrel");
+    ShowCurrentPicture(browser, StepDirection::kNone);
     return;
   }
   // A drop that could not show its file at once shows what the new list makes current.
   if (*CurrentPath() != shown || !done.interim) {
-    UpdateWindowTitle(done.viewer);
-    ShowCurrentPicture(done.viewer, StepDirection::kNone);
+    UpdateWindowTitle(viewer);
+    ShowCurrentPicture(browser, StepDirection::kNone);
     return;
   }
-  SchedulePrefetch(done.viewer);
+  SchedulePrefetch(browser);
 }
 
-// The start argument and its listed path, looked up once: the file system is asked about the
-// start file once per start.
-struct StartFile {
-  std::optional<std::wstring> argument;
-  std::optional<std::wstring> listed;
-};
+// The dropped file's listed path arrived from the worker: the file is shown at once, in a list
+// of its own, until its folder's listing replaces it.
+void TakeDroppedPath(Browser& browser, uint64_t id, std::optional<std::wstring>& listed) {
+  PendingListing& pending = browser.listing.pending;
+  if (id != pending.id) return;
+  pending.interim = listed.has_value();
+  Submit(browser);
+  if (!listed) return;  // the earlier list and picture stay until the listing tells more
+  ImageList.assign(1, *listed);
+  currentIndex = 0;
+  UpdateWindowTitle(browser.view.viewer);
+  ShowCurrentPicture(browser, StepDirection::kNone);
+}
 
-const StartFile& TheStartFile() {
-  static const StartFile start = [] {
-    StartFile s;
-    s.argument = StartArgument(GetCommandLineW());
-    if (s.argument && !BaselineMode()) s.listed = ListedPathOf(*s.argument);
-    return s;
-  }();
+const StartFile& TheStartFile(Browser& browser) {
+  StartFile& start = browser.start;
+  if (!start.read) {
+    start.read = true;
+    start.argument = StartArgument(GetCommandLineW());
+    if (start.argument) start.listed = ListedPathOf(*start.argument);
+  }
   return start;
 }
 
 }  // namespace
 
-void PrepareStartPictureEarly() {
-  if (TheStartFile().listed) PreparePictureEarly(*TheStartFile().listed);
+void PrepareStartPictureEarly(Browser& browser) {
+  if (TheStartFile(browser).listed) PreparePictureEarly(browser, *TheStartFile(browser).listed);
 }
 
-void OpenStartFileAhead(HWND viewer) {
-  const std::optional<std::wstring>& argument = TheStartFile().argument;
-  const std::optional<std::wstring>& listed = TheStartFile().listed;
-  if (!listed) {
+void OpenStartFileAhead(Browser& browser) {
+  VISTREL_CHECK_THREAD(browser.view.thread);
+  const StartFile& start = TheStartFile(browser);
+  if (!start.listed) {
     OpenStartFile(false, L"");
     return;
   }
-  startPath = *argument;
-  ImageList.assign(1, *listed);
+  startPath = *start.argument;
+  ImageList.assign(1, *start.listed);
   currentIndex = 0;
-  Begin(viewer, ListingFor::kStart, *argument, true);
+  Begin(browser, ListingFor::kStart, *start.argument, true);
 }
 
-void StartFolderListing() {
-  if (pending.purpose == ListingFor::kStart) Submit();
+void StartFolderListing(Browser& browser) {
+  if (browser.listing.pending.purpose == ListingFor::kStart) Submit(browser);
 }
 
-void ListDroppedFileFolder(HWND viewer, const std::wstring& path) {
+void ListDroppedFileFolder(Browser& browser, const std::wstring& path) {
+  VISTREL_CHECK_THREAD(browser.view.thread);
   startPath = path;
-  const std::optional<std::wstring> listed = ListedPathOf(path);
-  Begin(viewer, ListingFor::kDrop, path, listed.has_value());
-  Submit();
-  if (!listed) return;  // the earlier list and picture stay until the listing tells more
-  ImageList.assign(1, *listed);
-  currentIndex = 0;
-  UpdateWindowTitle(viewer);
-  ShowCurrentPicture(viewer, StepDirection::kNone);
+  Begin(browser, ListingFor::kDrop, path, false);
+  PendingListing& pending = browser.listing.pending;
+  const uint64_t id = pending.id;
+  // Input that needs the list waits from now on (a listing is awaited); the file system is asked
+  // about the dropped file on the worker, before anything else waiting there.
+  pending.task = browser.tasks.PostTaskAndReply(
+      TaskRunner::Placement::kFirst, [path](const std::atomic<bool>&) { return ListedPathOf(path); },
+      [&browser, id](std::optional<std::wstring>& listed) { TakeDroppedPath(browser, id, listed); });
 }
 
-bool FolderListing() { return pending.id != 0; }
+bool FolderListing(const Browser& browser) { return browser.listing.pending.id != 0; }
 
-void AbandonFolderListing() {
-  if (pending.submitted) BackgroundWorker().Cancel(pending.ticket);
+void AbandonFolderListing(Browser& browser) {
+  PendingListing& pending = browser.listing.pending;
+  browser.tasks.Cancel(pending.task);
   pending = PendingListing{};
 }

@@ -2,25 +2,30 @@
 // and the folder of a dropped file. When the shown file's listed path can be known at once, the
 // list holds just that file (shown at once) until the worker has listed and sorted the folder;
 // the full list then takes its place, with the position and title the listing gives.
-// Window's thread only.
+// Window's thread only (checked); the listing state is the browser's.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
-// Before the window exists: when the start file's listed path is known at once, its picture
-// starts decoding on the worker (the picture loader adopts it at the first paint).
-void PrepareStartPictureEarly();
+#include "browse/win32/browser.h"
+
+// Before the window exists: reads the start argument and, when the start file's listed path is
+// known at once, starts decoding its picture on the worker (the picture loader adopts it at the
+// first paint). The one look at the file system from the window's thread, made before there is
+// a window to keep responsive.
+void PrepareStartPictureEarly(Browser& browser);
 // Builds the list from the command line as OpenStartFile does, or starts it ahead as above.
-void OpenStartFileAhead(HWND viewer);
+void OpenStartFileAhead(Browser& browser);
 // Hands the start folder to the worker once the first paint has asked for that and the start
 // picture is shown (or failed); nothing when no listing waits or it is already on its way.
-void StartFolderListing();
+void StartFolderListing(Browser& browser);
 // Lists the folder of a dropped file on the worker, as a drop rebuilds the list: the dropped
-// file is shown when it is listed, else the earlier position is kept inside the new list.
-void ListDroppedFileFolder(HWND viewer, const std::wstring& path);
+// file is shown as soon as the worker has found its listed path (the earlier list and picture
+// stay until then), else the earlier position is kept inside the new list.
+void ListDroppedFileFolder(Browser& browser, const std::wstring& path);
 // True while a listing is awaited. Input that needs the list waits meanwhile, so nothing else
 // rebuilds or steps through the list before it is complete.
-bool FolderListing();
+bool FolderListing(const Browser& browser);
 // The window is going: a listing still running is abandoned.
-void AbandonFolderListing();
+void AbandonFolderListing(Browser& browser);

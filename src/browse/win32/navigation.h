@@ -4,13 +4,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
-// Each resets the zoom to the fitted view, moves currentIndex, sets the title and decodes and
-// draws the file now current.
-void ShowNextImage(HWND viewer);
-void ShowPreviousImage(HWND viewer);
+#include "browse/win32/browser.h"
+
+// Each resets the zoom to the fitted view, moves currentIndex, sets the title and shows the file
+// now current (prepared ahead, or decoded on the worker).
+void ShowNextImage(Browser& browser);
+void ShowPreviousImage(Browser& browser);
 // Rebuilds the list from the folder of the first dropped file and shows that file. Releases the
 // drop handle.
-void OpenDroppedFiles(HWND viewer, HDROP drop);
+void OpenDroppedFiles(Browser& browser, HDROP drop);
 
 // "Vistrel - " and the shown file's name, unless a slideshow owns the title or the list is
 // empty (the title is then left as it is).

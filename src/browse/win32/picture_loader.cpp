@@ -1,28 +1,19 @@
 #include "browse/win32/picture_loader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <condition_variable>
-#include <mutex>
-#include <optional>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "browse/win32/file_identity.h"
 #include "browse/win32/folder_listing.h"
-#include "browse/win32/loader_probe.h"
-#include "decode/win32/display_profile.h"
-#include "decode/win32/image_decode.h"
-#include "decode/win32/picture_header_check.h"
-#include "framework/baseline_mode.h"
 #include "framework/start_profile.h"
-#include "framework/worker_thread.h"
 #include "imagelist/image_rules.h"
-#include "imagelist/long_path.h"
 #include "imagelist/win32/image_list.h"
 #include "picture/orientation.h"
+#include "picture/quarter_turn.h"
 #include "picture/win32/dib_image.h"
 #include "picture/win32/image_edits.h"
 #include "resource.h"
@@ -35,68 +26,123 @@
 #include "view/win32/render.h"
 #include "view/win32/zoom_reductions.h"
 
-namespace {
-
 // A picture as the render with reuse 0 would leave it: decoded, turned upright from its EXIF
 // orientation, premultiplied when it is drawn with alpha, with its area-averaged copy for the
-// fitted view. A failed decode is kept too, so that stepping onto it is as quick and ends as
-// it would (loadFailed, the frame kept).
+// fitted view, and the rules it was decoded under. A failure is delivered too (decoded false),
+// so that the window never waits for a picture that will not come; it is never kept.
 struct PreparedPicture {
   std::wstring path;
-  FileIdentity identity;  // read before the decode
+  FileIdentity identity;  // of the bytes decoded
+  DisplayTarget target;   // the colours it was converted to
   bool decoded = false;
   CImage image;
-  RotateRequest exifTurn = kTurnNone;
-  bool alphaPrepared = false;
+  PictureRules rules;
   FittedCopy fitted;
   ZoomReductions reductions;
 };
 
-// The picture area a picture is prepared for.
-struct AreaSize {
-  int32_t width = 0;
-  int32_t height = 0;
+// The window the start file's early preparation waits for, given by the window's thread once the
+// window is placed and sized; before that, the picture area it is expected to get, so that the
+// fitted copy can be made while the window is still being placed. Waits are woken by a signal:
+// the area given, or the preparation abandoned.
+class StartWindow {
+ public:
+  void Predict(int32_t width, int32_t height) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      predicted_ = {width, height};
+      havePrediction_ = true;
+    }
+    changed_.notify_all();
+  }
+  void Give(int32_t width, int32_t height) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      given_ = {width, height};
+      haveGiven_ = true;
+    }
+    changed_.notify_all();
+  }
+  void Abandon() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      abandoned_ = true;
+    }
+    changed_.notify_all();
+  }
+  // Worker thread: the predicted area or the real one, whichever comes first; false when the
+  // preparation was abandoned first.
+  bool WaitForAnArea(SIZE& area) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return abandoned_ || haveGiven_ || havePrediction_; });
+    area = haveGiven_ ? given_ : predicted_;
+    return !abandoned_;
+  }
+  // Worker thread: the real area; false when the preparation was abandoned first.
+  bool WaitForTheArea(SIZE& area) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return abandoned_ || haveGiven_; });
+    area = given_;
+    return !abandoned_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  SIZE given_{};
+  SIZE predicted_{};
+  bool haveGiven_ = false;
+  bool havePrediction_ = false;
+  bool abandoned_ = false;
 };
 
-AreaSize PictureArea(HWND viewer) {
-  RECT client{};
-  HWND control = GetDlgItem(viewer, IDC_PICTURE);
-  if (control == nullptr || !GetClientRect(control, &client)) return AreaSize{};
-  return AreaSize{client.right - client.left, client.bottom - client.top};
+Browser::Browser(PictureView& view) : view(view), tasks(view.tasks) {}
+Browser::~Browser() {
+  if (loader.early) loader.early->window->Abandon();
 }
 
-// Worker thread: everything here works on the picture's own images only.
-// The picture decoded, turned upright and premultiplied, without its fitted copy yet.
-std::unique_ptr<PreparedPicture> DecodePicture(const std::wstring& path, const std::atomic<bool>& cancelled) {
-  auto picture = std::make_unique<PreparedPicture>();
-  picture->path = path;
-  picture->identity = ReadFileIdentity(path);
+namespace {
+
+SIZE PictureArea(HWND viewer) {
+  RECT client{};
+  HWND control = GetDlgItem(viewer, IDC_PICTURE);
+  if (control == nullptr || !GetClientRect(control, &client)) return SIZE{};
+  return SIZE{client.right - client.left, client.bottom - client.top};
+}
+
+// Worker thread: everything here works on the picture's own images only. The picture decoded
+// from one read of its file, turned upright and then by `turns`, premultiplied, without its
+// fitted copy yet.
+void DecodePicture(PreparedPicture& picture, RotateRequest turns, const std::atomic<bool>& cancelled) {
   MarkStartPhase(StartPhase::kDecodeStart);
-  if (!DecodeFileToImage(path, picture->image, &cancelled) || cancelled) return picture;
+  DecodeFacts facts;
+  const bool decoded = DecodeFile(picture.path, picture.target, picture.image, facts, &cancelled);
+  picture.identity = facts.identity;
+  if (!decoded || cancelled) return;
   MarkStartPhase(StartPhase::kDecodeEnd);
-  int32_t orientation = 0;
-  if (ReadOrientationOf(path, orientation)) picture->exifTurn = TurnForOrientation(orientation);
-  RotateImage(picture->image, picture->exifTurn, false);
-  if (picture->image.IsNull()) return picture;  // a turn that could not be finished fails it
-  picture->decoded = true;
-  const bool alpha = TakesAlphaPath(path);
-  if (alpha) {
-    PremultiplyBitmap(picture->image.Handle());
-    picture->alphaPrepared = true;
+  PictureRules& rules = picture.rules;
+  rules.exifTurn = facts.orientationFound ? TurnForOrientation(facts.exifOrientation) : kTurnNone;
+  rules.userTurns = turns;
+  const RotateRequest turn = ComposeTurns(rules.exifTurn, turns);
+  if (turn != kTurnNone) RotateImage(picture.image, turn, false);
+  if (picture.image.IsNull()) return;  // a turn that could not be finished fails it
+  picture.decoded = true;
+  rules.alphaPath = TakesAlphaPath(picture.path);
+  if (rules.alphaPath) {
+    PremultiplyBitmap(picture.image.Handle());
+    rules.premultiplied = true;
   }
-  return picture;
 }
 
 // Whether a prepared picture gets its halving levels for zoomed views: the start picture goes
-// without them, so that nothing delays the first picture (its zoomed views average the full-size
-// picture's visible part instead).
+// without them, so that nothing delays the first picture.
 enum class ZoomLevels { kMake, kSkip };
 
 // Adds the fitted copy for a picture area of that size, and the levels when asked.
-void FitPicture(PreparedPicture& picture, AreaSize area, const std::atomic<bool>& cancelled, ZoomLevels levels) {
-  if (!picture.decoded || cancelled || area.width <= 0 || area.height <= 0) return;
-  const bool alpha = TakesAlphaPath(picture.path);
-  const XywhRect fitted = FitImage(picture.image.Width(), picture.image.Height(), area.width, area.height);
+void FitPicture(PreparedPicture& picture, SIZE area, const std::atomic<bool>& cancelled, ZoomLevels levels) {
+  if (!picture.decoded || cancelled || area.cx <= 0 || area.cy <= 0) return;
+  const bool alpha = picture.rules.alphaPath;
+  const XywhRect fitted = FitImage(picture.image.Width(), picture.image.Height(), area.cx, area.cy);
   if (!MakeFittedCopy(picture.image, fitted.width, fitted.height, alpha && picture.image.HasAlpha(), picture.fitted) &&
       !alpha) {
     MakeEnlargedCopy(picture.image, fitted.width, fitted.height, picture.fitted);
@@ -108,110 +154,21 @@ void FitPicture(PreparedPicture& picture, AreaSize area, const std::atomic<bool>
   }
 }
 
-// The picture as `work` prepares it. The result is made before the work, so that a failure (out
-// of memory on the way) is still delivered, as a failed decode, and the window never waits for
-// a picture that will not come.
+// The picture as `work` prepares it; should the work fail on the way (out of memory), what it
+// delivers is a failure, never a half-made picture.
 template <class Work>
-std::shared_ptr<std::unique_ptr<PreparedPicture>> PreparedOrFailed(const std::wstring& path, Work work) {
-  auto picture = std::make_shared<std::unique_ptr<PreparedPicture>>(std::make_unique<PreparedPicture>());
-  (*picture)->path = path;
+std::shared_ptr<PreparedPicture> PreparedOrFailed(const std::wstring& path, const DisplayTarget& target, Work work) {
+  auto picture = std::make_shared<PreparedPicture>();
+  picture->path = path;
+  picture->target = target;
   try {
     work(*picture);
   } catch (...) {
-    (*picture)->image.Destroy();
-    (*picture)->decoded = false;
+    picture->image.Destroy();
+    picture->decoded = false;
   }
   return picture;
 }
-
-// The window the start file's early preparation waits for, given by the window's thread once the
-// window is placed and sized; before that, the picture area it is expected to get, so that the
-// fitted copy can be made while the window is still being placed.
-class StartWindow {
- public:
-  void Predict(AreaSize area) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      predicted_ = area;
-      havePrediction_ = true;
-    }
-    givenSignal_.notify_all();
-  }
-  void Give(HWND viewer, AreaSize area) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      viewer_ = viewer;
-      area_ = area;
-      given_ = true;
-    }
-    givenSignal_.notify_all();
-  }
-  // Worker thread: waits for the predicted area or the real one, whichever comes first; false
-  // when the preparation was cancelled first.
-  bool WaitForAnArea(const std::atomic<bool>& cancelled, AreaSize& area) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!given_ && !havePrediction_) {
-      if (cancelled) return false;
-      givenSignal_.wait_for(lock, std::chrono::milliseconds(20));
-    }
-    area = given_ ? area_ : predicted_;
-    return !cancelled;
-  }
-  // Worker thread: false when the preparation was cancelled first.
-  bool Wait(const std::atomic<bool>& cancelled, HWND& viewer, AreaSize& area) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!given_) {
-      if (cancelled) return false;
-      givenSignal_.wait_for(lock, std::chrono::milliseconds(20));
-    }
-    viewer = viewer_;
-    area = area_;
-    return !cancelled;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable givenSignal_;
-  HWND viewer_ = nullptr;
-  AreaSize area_;
-  AreaSize predicted_;
-  bool given_ = false;
-  bool havePrediction_ = false;
-};
-
-// A preparation asked of the worker and not yet back.
-struct PendingPreparation {
-  uint64_t serial;
-  WorkerThread::Ticket ticket;
-  std::wstring path;
-  uint64_t bytes;  // what its picture will probably take
-};
-
-// Window's thread only.
-// The start file's preparation, submitted before the window existed; window's thread only.
-struct EarlyPreparation {
-  std::wstring path;
-  uint64_t serial = 0;
-  WorkerThread::Ticket ticket = 0;
-  std::shared_ptr<StartWindow> window;
-};
-
-struct LoaderState {
-  std::vector<std::unique_ptr<PreparedPicture>> prepared;  // for neighbours of the shown entry
-  std::vector<PendingPreparation> inFlight;                               // asked of the worker, not yet back
-  std::wstring waitingFor;                                 // the shown entry's path while it decodes
-  uint64_t jobSerials = 0;
-  std::optional<EarlyPreparation> early;  // until the window is given to it
-  StepDirection direction = StepDirection::kForward;
-  // What the picture in currentImage was prepared from, while it is as prepared (no turn since).
-  std::wstring shownPath;
-  FileIdentity shownIdentity;
-  bool shownDecoded = false;
-  uint64_t shownRevision = 0;
-  bool shownAlphaPrepared = false;
-  RotateRequest shownTurn = kTurnNone;
-};
-LoaderState state;
 
 constexpr size_t kMostPrepared = 2;
 
@@ -231,8 +188,9 @@ bool Contains(const std::vector<std::wstring>& paths, const std::wstring& path) 
   return std::find(paths.begin(), paths.end(), path) != paths.end();
 }
 
-void DropUnwanted() {
+void DropUnwanted(Browser& browser) {
   const std::vector<std::wstring> wanted = WantedPaths();
+  LoaderState& state = browser.loader;
   auto& prepared = state.prepared;
   prepared.erase(std::remove_if(prepared.begin(), prepared.end(),
                                 [&](const auto& p) { return !Contains(wanted, p->path); }),
@@ -241,198 +199,260 @@ void DropUnwanted() {
     if (Contains(wanted, it->path)) {
       ++it;
     } else {
-      BackgroundWorker().Cancel(it->ticket);
+      browser.tasks.Cancel(it->task);
       it = state.inFlight.erase(it);
     }
   }
 }
 
-// The picture now in currentImage, as it was prepared, goes back among the prepared ones when
-// it neighbours the entry about to be shown; a turned picture no longer is what its file gives.
-void KeepShownPictureIfWanted() {
-  if (state.shownPath.empty()) return;
-  const bool untouched = state.shownDecoded ? !currentImage.IsNull() && currentImage.Revision() == state.shownRevision
-                                            : currentImage.IsNull();
-  if (untouched && Contains(WantedPaths(), state.shownPath) && state.prepared.size() < kMostPrepared) {
-    auto kept = std::make_unique<PreparedPicture>();
-    kept->path = state.shownPath;
+// The shown picture goes back among the prepared ones when it neighbours the entry about to be
+// shown and is still what its file gave (decoded, not turned since); a failure never does.
+void KeepShownPictureIfWanted(Browser& browser) {
+  LoaderState& state = browser.loader;
+  ShownPicture& shown = browser.view.shown;
+  const bool asPrepared = state.shownRevision != 0 && !currentImage.IsNull() &&
+                          currentImage.Revision() == state.shownRevision && !browser.view.turn.active;
+  if (asPrepared && Contains(WantedPaths(), shown.rules.path) && state.prepared.size() < kMostPrepared) {
+    auto kept = std::make_shared<PreparedPicture>();
+    kept->path = shown.rules.path;
     kept->identity = state.shownIdentity;
-    kept->decoded = state.shownDecoded;
+    kept->target = state.shownTarget;
+    kept->decoded = true;
     kept->image.Swap(currentImage);
-    kept->exifTurn = state.shownTurn;
-    kept->alphaPrepared = state.shownAlphaPrepared;
-    kept->fitted.Swap(CurrentFittedCopy());
-    kept->reductions.Swap(CurrentZoomReductions());
+    kept->rules = shown.rules;
+    kept->fitted.Swap(shown.fitted);
+    kept->reductions.Swap(shown.levels);
     state.prepared.push_back(std::move(kept));
   }
-  state.shownPath.clear();
+  state.shownRevision = 0;
 }
 
-// The picture becomes currentImage and is drawn, as the end of a render with reuse 0 would.
-void Adopt(HWND viewer, std::unique_ptr<PreparedPicture> picture) {
-  CancelExactViewJobs();  // asked for the picture leaving
-  KeepShownPictureIfWanted();
+void CheckShownFile(Browser& browser);
+
+// Whether the adopted picture keeps the view's zoom: a refresh in other colours does; a picture
+// that replaces another starts as the render with reuse 0 leaves it.
+enum class Adoption { kReplace, kRefresh };
+
+// The picture becomes the shown one (currentImage with its rules and copies) and is drawn.
+void Adopt(Browser& browser, std::shared_ptr<PreparedPicture> picture, Adoption adoption) {
+  PictureView& view = browser.view;
+  LoaderState& state = browser.loader;
+  AbandonTurn(view);             // it turns the picture leaving
+  CancelExactViewJobs(view);     // asked for the picture leaving
+  if (adoption == Adoption::kReplace) KeepShownPictureIfWanted(browser);
   currentImage.Destroy();
-  state.shownPath = picture->path;
+  ShownPicture& shown = view.shown;
+  shown.present = true;
+  shown.fitted.image.Destroy();
+  shown.levels.levels.clear();
+  shown.rules = picture->rules;
+  shown.rules.path = picture->path;
   state.shownIdentity = picture->identity;
-  state.shownDecoded = picture->decoded;
-  state.shownTurn = picture->exifTurn;
-  state.shownAlphaPrepared = picture->alphaPrepared;
+  state.shownTarget = picture->target;
+  state.shownRevision = 0;
   if (!picture->decoded) {
     viewState.loadFailed = 1;  // nothing is drawn; the frame keeps what it showed
-    state.shownRevision = 0;
-    StartFolderListing();
+    StartFolderListing(browser);
     return;
   }
   currentImage.Swap(picture->image);
-  CurrentFittedCopy().Swap(picture->fitted);
-  CurrentZoomReductions().Swap(picture->reductions);
-  state.shownRevision = currentImage.Revision();
+  shown.fitted.Swap(picture->fitted);
+  shown.levels.Swap(picture->reductions);
+  state.shownRevision = shown.rules.userTurns == kTurnNone ? currentImage.Revision() : 0;
   viewState.loadFailed = 0;
-  viewState.alphaPrepared = picture->alphaPrepared ? 1 : 0;
-  if (picture->exifTurn != kTurnNone) viewState.zoom = 1.0f;  // as the turn itself stores
-  Redraw(viewer);
-  StartFolderListing();  // the start folder's listing waits for the first picture
-  if (CurrentZoomReductions().levels.empty()) {
+  viewState.alphaPrepared = shown.rules.premultiplied ? 1 : 0;
+  if (adoption == Adoption::kReplace && shown.rules.exifTurn != kTurnNone) viewState.zoom = 1.0f;
+  Redraw(view);
+  StartFolderListing(browser);  // the start folder's listing waits for the first picture
+  if (shown.levels.levels.empty()) {
     // The start picture comes without levels so as not to be delayed by them; they follow once
     // its neighbours are prepared (or at once, should the user zoom first).
-    const AreaSize area = PictureArea(viewer);
-    const bool withAlpha = TakesAlphaPath(state.shownPath) && currentImage.HasAlpha();
-    const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), area.width, area.height);
-    RequestCurrentLevels(viewer, fitted.width, fitted.height, withAlpha, LevelsUrgency::kAfterNeighbours);
+    const SIZE area = PictureArea(view.viewer);
+    const bool withAlpha = shown.rules.alphaPath && currentImage.HasAlpha();
+    const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), area.cx, area.cy);
+    RequestCurrentLevels(view, fitted.width, fitted.height, withAlpha, LevelsUrgency::kAfterNeighbours);
   }
 }
 
-void TakePreparedPicture(HWND viewer, uint64_t serial, std::unique_ptr<PreparedPicture> picture);
+void TakePreparedPicture(Browser& browser, uint64_t serial, std::shared_ptr<PreparedPicture>& picture);
 
 uint64_t ImageBytes(const CImage& image) {
   return image.IsNull() ? 0 : static_cast<uint64_t>(image.Height()) * static_cast<uint64_t>(std::abs(image.Pitch()));
 }
 
-// What the picture of a file will take, judged from its header at the widest pixel (a guess from
-// the shown picture's size when the header says nothing), with its fitted copy.
-uint64_t EstimatedPictureBytes(const std::wstring& path) {
-  const PictureHeader header = ReadFileHeader(path);
-  if (header.format == PictureFormat::kUnknown) return ImageBytes(currentImage);
-  return static_cast<uint64_t>(header.width) * header.height * 4;
-}
-
-void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement placement, uint64_t bytes) {
-  // The worker converts colours to the profile of the monitor the window is on now.
-  RefreshDisplayProfile(viewer);
-  const uint64_t serial = ++state.jobSerials;
-  const AreaSize area = PictureArea(viewer);
-  const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
-      [viewer, serial, path, area](const std::atomic<bool>& cancelled) {
-        auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
-          result = DecodePicture(path, cancelled);
-          FitPicture(*result, area, cancelled, ZoomLevels::kMake);
+void Submit(Browser& browser, const std::wstring& path, TaskRunner::Placement placement, uint64_t bytes,
+            PreparationFor purpose, RotateRequest turns = kTurnNone) {
+  LoaderState& state = browser.loader;
+  const uint64_t serial = ++state.serials;
+  const SIZE area = PictureArea(browser.view.viewer);
+  // The colours of the monitor the window is on now (its profile's name; the file is read on
+  // the worker).
+  const DisplayTarget target = DisplayTargetOf(browser.view.viewer);
+  const TaskRunner::TaskId task = browser.tasks.PostTaskAndReply(
+      placement,
+      [path, area, target, turns](const std::atomic<bool>& cancelled) {
+        return PreparedOrFailed(path, target, [&](PreparedPicture& result) {
+          DecodePicture(result, turns, cancelled);
+          FitPicture(result, area, cancelled, ZoomLevels::kMake);
         });
-        if (cancelled) return;
-        ResultMailbox().Post(viewer, WM_WORKER_RESULTS,
-                             [viewer, serial, picture] { TakePreparedPicture(viewer, serial, std::move(*picture)); });
       },
-      placement);
-  state.inFlight.push_back(PendingPreparation{serial, ticket, path, bytes});
+      [&browser, serial](std::shared_ptr<PreparedPicture>& picture) { TakePreparedPicture(browser, serial, picture); });
+  state.inFlight.push_back(PendingPreparation{serial, task, path, bytes, purpose});
 }
 
-void TakePreparedPicture(HWND viewer, uint64_t serial, std::unique_ptr<PreparedPicture> picture) {
-  auto job = std::find_if(state.inFlight.begin(), state.inFlight.end(), [&](const PendingPreparation& j) { return j.serial == serial; });
-  if (job == state.inFlight.end()) return;  // abandoned meanwhile
+// A refresh is put in place only while the shown picture is the one it was asked for, with the
+// same turns; turned meanwhile, it is asked for again with the new ones.
+void TakeRefresh(Browser& browser, std::shared_ptr<PreparedPicture> picture) {
+  const ShownPicture& shown = browser.view.shown;
+  const std::wstring* current = CurrentPath();
+  if (current == nullptr || *current != picture->path || shown.rules.path != picture->path ||
+      PictureLoading(browser)) {
+    return;  // another picture is shown or on its way
+  }
+  if (!picture->decoded) return;  // the picture shown stays, in the colours it has
+  if (picture->rules.userTurns != shown.rules.userTurns || browser.view.turn.active) {
+    Submit(browser, picture->path, TaskRunner::Placement::kFirst, 0, PreparationFor::kRefresh,
+           ComposeTurns(shown.rules.userTurns, browser.view.turn.more));
+    return;
+  }
+  Adopt(browser, std::move(picture), Adoption::kRefresh);
+}
+
+void TakePreparedPicture(Browser& browser, uint64_t serial, std::shared_ptr<PreparedPicture>& delivered) {
+  LoaderState& state = browser.loader;
+  auto job = std::find_if(state.inFlight.begin(), state.inFlight.end(),
+                          [&](const PendingPreparation& j) { return j.serial == serial; });
+  if (job == state.inFlight.end() || !delivered) return;  // abandoned meanwhile
+  const PreparationFor purpose = job->purpose;
   state.inFlight.erase(job);
+  std::shared_ptr<PreparedPicture> picture = std::move(delivered);
+  if (purpose == PreparationFor::kRefresh) {
+    TakeRefresh(browser, std::move(picture));
+    SchedulePrefetch(browser);
+    return;
+  }
   const std::wstring* shown = CurrentPath();
   if (picture->path == state.waitingFor && (shown == nullptr || *shown != picture->path)) state.waitingFor.clear();
   if (picture->path == state.waitingFor) {
-    if (ReadFileIdentity(picture->path) != picture->identity) {
-      Submit(viewer, picture->path, WorkerThread::Placement::kFirst, 0);  // changed while it decoded
-      return;
-    }
     state.waitingFor.clear();
-    Adopt(viewer, std::move(picture));
-    SchedulePrefetch(viewer);
+    Adopt(browser, std::move(picture), Adoption::kReplace);
+    SchedulePrefetch(browser);
     return;
   }
-  if (Contains(WantedPaths(), picture->path) && state.prepared.size() < kMostPrepared) {
+  // Only pictures that decoded are kept: stepping onto a file whose preparation failed decodes
+  // it again (another program may have let go of it since).
+  if (picture->decoded && Contains(WantedPaths(), picture->path) && state.prepared.size() < kMostPrepared) {
     state.prepared.push_back(std::move(picture));
   }
-  SchedulePrefetch(viewer);
+  SchedulePrefetch(browser);
 }
 
-// The prepared picture for path, when its file has not changed since; any other is dropped.
-std::unique_ptr<PreparedPicture> TakePrepared(const std::wstring& path) {
+// The prepared picture for path, when it was made in the colours the window needs now.
+std::shared_ptr<PreparedPicture> TakePrepared(Browser& browser, const std::wstring& path) {
+  LoaderState& state = browser.loader;
   auto it = std::find_if(state.prepared.begin(), state.prepared.end(), [&](const auto& p) { return p->path == path; });
   if (it == state.prepared.end()) return nullptr;
-  std::unique_ptr<PreparedPicture> picture = std::move(*it);
+  std::shared_ptr<PreparedPicture> picture = std::move(*it);
   state.prepared.erase(it);
-  if (ReadFileIdentity(path) != picture->identity) return nullptr;
+  if (picture->target != DisplayTargetOf(browser.view.viewer)) return nullptr;
   return picture;
+}
+
+// After a prepared picture is shown at once: its file is checked on the worker, and should it
+// have changed since it was read (written, replaced, deleted), it is shown again from the file.
+void CheckShownFile(Browser& browser) {
+  LoaderState& state = browser.loader;
+  browser.tasks.Cancel(state.checkTask);
+  const std::wstring path = browser.view.shown.rules.path;
+  const FileIdentity identity = state.shownIdentity;
+  const uint64_t revision = currentImage.Revision();
+  state.checkTask = browser.tasks.PostTaskAndReply(
+      TaskRunner::Placement::kFirst, [path](const std::atomic<bool>&) { return ReadFileIdentity(path); },
+      [&browser, path, identity, revision](FileIdentity& now) {
+        browser.loader.checkTask = 0;
+        const std::wstring* current = CurrentPath();
+        if (now == identity || current == nullptr || *current != path || browser.view.shown.rules.path != path ||
+            PictureLoading(browser) || currentImage.Revision() != revision) {
+          return;
+        }
+        browser.loader.waitingFor = path;  // changed: decoded afresh, the frame kept meanwhile
+        Submit(browser, path, TaskRunner::Placement::kFirst, 0, PreparationFor::kShow);
+      });
 }
 
 // No more than a quarter of the machine's memory goes to pictures: the shown one, those prepared
 // or being prepared, and the one about to be asked for.
-bool FitsMemoryBudget(uint64_t moreBytes) {
+bool FitsMemoryBudget(const Browser& browser, uint64_t moreBytes) {
   MEMORYSTATUSEX memory{};
   memory.dwLength = sizeof(memory);
   if (!GlobalMemoryStatusEx(&memory)) return false;
-  uint64_t bytes = moreBytes + ImageBytes(currentImage) + CurrentZoomReductions().Bytes();
-  for (const auto& p : state.prepared) bytes += ImageBytes(p->image) + p->reductions.Bytes();
-  for (const PendingPreparation& job : state.inFlight) bytes += job.bytes;
+  uint64_t bytes = moreBytes + ImageBytes(currentImage) + browser.view.shown.levels.Bytes();
+  for (const auto& p : browser.loader.prepared) bytes += ImageBytes(p->image) + p->reductions.Bytes();
+  for (const PendingPreparation& job : browser.loader.inFlight) bytes += job.bytes;
   return bytes <= memory.ullTotalPhys / 4;
 }
 
 }  // namespace
 
-void ShowCurrentPicture(HWND viewer, StepDirection direction) {
-  if (BaselineMode()) {
-    Render(viewer, 0, kTurnNone);
-    return;
-  }
-  AbandonTurn();  // the picture it turns is no longer the one to show
+void ShowCurrentPicture(Browser& browser, StepDirection direction) {
+  VISTREL_CHECK_THREAD(browser.view.thread);
+  LoaderState& state = browser.loader;
   if (direction != StepDirection::kNone) state.direction = direction;
   state.waitingFor.clear();
   const std::wstring* path = CurrentPath();
   if (path == nullptr) {
     // Nothing to decode: an empty list paints the background, an index outside the list fails.
-    ForgetPreparedPictures();
-    Render(viewer, 0, kTurnNone);
+    ForgetPreparedPictures(browser);
+    Render(browser.view, 0, kTurnNone);
     return;
   }
-  DropUnwanted();
-  if (std::unique_ptr<PreparedPicture> picture = TakePrepared(*path)) {
-    Adopt(viewer, std::move(picture));
-    SchedulePrefetch(viewer);
+  DropUnwanted(browser);
+  if (std::shared_ptr<PreparedPicture> picture = TakePrepared(browser, *path)) {
+    Adopt(browser, std::move(picture), Adoption::kReplace);
+    CheckShownFile(browser);
+    SchedulePrefetch(browser);
     return;
   }
-  if (!state.shownPath.empty() && state.shownPath == *path) {
+  if (browser.view.shown.rules.path == *path) {
     // Shown again (a list of one): as prepared it is still what its file gives, unless changed.
-    KeepShownPictureIfWanted();
-    if (std::unique_ptr<PreparedPicture> picture = TakePrepared(*path)) {
-      Adopt(viewer, std::move(picture));
-      SchedulePrefetch(viewer);
+    KeepShownPictureIfWanted(browser);
+    if (std::shared_ptr<PreparedPicture> picture = TakePrepared(browser, *path)) {
+      Adopt(browser, std::move(picture), Adoption::kReplace);
+      CheckShownFile(browser);
+      SchedulePrefetch(browser);
       return;
     }
   }
   state.waitingFor = *path;
-  auto job = std::find_if(state.inFlight.begin(), state.inFlight.end(), [&](const PendingPreparation& j) { return j.path == *path; });
+  auto job = std::find_if(state.inFlight.begin(), state.inFlight.end(), [&](const PendingPreparation& j) {
+    return j.path == *path && j.purpose != PreparationFor::kRefresh;
+  });
   if (job != state.inFlight.end()) {
-    BackgroundWorker().PutFirst(job->ticket);  // already asked for as a neighbour
+    browser.tasks.PutFirst(job->task);  // already asked for as a neighbour
+    job->purpose = PreparationFor::kShow;
     return;
   }
-  Submit(viewer, *path, WorkerThread::Placement::kFirst, 0);
+  Submit(browser, *path, TaskRunner::Placement::kFirst, 0, PreparationFor::kShow);
 }
 
 // Only the shown entry's picture counts: a wait for a path no longer shown (the list changed
 // under it without a new request) must never hold input back.
-bool PictureLoading() {
-  if (state.waitingFor.empty()) return false;
+bool PictureLoading(const Browser& browser) {
+  const std::wstring& waiting = browser.loader.waitingFor;
+  if (waiting.empty()) return false;
   const std::wstring* shown = CurrentPath();
-  return shown != nullptr && *shown == state.waitingFor;
+  return shown != nullptr && *shown == waiting;
 }
 
-bool PreparingAhead() { return !state.inFlight.empty(); }
+bool PreparingAhead(const Browser& browser) {
+  return std::any_of(browser.loader.inFlight.begin(), browser.loader.inFlight.end(),
+                     [](const PendingPreparation& j) { return j.purpose == PreparationFor::kNeighbour; });
+}
 
-void SchedulePrefetch(HWND viewer) {
-  if (BaselineMode() || FolderListing() || PictureLoading() || ImageList.size() < 2) return;
+void SchedulePrefetch(Browser& browser) {
+  VISTREL_CHECK_THREAD(browser.view.thread);
+  LoaderState& state = browser.loader;
+  if (FolderListing(browser) || PictureLoading(browser) || ImageList.size() < 2) return;
   const size_t n = ImageList.size();
   const int32_t ahead = NextIndex(currentIndex, n);
   const int32_t behind = PreviousIndex(currentIndex, n);
@@ -445,77 +465,93 @@ void SchedulePrefetch(HWND viewer) {
         std::any_of(state.inFlight.begin(), state.inFlight.end(), [&](const PendingPreparation& j) { return j.path == path; });
     if (known) continue;
     if (state.prepared.size() + state.inFlight.size() >= kMostPrepared) return;
-    const uint64_t bytes = EstimatedPictureBytes(path);
-    if (!FitsMemoryBudget(bytes)) continue;
-    Submit(viewer, path, WorkerThread::Placement::kLast, bytes);
+    // Judged from the shown picture's size: the neighbour's own header is read on the worker.
+    const uint64_t bytes = ImageBytes(currentImage);
+    if (!FitsMemoryBudget(browser, bytes)) continue;
+    Submit(browser, path, TaskRunner::Placement::kLast, bytes, PreparationFor::kNeighbour);
   }
 }
 
-void PreparePictureEarly(const std::wstring& path) {
-  if (BaselineMode() || state.early) return;
-  EarlyPreparation early{path, ++state.jobSerials, 0, std::make_shared<StartWindow>()};
+void PreparePictureEarly(Browser& browser, const std::wstring& path) {
+  VISTREL_CHECK_THREAD(browser.view.thread);
+  LoaderState& state = browser.loader;
+  if (state.early) return;
+  EarlyPreparation early{path, ++state.serials, 0, std::make_shared<StartWindow>()};
   const uint64_t serial = early.serial;
   std::shared_ptr<StartWindow> window = early.window;
-  early.ticket = BackgroundWorker().Submit(
-      [serial, path, window](const std::atomic<bool>& cancelled) {
-        // No window yet: the start picture takes the primary monitor's colours, where it opens
-        // (read here, beside the window's creation rather than before it).
-        RefreshDisplayProfile(nullptr);
-        auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
-          result = DecodePicture(path, cancelled);
-        });
-        HWND viewer = nullptr;
-        AreaSize fittedFor, area;
-        if (!window->WaitForAnArea(cancelled, fittedFor)) return;
-        const auto fit = [&](AreaSize size) {
+  early.task = browser.tasks.PostTaskAndReply(
+      TaskRunner::Placement::kFirst,
+      [path, window](const std::atomic<bool>& cancelled) -> std::shared_ptr<PreparedPicture> {
+        // No window yet: the start picture takes the primary monitor's colours, where it opens.
+        auto picture = PreparedOrFailed(path, DisplayTargetOf(nullptr),
+                                        [&](PreparedPicture& result) { DecodePicture(result, kTurnNone, cancelled); });
+        SIZE fittedFor{}, area{};
+        if (!window->WaitForAnArea(fittedFor)) return nullptr;
+        const auto fit = [&](SIZE size) {
           try {
-            FitPicture(**picture, size, cancelled, ZoomLevels::kSkip);
+            FitPicture(*picture, size, cancelled, ZoomLevels::kSkip);
           } catch (...) {
-            (*picture)->fitted.image.Destroy();  // drawn without it, as when none can be made
+            picture->fitted.image.Destroy();  // drawn without it, as when none can be made
           }
         };
         fit(fittedFor);
-        if (!window->Wait(cancelled, viewer, area)) return;
-        if (area.width != fittedFor.width || area.height != fittedFor.height) fit(area);  // a wrong guess
-        if (cancelled) return;
-        ResultMailbox().Post(viewer, WM_WORKER_RESULTS,
-                             [viewer, serial, picture] { TakePreparedPicture(viewer, serial, std::move(*picture)); });
+        if (!window->WaitForTheArea(area)) return nullptr;
+        if (area.cx != fittedFor.cx || area.cy != fittedFor.cy) fit(area);  // a wrong guess
+        return picture;
       },
-      WorkerThread::Placement::kFirst);
+      [&browser, serial](std::shared_ptr<PreparedPicture>& picture) { TakePreparedPicture(browser, serial, picture); });
   state.early = std::move(early);
 }
 
-void FollowDisplayProfile(HWND viewer, DisplayCheck check) {
-  // The first call reads the profile for the start picture; until then nothing was converted.
-  if (BaselineMode() || !RefreshDisplayProfile(viewer, check) || state.shownPath.empty()) return;
-  ForgetPreparedPictures();
-  ShowCurrentPicture(viewer, StepDirection::kNone);
+void FollowDisplayProfile(Browser& browser) {
+  VISTREL_CHECK_THREAD(browser.view.thread);
+  LoaderState& state = browser.loader;
+  const ShownPicture& shown = browser.view.shown;
+  if (!shown.present || shown.rules.path.empty() || state.early) return;
+  if (DisplayTargetOf(browser.view.viewer) == state.shownTarget) return;
+  // Prepared in the former colours: none of them may be shown now.
+  for (const PendingPreparation& job : state.inFlight) browser.tasks.Cancel(job.task);
+  state.inFlight.clear();
+  state.prepared.clear();
+  const std::wstring* current = CurrentPath();
+  if (current == nullptr || *current != shown.rules.path || PictureLoading(browser)) {
+    if (PictureLoading(browser)) ShowCurrentPicture(browser, StepDirection::kNone);  // asked again
+    return;
+  }
+  state.shownTarget = DisplayTargetOf(browser.view.viewer);  // asked for once
+  Submit(browser, shown.rules.path, TaskRunner::Placement::kFirst, 0, PreparationFor::kRefresh,
+         ComposeTurns(shown.rules.userTurns, browser.view.turn.more));
 }
 
-void PredictStartPictureArea(int32_t width, int32_t height) {
-  if (state.early) state.early->window->Predict(AreaSize{width, height});
+void PredictStartPictureArea(Browser& browser, int32_t width, int32_t height) {
+  if (browser.loader.early) browser.loader.early->window->Predict(width, height);
 }
 
-void GiveStartPictureItsWindow(HWND viewer, int32_t width, int32_t height) {
+void GiveStartPictureItsWindow(Browser& browser, int32_t width, int32_t height) {
+  VISTREL_CHECK_THREAD(browser.view.thread);
+  LoaderState& state = browser.loader;
   if (!state.early) return;
   // From now on it is one of the preparations asked for: the first paint finds it prepared or
   // waits for it like any other.
-  state.inFlight.push_back(PendingPreparation{state.early->serial, state.early->ticket, state.early->path, 0});
-  state.early->window->Give(viewer, AreaSize{width, height});
+  state.inFlight.push_back(
+      PendingPreparation{state.early->serial, state.early->task, state.early->path, 0, PreparationFor::kNeighbour});
+  state.early->window->Give(width, height);
   state.early.reset();
 }
 
-void ForgetPreparedPictures() {
+void ForgetPreparedPictures(Browser& browser) {
+  VISTREL_CHECK_THREAD(browser.view.thread);
+  LoaderState& state = browser.loader;
   if (state.early) {
-    BackgroundWorker().Cancel(state.early->ticket);
+    state.early->window->Abandon();
+    browser.tasks.Cancel(state.early->task);
     state.early.reset();
   }
-  for (const PendingPreparation& job : state.inFlight) BackgroundWorker().Cancel(job.ticket);
+  for (const PendingPreparation& job : state.inFlight) browser.tasks.Cancel(job.task);
   state.inFlight.clear();
   state.prepared.clear();
   state.waitingFor.clear();
-  state.shownPath.clear();
-  AbandonTurn();
-  CurrentFittedCopy().image.Destroy();
-  CurrentZoomReductions().levels.clear();
+  browser.tasks.Cancel(state.checkTask);
+  state.checkTask = 0;
+  state.shownRevision = 0;  // the shown picture stays, but no longer goes back among the prepared
 }

@@ -26,14 +26,14 @@ bool FileIsGone(const std::wstring& systemPath) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// True while the prompt is open: a second Delete meanwhile does nothing.
-bool promptOpen = false;
-
 }  // namespace
 
 // The prompt asks about the file shown when it opens, and a Yes deletes exactly that file: when
 // the shown entry changed while the prompt was open, nothing is deleted.
-void DeleteCurrentImage(HWND viewer) {
+void DeleteCurrentImage(Commands& commands) {
+  VISTREL_CHECK_THREAD(commands.browse.view.thread);
+  HWND viewer = commands.browse.view.viewer;
+  bool& promptOpen = commands.deletePromptOpen;
   if (ImageList.empty() || promptOpen) return;
   const std::wstring* shown = CurrentPath();
   if (shown == nullptr) return;
@@ -58,9 +58,9 @@ void DeleteCurrentImage(HWND viewer) {
     }
   }
   ImageList.erase(ImageList.begin() + currentIndex);
-  ForgetPreparedPictures();
+  ForgetPreparedPictures(commands.browse);
   currentIndex = IndexAfterDelete(currentIndex, ImageList.size());
   UpdateWindowTitle(viewer);
   // The zoom and pan in force carry over to the picture that takes the deleted one's place.
-  ShowCurrentPicture(viewer, StepDirection::kNone);
+  ShowCurrentPicture(commands.browse, StepDirection::kNone);
 }

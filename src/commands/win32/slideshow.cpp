@@ -8,8 +8,6 @@
 #include "imagelist/win32/image_list.h"
 #include "view/view_state.h"
 
-namespace {
-
 class SlideshowThread {
  public:
   SlideshowThread(HWND window, uintptr_t generation)
@@ -52,21 +50,19 @@ class SlideshowThread {
   KernelHandle thread_;  // declared last: the thread goes before the events it waits on
 };
 
-// The running worker, owned from the start to the stop.
-std::unique_ptr<SlideshowThread> slideshowThread;
-uintptr_t slideshowGeneration = 0;
-// A step asked for a picture still being decoded: the next interval starts once it is shown.
-bool stepAwaitsPicture = false;
+SlideshowState::SlideshowState() = default;
+SlideshowState::~SlideshowState() = default;
 
-}  // namespace
-
-void StartSlideshow(HWND viewer) {
+void StartSlideshow(Commands& commands) {
+  VISTREL_CHECK_THREAD(commands.browse.view.thread);
   if (ImageList.empty()) return;
+  SlideshowState& show = commands.slideshow;
+  HWND viewer = commands.browse.view.viewer;
   viewState.slideshowRunning = 1;
-  slideshowThread = std::make_unique<SlideshowThread>(viewer, ++slideshowGeneration);
-  if (!slideshowThread->Started()) {
+  show.thread = std::make_unique<SlideshowThread>(viewer, ++show.generation);
+  if (!show.thread->Started()) {
     // No worker: nothing runs, and the title stays as it was.
-    slideshowThread.reset();
+    show.thread.reset();
     viewState.slideshowRunning = 0;
     return;
   }
@@ -75,11 +71,13 @@ void StartSlideshow(HWND viewer) {
 
 // Also ends a slideshow whose list has become empty (a drop of a folder without images), which
 // could otherwise never be stopped; with nothing left to name, the title is the program's.
-void StopSlideshow(HWND viewer) {
+void StopSlideshow(Commands& commands) {
+  VISTREL_CHECK_THREAD(commands.browse.view.thread);
   if (viewState.slideshowRunning == 0) return;
+  HWND viewer = commands.browse.view.viewer;
   viewState.slideshowRunning = 0;
-  slideshowThread.reset();  // a step it posted but the window has not taken is ignored
-  stepAwaitsPicture = false;
+  commands.slideshow.thread.reset();  // a step it posted but the window has not taken is ignored
+  commands.slideshow.stepAwaitsPicture = false;
   if (CurrentPath() == nullptr) {
     SetWindowTextW(viewer, L"Vistrel");
   } else {
@@ -87,24 +85,27 @@ void StopSlideshow(HWND viewer) {
   }
 }
 
-void ToggleSlideshow(HWND viewer) {
+void ToggleSlideshow(Commands& commands) {
   if (viewState.slideshowRunning == 1) {
-    StopSlideshow(viewer);
+    StopSlideshow(commands);
   } else {
-    StartSlideshow(viewer);
+    StartSlideshow(commands);
   }
 }
 
-LRESULT TakeSlideshowStep(HWND viewer, WPARAM generation, LPARAM) {
-  if (viewState.slideshowRunning == 0 || !slideshowThread || slideshowThread->Generation() != generation) return 0;
-  ShowNextImage(viewer);
-  stepAwaitsPicture = true;
-  FinishSlideshowStep();
+LRESULT TakeSlideshowStep(Commands& commands, WPARAM generation, LPARAM) {
+  VISTREL_CHECK_THREAD(commands.browse.view.thread);
+  SlideshowState& show = commands.slideshow;
+  if (viewState.slideshowRunning == 0 || !show.thread || show.thread->Generation() != generation) return 0;
+  ShowNextImage(commands.browse);
+  show.stepAwaitsPicture = true;
+  FinishSlideshowStep(commands);
   return 0;
 }
 
-void FinishSlideshowStep() {
-  if (!stepAwaitsPicture || PictureLoading()) return;
-  stepAwaitsPicture = false;
-  if (slideshowThread) slideshowThread->StepDone();
+void FinishSlideshowStep(Commands& commands) {
+  SlideshowState& show = commands.slideshow;
+  if (!show.stepAwaitsPicture || PictureLoading(commands.browse)) return;
+  show.stepAwaitsPicture = false;
+  if (show.thread) show.thread->StepDone();
 }

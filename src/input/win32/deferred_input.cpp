@@ -14,8 +14,6 @@
 
 namespace {
 
-std::deque<MSG> waiting;
-
 // What a message needs before it can act.
 enum class Needs {
   kNothing,  // never held: it changes nothing that a wait could make wrong (a key-up)
@@ -38,7 +36,7 @@ Needs NeedsOfCommand(WORD command) {
   }
 }
 
-bool PressWaits() {
+bool PressWaits(const std::deque<MSG>& waiting) {
   for (const MSG& m : waiting) {
     if (m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONDBLCLK) return true;
   }
@@ -47,7 +45,7 @@ bool PressWaits() {
 
 // Paints, sizes, the worker's results and system keys such as Alt+F4 are not user input here
 // and are never held.
-Needs NeedsOf(const MSG& msg) {
+Needs NeedsOf(const std::deque<MSG>& waiting, const MSG& msg) {
   switch (msg.message) {
     case WM_KEYDOWN: {
       const uint32_t command = CommandForKey(static_cast<uint32_t>(msg.wParam), viewState.fullScreen != 0);
@@ -60,7 +58,7 @@ Needs NeedsOf(const MSG& msg) {
     case WM_LBUTTONDBLCLK:
     case WM_MOUSEWHEEL: return Needs::kPicture;
     // A release ends a drag; it waits only behind a press that waits.
-    case WM_LBUTTONUP: return PressWaits() ? Needs::kPicture : Needs::kNothing;
+    case WM_LBUTTONUP: return PressWaits(waiting) ? Needs::kPicture : Needs::kNothing;
     // Moves matter to a drag, and to one that a waiting press may start.
     case WM_MOUSEMOVE: return viewState.dragging == 1 || !waiting.empty() ? Needs::kPicture : Needs::kNothing;
     default: return Needs::kNothing;
@@ -79,36 +77,41 @@ bool IsStep(const MSG& msg) {
 
 // Whether the message must wait for what the viewer is busy with. A step to another picture
 // does not wait for a picture it replaces: it supersedes it, as auto-repeat does.
-bool MustWait(const MSG& msg, Needs needs) {
+bool MustWait(const Browser& browse, const MSG& msg, Needs needs) {
   switch (needs) {
-    case Needs::kList: return FolderListing() || (PictureLoading() && !IsStep(msg));
-    case Needs::kPicture: return PictureLoading();
+    case Needs::kList: return FolderListing(browse) || (PictureLoading(browse) && !IsStep(msg));
+    case Needs::kPicture: return PictureLoading(browse);
     default: return false;
   }
 }
 
 }  // namespace
 
-bool DeferWhileBusy(const MSG& msg) {
-  const Needs needs = NeedsOf(msg);
+bool DeferWhileBusy(ViewerInput& input, const MSG& msg) {
+  VISTREL_CHECK_THREAD(input.view.thread);
+  std::deque<MSG>& waiting = input.held;
+  const Needs needs = NeedsOf(waiting, msg);
   if (needs == Needs::kNothing) return false;
   // Behind input that waits, everything waits, so that input acts in the order it came.
-  if (waiting.empty() && !MustWait(msg, needs)) return false;
+  if (waiting.empty() && !MustWait(input.browse, msg, needs)) return false;
   waiting.push_back(msg);
   return true;
 }
 
-void ReplayDeferredInput(HWND viewer) {
-  while (!waiting.empty() && !MustWait(waiting.front(), NeedsOf(waiting.front()))) {
+void ReplayDeferredInput(ViewerInput& input) {
+  VISTREL_CHECK_THREAD(input.view.thread);
+  std::deque<MSG>& waiting = input.held;
+  while (!waiting.empty() && !MustWait(input.browse, waiting.front(), NeedsOf(waiting, waiting.front()))) {
     MSG msg = waiting.front();
     waiting.pop_front();
-    FilterViewerInput(viewer, msg);
+    FilterViewerInput(input, msg);
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
 }
 
-void DropDeferredInput() {
+void DropDeferredInput(ViewerInput& input) {
+  std::deque<MSG>& waiting = input.held;
   for (const MSG& msg : waiting) {
     if (msg.message == WM_DROPFILES) DragFinish(reinterpret_cast<HDROP>(msg.wParam));
   }

@@ -5,12 +5,14 @@
 #pragma once
 #include <windows.h>
 
+#include "input/win32/viewer_input.h"
+
 // True when the viewer is busy and msg was taken to run later; false lets it go on now. A step
 // to another picture (arrows, Next, Previous, a slideshow step, a drop) does not wait for a
 // picture it replaces: it goes on at once when nothing else waits.
-bool DeferWhileBusy(const MSG& msg);
+bool DeferWhileBusy(ViewerInput& input, const MSG& msg);
 // Runs what waited, in order, through the input filter and normal delivery, until the viewer
 // is busy again or nothing is left.
-void ReplayDeferredInput(HWND viewer);
+void ReplayDeferredInput(ViewerInput& input);
 // The window is going: what waited is dropped.
-void DropDeferredInput();
+void DropDeferredInput(ViewerInput& input);

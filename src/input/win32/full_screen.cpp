@@ -1,6 +1,7 @@
 #include "input/win32/full_screen.h"
 
 #include "view/view_state.h"
+#include "view/win32/picture_view.h"
 #include "view/win32/render.h"
 #include "view/win32/window_edges.h"
 
@@ -10,7 +11,8 @@ constexpr LONG kFullScreenStyleMask = static_cast<LONG>(0xDE33FFFF);  // no capt
 
 }  // namespace
 
-int32_t ToggleFullScreen(HWND viewer) {
+int32_t ToggleFullScreen(PictureView& view) {
+  HWND viewer = view.viewer;
   viewState.zoom = 1.0f;
   if (viewState.fullScreen == 0) {
     // Set before the window changes, so the move and size handlers keep the normal rectangle.
@@ -38,5 +40,5 @@ int32_t ToggleFullScreen(HWND viewer) {
     viewState.backgroundLevel = kLightBackground;
     viewState.fullScreen = 0;
   }
-  return Redraw(viewer);
+  return Redraw(view);
 }

@@ -10,8 +10,9 @@
 
 namespace {
 
-void OnButtonDown(HWND viewer) {
-  StopSlideshow(viewer);
+void OnButtonDown(ViewerInput& input) {
+  HWND viewer = input.view.viewer;
+  StopSlideshow(input.commands);
   if (viewState.zoom == 1.0f) return;
   viewState.dragging = 1;
   POINT cursor;
@@ -21,38 +22,39 @@ void OnButtonDown(HWND viewer) {
 }
 
 // Moves matter only while dragging.
-void OnMove(HWND viewer) {
+void OnMove(ViewerInput& input) {
   if (viewState.dragging != 1) return;
-  StopSlideshow(viewer);
-  DragPan(viewer);
+  StopSlideshow(input.commands);
+  DragPan(input.view);
 }
 
 // One step per message, whatever the size of the delta; 0 counts as backwards.
-void OnWheel(HWND viewer, int delta) {
-  StopSlideshow(viewer);
+void OnWheel(ViewerInput& input, int delta) {
+  StopSlideshow(input.commands);
   if (delta > 0) {
-    ZoomIn(viewer);
+    ZoomIn(input.view);
   } else {
-    ZoomOut(viewer);
+    ZoomOut(input.view);
   }
 }
 
 // Every key but the slideshow key stops a running slideshow before its own command.
-void OnKey(HWND viewer, WPARAM key) {
-  if (key != kSlideshowKey) StopSlideshow(viewer);
+void OnKey(ViewerInput& input, WPARAM key) {
+  if (key != kSlideshowKey) StopSlideshow(input.commands);
   const uint32_t command = CommandForKey(static_cast<uint32_t>(key), viewState.fullScreen != 0);
-  if (command != 0) SendMessageW(viewer, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+  if (command != 0) SendMessageW(input.view.viewer, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
 }  // namespace
 
-void FilterViewerInput(HWND viewer, const MSG& msg) {
+void FilterViewerInput(ViewerInput& input, const MSG& msg) {
+  VISTREL_CHECK_THREAD(input.view.thread);
   switch (msg.message) {
-    case WM_LBUTTONDOWN: OnButtonDown(viewer); break;
+    case WM_LBUTTONDOWN: OnButtonDown(input); break;
     case WM_LBUTTONUP: viewState.dragging = 0; break;
-    case WM_MOUSEMOVE: OnMove(viewer); break;
-    case WM_MOUSEWHEEL: OnWheel(viewer, GET_WHEEL_DELTA_WPARAM(msg.wParam)); break;
-    case WM_KEYDOWN: OnKey(viewer, msg.wParam); break;
+    case WM_MOUSEMOVE: OnMove(input); break;
+    case WM_MOUSEWHEEL: OnWheel(input, GET_WHEEL_DELTA_WPARAM(msg.wParam)); break;
+    case WM_KEYDOWN: OnKey(input, msg.wParam); break;
     default: break;
   }
 }

@@ -4,11 +4,11 @@
 #include "view/win32/background_turn.h"
 #include "view/win32/render.h"
 
-void ToggleBackground(HWND viewer) {
+void ToggleBackground(PictureView& view) {
   viewState.backgroundLevel = viewState.backgroundLevel == 0 ? kLightBackground : kDarkBackground;
-  Redraw(viewer);
+  Redraw(view);
 }
 
-int32_t RotateLeft(HWND viewer) { return TurnShownPicture(viewer, kTurnCounterClockwise); }
+int32_t RotateLeft(PictureView& view) { return TurnShownPicture(view, kTurnCounterClockwise); }
 
-int32_t RotateRight(HWND viewer) { return TurnShownPicture(viewer, kTurnClockwise); }
+int32_t RotateRight(PictureView& view) { return TurnShownPicture(view, kTurnClockwise); }

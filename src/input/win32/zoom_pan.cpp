@@ -3,6 +3,7 @@
 #include "input/win32/cursor.h"
 #include "input/zoom_steps.h"
 #include "view/view_state.h"
+#include "view/win32/picture_view.h"
 #include "view/win32/render.h"
 
 namespace {
@@ -15,7 +16,8 @@ void ApplyAnchor() {
 }  // namespace
 
 // The anchor is taken from the cursor only by the first step away from the fitted view.
-void ZoomIn(HWND viewer) {
+void ZoomIn(PictureView& view) {
+  HWND viewer = view.viewer;
   POINT cursor;
   if (viewState.zoom == 1.0f && ReadClientCursor(viewer, cursor)) {
     viewState.zoomAnchorX = cursor.x;
@@ -23,17 +25,19 @@ void ZoomIn(HWND viewer) {
   }
   viewState.zoom = ZoomInStep(viewState.zoom);
   if (ReadClientCursor(viewer, cursor)) ApplyAnchor();
-  Redraw(viewer);
+  Redraw(view);
 }
 
-void ZoomOut(HWND viewer) {
+void ZoomOut(PictureView& view) {
+  HWND viewer = view.viewer;
   viewState.zoom = ZoomOutStep(viewState.zoom);
   POINT cursor;
   if (ReadClientCursor(viewer, cursor)) ApplyAnchor();
-  Redraw(viewer);
+  Redraw(view);
 }
 
-void OnPictureDoubleClick(HWND viewer) {
+void OnPictureDoubleClick(PictureView& view) {
+  HWND viewer = view.viewer;
   viewState.zoom = DoubleClickZoom(viewState.zoom);
   POINT cursor;
   if (ReadClientCursor(viewer, cursor)) {
@@ -41,10 +45,11 @@ void OnPictureDoubleClick(HWND viewer) {
     viewState.zoomAnchorY = cursor.y;
     ApplyAnchor();
   }
-  Redraw(viewer);
+  Redraw(view);
 }
 
-void DragPan(HWND viewer) {
+void DragPan(PictureView& view) {
+  HWND viewer = view.viewer;
   POINT cursor;
   if (ReadClientCursor(viewer, cursor)) {
     const DragAxis x = DragStep({viewState.panX, viewState.zoomAnchorX, viewState.dragLastX}, cursor.x, viewState.zoom);
@@ -56,5 +61,5 @@ void DragPan(HWND viewer) {
     viewState.zoomAnchorY = y.anchor;
     viewState.dragLastY = y.last;
   }
-  Redraw(viewer);
+  Redraw(view);
 }

@@ -111,10 +111,21 @@ bool CImage::Create(int32_t width, int32_t height, int32_t bitsPerPixel, bool ha
   return true;
 }
 
+namespace {
+
+// Process-wide and never reset, so no two bitmaps, nor two states of one, share a revision;
+// images are made on the worker too.
+std::atomic<uint64_t> revisions{0};
+
+}  // namespace
+
+void CImage::MarkPixelsChanged() {
+  if (bitmap_ != nullptr) revision_ = ++revisions;
+}
+
 void CImage::Attach(HBITMAP bitmap) {
   Destroy();
   if (bitmap == nullptr) return;
-  static std::atomic<uint64_t> revisions{0};  // images are made on the worker too
   revision_ = ++revisions;
   // Should the count's allocation fail, the shared pointer deletes the bitmap before throwing.
   keeper_ = std::shared_ptr<void>(bitmap, [](void* handle) { DeleteObject(static_cast<HBITMAP>(handle)); });

@@ -55,9 +55,12 @@ class CImage {
   int32_t Pitch() const { return pitch_; }           // negative for bottom-up rows
   uint8_t* TopRow() const { return topRow_; }
   bool HasAlpha() const { return hasAlpha_; }
-  // Changes whenever the image takes another bitmap (a decode, a turn), never for changes of
-  // the pixels in place; anything made from the image remembers it to know it still matches.
+  // Changes whenever the image takes another bitmap (a decode, a turn) and whenever its pixels
+  // are changed in place (MarkPixelsChanged); anything made from the image remembers it to know
+  // it still matches.
   uint64_t Revision() const { return revision_; }
+  // The owner changed the pixels in place (premultiplied them): copies made before no longer match.
+  void MarkPixelsChanged();
 
  private:
   HBITMAP bitmap_ = nullptr;

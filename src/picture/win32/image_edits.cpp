@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "framework/baseline_mode.h"
 #include "framework/gdi_handles.h"
 #include "framework/gdiplus_handles.h"
 #include "picture/orientation.h"
@@ -107,12 +106,17 @@ void RotateImage(CImage& image, RotateRequest request, bool premultiplied) {
   const int32_t code = RotateFlipCodeForTurn(request);
   if (code < 0 || image.IsNull()) return;
   // Whole-byte depths: our tiled turn, byte for byte, so premultiplied pixels keep their alpha.
-  // (The baseline keeps the imaging library's route, as it was.)
   CImage turned;
-  if (!BaselineMode() && TurnDib(image, request, turned)) {
+  if (TurnDib(image, request, turned)) {
     image.Swap(turned);
     return;
   }
+  RotateWithImagingLibrary(image, request, premultiplied);
+}
+
+void RotateWithImagingLibrary(CImage& image, RotateRequest request, bool premultiplied) {
+  const int32_t code = RotateFlipCodeForTurn(request);
+  if (code < 0 || image.IsNull()) return;
   const auto rotateFlip = static_cast<Gdiplus::RotateFlipType>(code);
   if (premultiplied) {
     RotatePremultiplied(image, rotateFlip);

@@ -8,5 +8,8 @@
 
 // premultiplied: the pixels carry premultiplied alpha that the turn must keep.
 void RotateImage(CImage& image, RotateRequest request, bool premultiplied);
+// The same through the imaging library alone: the route for depths under 8 bits, and the
+// baseline the turn benchmark measures ours against.
+void RotateWithImagingLibrary(CImage& image, RotateRequest request, bool premultiplied);
 // A 32-bit DIB section's colours multiplied by alpha; any other depth is left alone.
 void PremultiplyBitmap(HBITMAP bitmap);

@@ -3,20 +3,15 @@
 #include <memory>
 #include <utility>
 
-#include "framework/worker_thread.h"
-#include "imagelist/win32/image_list.h"
 #include "picture/quarter_turn.h"
 #include "picture/win32/dib_turn.h"
+#include "picture/win32/image_edits.h"
 #include "resource.h"
-#include "view/alpha_path.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
-#include "framework/baseline_mode.h"
 #include "view/win32/exact_view.h"
-#include "view/win32/fitted_copy.h"
-#include "picture/win32/image_edits.h"
+#include "view/win32/picture_view.h"
 #include "view/win32/render.h"
-#include "view/win32/zoom_reductions.h"
 
 namespace {
 
@@ -25,7 +20,7 @@ namespace {
 constexpr int64_t kLargestTurnedAtOnce = 1 << 20;
 
 // One turn on the worker. The window's thread fills it and hands it over; from then on only the
-// worker touches it until the result is posted back, after which only the window's thread does.
+// worker touches it until the reply, after which only the window's thread does.
 struct TurnJob {
   CImage picture;  // the full-size picture, away from currentImage
   RotateRequest turn = kTurnNone;
@@ -38,19 +33,6 @@ struct TurnJob {
   ZoomReductions reductions;
 };
 
-// Window's thread only.
-struct InFlight {
-  bool active = false;
-  uint64_t serial = 0;
-  WorkerThread::Ticket ticket = 0;
-  RotateRequest more = kTurnNone;  // asked for after the job was handed over
-  CImage standIn;
-  bool standInAlpha = false;
-  int32_t width = 0;  // the full-size picture's size after every turn asked for
-  int32_t height = 0;
-};
-InFlight flight;
-
 void PictureArea(HWND viewer, int32_t& width, int32_t& height) {
   RECT client{};
   HWND control = GetDlgItem(viewer, IDC_PICTURE);
@@ -59,11 +41,6 @@ void PictureArea(HWND viewer, int32_t& width, int32_t& height) {
     width = client.right - client.left;
     height = client.bottom - client.top;
   }
-}
-
-bool AlphaPathNow() {
-  const std::wstring* path = CurrentPath();
-  return path != nullptr && TakesAlphaPath(*path);
 }
 
 // Worker thread: the job's own images only.
@@ -80,27 +57,29 @@ void RunTurn(TurnJob& job) {
                   job.reductions);
 }
 
-void TakeTurned(HWND viewer, uint64_t serial, const std::shared_ptr<TurnJob>& job);
+void TakeTurned(PictureView& view, uint64_t serial, const std::shared_ptr<TurnJob>& job);
 
 // Hands currentImage to the worker to be turned by `turn`; `first` runs after the hand-over and
 // before the worker starts (the stand-in's draw, which would otherwise share the cores with it).
 template <class First>
-void SendTurn(HWND viewer, RotateRequest turn, First first) {
-  CancelExactViewJobs();  // they were asked for the picture unturned
+void SendTurn(PictureView& view, RotateRequest turn, First first) {
+  CancelExactViewJobs(view);  // they were asked for the picture unturned
   auto job = std::make_shared<TurnJob>();
   job->picture.Swap(currentImage);
   job->turn = turn;
-  job->premultiplied = viewState.alphaPrepared != 0;
-  job->withAlpha = AlphaPathNow();
-  PictureArea(viewer, job->areaWidth, job->areaHeight);
-  CurrentFittedCopy().image.Destroy();  // they show the picture unturned
-  CurrentZoomReductions().levels.clear();
+  job->premultiplied = view.shown.rules.premultiplied;
+  job->withAlpha = view.shown.rules.alphaPath;
+  PictureArea(view.viewer, job->areaWidth, job->areaHeight);
+  view.shown.fitted.image.Destroy();  // they show the picture unturned
+  view.shown.levels.levels.clear();
+  TurnFlight& flight = view.turn;
   const uint64_t serial = ++flight.serial;
   flight.active = true;
   flight.more = kTurnNone;
   first();
-  flight.ticket = BackgroundWorker().Submit(
-      [viewer, serial, job](const std::atomic<bool>& cancelled) {
+  flight.task = view.tasks.PostTaskAndReply(
+      TaskRunner::Placement::kFirst,
+      [job](const std::atomic<bool>&) {
         try {
           RunTurn(*job);
         } catch (...) {
@@ -109,34 +88,34 @@ void SendTurn(HWND viewer, RotateRequest turn, First first) {
           job->fitted.image.Destroy();
           job->reductions.levels.clear();
         }
-        if (cancelled) return;
-        ResultMailbox().Post(viewer, WM_WORKER_RESULTS, [viewer, serial, job] { TakeTurned(viewer, serial, job); });
+        return job;
       },
-      WorkerThread::Placement::kFirst);
+      [&view, serial](std::shared_ptr<TurnJob>& done) { TakeTurned(view, serial, done); });
 }
 
-void TakeTurned(HWND viewer, uint64_t serial, const std::shared_ptr<TurnJob>& job) {
-  if (!flight.active || serial != flight.serial) return;  // abandoned meanwhile
+void TakeTurned(PictureView& view, uint64_t serial, const std::shared_ptr<TurnJob>& job) {
+  TurnFlight& flight = view.turn;
+  if (!flight.active || serial != flight.serial || !job) return;  // abandoned meanwhile
   if (job->turned.IsNull()) {
     // As a turn that could not be finished on this thread: no picture until the next decode.
-    AbandonTurn();
+    AbandonTurn(view);
     viewState.loadFailed = 1;
     return;
   }
   currentImage.Swap(job->turned);
-  CurrentFittedCopy().Swap(job->fitted);
-  CurrentZoomReductions().Swap(job->reductions);
+  view.shown.fitted.Swap(job->fitted);
+  view.shown.levels.Swap(job->reductions);
   if (flight.more != kTurnNone) {
-    SendTurn(viewer, flight.more, [] {});  // the stand-in already shows these turns
+    SendTurn(view, flight.more, [] {});  // the stand-in already shows these turns
     return;
   }
   flight.active = false;
   flight.standIn.Destroy();
-  Redraw(viewer);
+  Redraw(view);
 }
 
 // The stand-in turned by `turn`, on this thread: it is no larger than the picture area.
-void TurnStandIn(RotateRequest turn) {
+void TurnStandIn(TurnFlight& flight, RotateRequest turn) {
   if (flight.standIn.IsNull()) return;
   CImage turned;
   if (TurnDib(flight.standIn, turn, turned)) {
@@ -148,18 +127,23 @@ void TurnStandIn(RotateRequest turn) {
 
 }  // namespace
 
-int32_t TurnShownPicture(HWND viewer, RotateRequest turn) {
-  if (ComposeTurns(turn, kTurnNone) == kTurnNone) return Redraw(viewer);
+int32_t TurnShownPicture(PictureView& view, RotateRequest turn) {
+  VISTREL_CHECK_THREAD(view.thread);
+  if (ComposeTurns(turn, kTurnNone) == kTurnNone) return Redraw(view);
+  TurnFlight& flight = view.turn;
+  PictureRules& rules = view.shown.rules;
   if (flight.active) {
-    AddTurnInFlight(turn);
-    return Redraw(viewer);
+    AddTurnInFlight(view, turn);
+    rules.userTurns = ComposeTurns(rules.userTurns, turn);
+    return Redraw(view);
   }
-  if (BaselineMode() || currentImage.IsNull() || viewState.loadFailed == 1 ||
+  if (currentImage.IsNull() || viewState.loadFailed == 1 ||
       static_cast<int64_t>(currentImage.Width()) * currentImage.Height() <= kLargestTurnedAtOnce) {
-    return Turn(viewer, turn);
+    return Turn(view, turn);  // counted among the user's turns by the render
   }
+  rules.userTurns = ComposeTurns(rules.userTurns, turn);
   // The stand-in: the fitted copy when it still shows this picture, turned.
-  const FittedCopy& fitted = CurrentFittedCopy();
+  const FittedCopy& fitted = view.shown.fitted;
   flight.standIn.Destroy();
   flight.standInAlpha = false;
   if (!fitted.image.IsNull() && fitted.sourceRevision == currentImage.Revision()) {
@@ -167,37 +151,35 @@ int32_t TurnShownPicture(HWND viewer, RotateRequest turn) {
   }
   TurnedSize(turn, currentImage.Width(), currentImage.Height(), flight.width, flight.height);
   int32_t drawn = 0;
-  SendTurn(viewer, turn, [&] {
+  SendTurn(view, turn, [&] {
     viewState.zoom = 1.0f;
-    drawn = Redraw(viewer);
+    drawn = Redraw(view);
     GdiFlush();
   });
   return drawn;
 }
 
-bool TurnInFlight() { return flight.active; }
-
-const CImage& TurnedStandIn() { return flight.standIn; }
-
-bool StandInHasAlpha() { return flight.standInAlpha; }
-
-void PictureSizeAfterTurns(int32_t& width, int32_t& height) {
-  width = flight.active ? flight.width : currentImage.Width();
-  height = flight.active ? flight.height : currentImage.Height();
+void PictureSizeAfterTurns(const PictureView& view, int32_t& width, int32_t& height) {
+  width = view.turn.active ? view.turn.width : currentImage.Width();
+  height = view.turn.active ? view.turn.height : currentImage.Height();
 }
 
-void AddTurnInFlight(RotateRequest turn) {
+void AddTurnInFlight(PictureView& view, RotateRequest turn) {
+  VISTREL_CHECK_THREAD(view.thread);
+  TurnFlight& flight = view.turn;
   if (!flight.active || ComposeTurns(turn, kTurnNone) == kTurnNone) return;
   flight.more = ComposeTurns(flight.more, turn);
-  TurnStandIn(turn);
+  TurnStandIn(flight, turn);
   const int32_t width = flight.width, height = flight.height;
   TurnedSize(turn, width, height, flight.width, flight.height);
   viewState.zoom = 1.0f;
 }
 
-void AbandonTurn() {
+void AbandonTurn(PictureView& view) {
+  VISTREL_CHECK_THREAD(view.thread);
+  TurnFlight& flight = view.turn;
   if (!flight.active) return;
-  BackgroundWorker().Cancel(flight.ticket);
+  view.tasks.Cancel(flight.task);
   flight.active = false;
   flight.more = kTurnNone;
   flight.standIn.Destroy();

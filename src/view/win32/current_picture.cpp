@@ -4,20 +4,30 @@
 #include "imagelist/win32/image_list.h"
 #include "picture/orientation.h"
 #include "picture/win32/image_edits.h"
+#include "view/alpha_path.h"
 #include "view/view_state.h"
+#include "view/win32/picture_view.h"
 
 bool ReadOrientation(int32_t& exifOrientation) {
   const std::wstring* path = CurrentPath();
   return path != nullptr && ReadOrientationOf(*path, exifOrientation);
 }
 
-bool DecodeCurrentFile(RotateRequest& rotation) {
+bool DecodeCurrentFile(PictureView& view, RotateRequest& rotation) {
+  VISTREL_CHECK_THREAD(view.thread);
   currentImage.Destroy();
+  ShownPicture& shown = view.shown;
+  shown.fitted.image.Destroy();
+  shown.levels.levels.clear();
+  shown.present = true;
+  shown.rules = PictureRules{};
   const std::wstring* path = CurrentPath();
+  if (path != nullptr) shown.rules.path = *path;
   if (path == nullptr || !DecodeFileToImage(*path, currentImage)) {
     viewState.loadFailed = 1;
     return false;
   }
+  shown.rules.alphaPath = TakesAlphaPath(*path);
   viewState.alphaPrepared = 0;
   viewState.loadFailed = 0;
   int32_t orientation = 0;
@@ -25,14 +35,19 @@ bool DecodeCurrentFile(RotateRequest& rotation) {
   return true;
 }
 
-void RotateCurrentImage(RotateRequest request) {
+void RotateCurrentImage(PictureView& view, RotateRequest request) {
+  VISTREL_CHECK_THREAD(view.thread);
   if (RotateFlipCodeForTurn(request) < 0 || currentImage.IsNull()) return;
-  RotateImage(currentImage, request, viewState.alphaPrepared != 0);
+  RotateImage(currentImage, request, view.shown.rules.premultiplied);
   viewState.zoom = 1.0f;
 }
 
-void PremultiplyAlpha(HBITMAP bitmap) {
-  if (viewState.alphaPrepared == 1) return;
+void PremultiplyAlpha(PictureView& view) {
+  VISTREL_CHECK_THREAD(view.thread);
+  PictureRules& rules = view.shown.rules;
+  if (rules.premultiplied) return;
+  rules.premultiplied = true;
   viewState.alphaPrepared = 1;
-  PremultiplyBitmap(bitmap);
+  PremultiplyBitmap(currentImage.Handle());
+  currentImage.MarkPixelsChanged();
 }

@@ -3,23 +3,12 @@
 #include <memory>
 #include <utility>
 
-#include "framework/worker_thread.h"
 #include "view/area_average.h"
 #include "view/win32/fitted_copy.h"
+#include "view/win32/picture_view.h"
 #include "view/win32/zoom_reductions.h"
 
 namespace {
-
-// Window's thread only.
-struct Requests {
-  uint64_t partSerial = 0;
-  WorkerThread::Ticket partTicket = 0;
-  bool levelsAsked = false;
-  uint64_t levelsRevision = 0;
-  bool levelsAlpha = false;
-  WorkerThread::Ticket levelsTicket = 0;
-};
-Requests requests;
 
 // Worker thread: the job's own part, from the held pixels.
 void AveragePart(const PixelHold& source, ExactPart& part, const std::atomic<bool>& cancelled) {
@@ -38,9 +27,10 @@ void AveragePart(const PixelHold& source, ExactPart& part, const std::atomic<boo
 
 }  // namespace
 
-uint64_t RequestExactPart(HWND viewer, const CImage& picture, int32_t drawnWidth, int32_t drawnHeight,
-                      const DrawnWindow& window, bool withAlpha, std::function<void(ExactPart&)> deliver) {
-  CancelExactPart();
+uint64_t RequestExactPart(PictureView& view, const CImage& picture, int32_t drawnWidth, int32_t drawnHeight,
+                          const DrawnWindow& window, bool withAlpha, std::function<void(ExactPart&)> deliver) {
+  VISTREL_CHECK_THREAD(view.thread);
+  CancelExactPart(view);
   auto part = std::make_shared<ExactPart>();
   part->sourceRevision = picture.Revision();
   part->withAlpha = withAlpha;
@@ -48,70 +38,85 @@ uint64_t RequestExactPart(HWND viewer, const CImage& picture, int32_t drawnWidth
   part->drawnHeight = drawnHeight;
   part->window = window;
   auto source = std::make_shared<PixelHold>(picture.Hold());
+  ExactRequests& requests = view.exact;
   const uint64_t serial = ++requests.partSerial;
-  requests.partTicket = BackgroundWorker().Submit(
-      [viewer, serial, part, source, deliver = std::move(deliver)](const std::atomic<bool>& cancelled) {
+  requests.partTask = view.tasks.PostTaskAndReply(
+      TaskRunner::Placement::kFirst,
+      [part, source](const std::atomic<bool>& cancelled) {
         try {
           AveragePart(*source, *part, cancelled);
         } catch (...) {
           part->image.Destroy();  // out of memory: the quick view stays
         }
         source->keeper.reset();  // the picture may go now, whatever the window does meanwhile
-        if (cancelled) return;
-        ResultMailbox().Post(viewer, WM_WORKER_RESULTS, [serial, part, deliver] {
-          if (serial != requests.partSerial) return;  // a later view asked meanwhile
-          requests.partTicket = 0;
-          deliver(*part);
-        });
+        return part;
       },
-      WorkerThread::Placement::kFirst);
+      [&view, serial, deliver = std::move(deliver)](std::shared_ptr<ExactPart>& done) {
+        ExactRequests& asked = view.exact;
+        if (serial != asked.partSerial || !done) return;  // a later view asked meanwhile
+        asked.partTask = 0;
+        deliver(*done);
+      });
   return serial;
 }
 
-uint64_t ExactPartAsked() { return requests.partTicket != 0 ? requests.partSerial : 0; }
+uint64_t ExactPartAsked(const PictureView& view) {
+  return view.exact.partTask != 0 ? view.exact.partSerial : 0;
+}
 
-void CancelExactPart() {
-  if (requests.partTicket != 0) BackgroundWorker().Cancel(requests.partTicket);
-  requests.partTicket = 0;
+void CancelExactPart(PictureView& view) {
+  VISTREL_CHECK_THREAD(view.thread);
+  ExactRequests& requests = view.exact;
+  view.tasks.Cancel(requests.partTask);
+  requests.partTask = 0;
   ++requests.partSerial;
 }
 
-void RequestCurrentLevels(HWND viewer, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
+void RequestCurrentLevels(PictureView& view, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
                           LevelsUrgency urgency) {
-  if (currentImage.IsNull() || CurrentZoomReductions().Match(currentImage, withAlpha)) return;
+  VISTREL_CHECK_THREAD(view.thread);
+  ExactRequests& requests = view.exact;
+  if (currentImage.IsNull() || view.shown.levels.Match(currentImage, withAlpha)) return;
   if (requests.levelsAsked && requests.levelsRevision == currentImage.Revision() &&
       requests.levelsAlpha == withAlpha) {
-    if (urgency == LevelsUrgency::kNow) BackgroundWorker().PutFirst(requests.levelsTicket);
+    if (urgency == LevelsUrgency::kNow) view.tasks.PutFirst(requests.levelsTask);
     return;
   }
-  if (requests.levelsAsked) BackgroundWorker().Cancel(requests.levelsTicket);
+  if (requests.levelsAsked) view.tasks.Cancel(requests.levelsTask);
   auto source = std::make_shared<PixelHold>(currentImage.Hold());
   if (source->Empty()) return;
-  auto reductions = std::make_shared<ZoomReductions>();
   requests.levelsAsked = true;
   requests.levelsRevision = currentImage.Revision();
   requests.levelsAlpha = withAlpha;
-  requests.levelsTicket = BackgroundWorker().Submit(
-      [viewer, source, reductions, fittedWidth, fittedHeight, withAlpha](const std::atomic<bool>& cancelled) {
-        if (cancelled) return;
-        try {
-          MakeZoomReductions(*source, fittedWidth, fittedHeight, withAlpha, *reductions);
-        } catch (...) {
-          reductions->levels.clear();  // zoomed views then keep drawing from the fitted copy
+  requests.levelsTask = view.tasks.PostTaskAndReply(
+      urgency == LevelsUrgency::kNow ? TaskRunner::Placement::kFirst : TaskRunner::Placement::kLast,
+      [source, fittedWidth, fittedHeight, withAlpha](const std::atomic<bool>& cancelled) {
+        auto reductions = std::make_shared<ZoomReductions>();
+        if (!cancelled) {
+          try {
+            MakeZoomReductions(*source, fittedWidth, fittedHeight, withAlpha, *reductions);
+          } catch (...) {
+            reductions->levels.clear();  // zoomed views then keep drawing from the fitted copy
+          }
         }
         source->keeper.reset();
-        if (cancelled || reductions->levels.empty()) return;
-        ResultMailbox().Post(viewer, WM_WORKER_RESULTS, [reductions] {
-          if (requests.levelsRevision == reductions->sourceRevision) requests.levelsAsked = false;
-          if (currentImage.IsNull() || currentImage.Revision() != reductions->sourceRevision) return;
-          CurrentZoomReductions().Swap(*reductions);
-        });
+        return reductions;
       },
-      urgency == LevelsUrgency::kNow ? WorkerThread::Placement::kFirst : WorkerThread::Placement::kLast);
+      [&view](std::shared_ptr<ZoomReductions>& reductions) {
+        // None to make (a picture too small for a level) stays asked, so it is not asked again.
+        if (!reductions || reductions->levels.empty()) return;
+        if (view.exact.levelsRevision == reductions->sourceRevision) view.exact.levelsAsked = false;
+        if (currentImage.IsNull() ||
+            currentImage.Revision() != reductions->sourceRevision) {
+          return;
+        }
+        view.shown.levels.Swap(*reductions);
+      });
 }
 
-void CancelExactViewJobs() {
-  CancelExactPart();
-  if (requests.levelsAsked) BackgroundWorker().Cancel(requests.levelsTicket);
-  requests.levelsAsked = false;
+void CancelExactViewJobs(PictureView& view) {
+  VISTREL_CHECK_THREAD(view.thread);
+  CancelExactPart(view);
+  if (view.exact.levelsAsked) view.tasks.Cancel(view.exact.levelsTask);
+  view.exact.levelsAsked = false;
 }

@@ -3,8 +3,8 @@
 // and the halving levels of a picture shown without them. The window's thread draws a quick view
 // at once (from a level or the fitted copy) and puts the exact one in its place when it arrives.
 //
-// Window's thread only, except the jobs, which read the picture through a PixelHold and write
-// only images of their own.
+// Window's thread only (checked), except the tasks, which read the picture through a PixelHold
+// and write only images of their own. What is asked is recorded in PictureView::exact.
 #pragma once
 #include <windows.h>
 #include <cstdint>
@@ -12,6 +12,8 @@
 
 #include "picture/win32/dib_image.h"
 #include "view/zoom_levels.h"
+
+class PictureView;
 
 // What the worker made: output pixels [window] of the picture averaged to drawnWidth x
 // drawnHeight, 32-bit (premultiplied alpha when withAlpha). For a whole drawn rectangle it is a
@@ -28,18 +30,18 @@ struct ExactPart {
 // Asks for the exact part; `deliver` runs on the window's thread with it, unless another request
 // or CancelExactPart came first (only the latest request is ever delivered). Returns the
 // request's serial.
-uint64_t RequestExactPart(HWND viewer, const CImage& picture, int32_t drawnWidth, int32_t drawnHeight,
-                      const DrawnWindow& window, bool withAlpha, std::function<void(ExactPart&)> deliver);
-void CancelExactPart();
+uint64_t RequestExactPart(PictureView& view, const CImage& picture, int32_t drawnWidth, int32_t drawnHeight,
+                          const DrawnWindow& window, bool withAlpha, std::function<void(ExactPart&)> deliver);
+void CancelExactPart(PictureView& view);
 // The serial of the request still on its way, or 0.
-uint64_t ExactPartAsked();
+uint64_t ExactPartAsked(const PictureView& view);
 
 // Asks for the halving levels of currentImage down to about the fitted size, unless they are
-// there or already asked for; they become CurrentZoomReductions() when they arrive and the
+// there or already asked for; they become the shown picture's levels when they arrive and the
 // picture is still shown. kNow puts the job before the neighbours' preparation.
 enum class LevelsUrgency { kAfterNeighbours, kNow };
-void RequestCurrentLevels(HWND viewer, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
+void RequestCurrentLevels(PictureView& view, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
                           LevelsUrgency urgency);
 
 // The shown picture is being replaced: work asked for it that has not started is dropped.
-void CancelExactViewJobs();
+void CancelExactViewJobs(PictureView& view);

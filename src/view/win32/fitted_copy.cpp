@@ -114,8 +114,3 @@ bool MakeEnlargedCopy(const CImage& source, int32_t width, int32_t height, Fitte
   copy.withAlpha = false;
   return true;
 }
-
-FittedCopy& CurrentFittedCopy() {
-  static FittedCopy copy;
-  return copy;
-}

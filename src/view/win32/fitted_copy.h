@@ -51,6 +51,3 @@ bool MakeFittedCopy(const CImage& source, int32_t width, int32_t height, bool wi
 // 32). False (copy emptied) when the size is a reduction or the copy cannot be made. Any thread,
 // on an image it owns (the picture is selected into a device context of this thread).
 bool MakeEnlargedCopy(const CImage& source, int32_t width, int32_t height, FittedCopy& copy);
-
-// The copy of currentImage. Window's thread only.
-FittedCopy& CurrentFittedCopy();

@@ -10,13 +10,7 @@ HBITMAP KeptFrame::Ensure(HDC dc, int32_t width, int32_t height) {
   return bitmap_.Get();
 }
 
-KeptFrame& TheKeptFrame() {
-  static KeptFrame frame;
-  return frame;
-}
-
-bool ReadKeptFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
-  const KeptFrame& frame = TheKeptFrame();
+bool ReadKeptFrame(const KeptFrame& frame, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
   if (frame.Handle() == nullptr) return false;
   width = frame.Width();
   height = frame.Height();

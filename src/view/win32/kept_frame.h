@@ -1,6 +1,6 @@
 // The last picture the renderer composed, kept so that the picture area can be put back on the
 // screen without drawing again (the window system does not keep window contents here).
-// Window's thread only, like the renderer.
+// Owned by the picture view; window's thread only, like the renderer.
 #pragma once
 #include <windows.h>
 #include <cstdint>
@@ -28,9 +28,6 @@ class KeptFrame {
   int32_t height_ = 0;
 };
 
-// The process's one kept frame.
-KeptFrame& TheKeptFrame();
-
-// Copies the kept frame's pixels, top row first, as 0x00RRGGBB values. False when none is kept.
+// Copies the frame's pixels, top row first, as 0x00RRGGBB values. False when none is kept.
 // For tests and tools that check what was drawn without reading the screen.
-bool ReadKeptFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);
+bool ReadKeptFrame(const KeptFrame& frame, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);

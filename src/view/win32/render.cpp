@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
-#include "framework/baseline_mode.h"
 #include "framework/gdi_handles.h"
 #include "framework/start_profile.h"
 #include "imagelist/win32/image_list.h"
+#include "picture/orientation.h"
+#include "picture/quarter_turn.h"
 #include "picture/win32/dib_image.h"
 #include "resource.h"
 #include "view/alpha_path.h"
@@ -17,6 +18,7 @@
 #include "view/win32/exact_view.h"
 #include "view/win32/fitted_copy.h"
 #include "view/win32/kept_frame.h"
+#include "view/win32/picture_view.h"
 #include "view/win32/zoom_reductions.h"
 #include "view/win32/zoomed_draw.h"
 
@@ -32,11 +34,6 @@ void FillWithBackground(HDC dc, const XywhRect& r) {
   const RECT edges{r.x, r.y, r.x + r.width, r.y + r.height};
   Brush brush(CreateSolidBrush(BackgroundColour()));
   if (brush) FillRect(dc, &edges, brush.Get());
-}
-
-bool TakesAlphaPathNow() {
-  const std::wstring* path = CurrentPath();
-  return path != nullptr && TakesAlphaPath(*path);
 }
 
 // Per-pixel alpha over the background colour, from pixels premultiplied once per picture.
@@ -69,21 +66,20 @@ bool SmallEnoughToAverageHere(const CImage& image) {
 }
 
 // The fitted copy of currentImage at any size, to stand in while the exact view is made.
-const CImage* FittedStandIn(bool withAlpha) {
-  const FittedCopy& copy = CurrentFittedCopy();
+const CImage* FittedStandIn(const PictureView& view, bool withAlpha) {
+  const FittedCopy& copy = view.shown.fitted;
   const bool ofThisPicture = !copy.image.IsNull() && copy.sourceRevision == currentImage.Revision() &&
                              copy.withAlpha == withAlpha;
   return ofThisPicture ? &copy.image : nullptr;
 }
 
-void RequestFittedCopy(HWND viewer, const XywhRect& fitted, bool withAlpha);
+void RequestFittedCopy(PictureView& view, const XywhRect& fitted, bool withAlpha);
 
 // What the fitted view draws: the area-averaged copy when the picture is reduced, the stretch
 // made ahead when it is enlarged, else the picture itself. Null when the copy for this size is
 // still being made on the worker (asked for here); a small picture's copy is made at once.
-const CImage* FittedSource(HWND viewer, const XywhRect& fitted, bool alpha) {
-  if (BaselineMode()) return &currentImage;
-  FittedCopy& copy = CurrentFittedCopy();
+const CImage* FittedSource(PictureView& view, const XywhRect& fitted, bool alpha) {
+  FittedCopy& copy = view.shown.fitted;
   if (!ReducesTo(currentImage, fitted.width, fitted.height)) {
     // Drawn at or above its size: the plain path blits the stretch made ahead, with the picture or
     // here; the alpha path blends the picture itself.
@@ -99,17 +95,17 @@ const CImage* FittedSource(HWND viewer, const XywhRect& fitted, bool alpha) {
   if (SmallEnoughToAverageHere(currentImage)) {
     return MakeFittedCopy(currentImage, fitted.width, fitted.height, withAlpha, copy) ? &copy.image : &currentImage;
   }
-  RequestFittedCopy(viewer, fitted, withAlpha);
+  RequestFittedCopy(view, fitted, withAlpha);
   return nullptr;
 }
 
 // Lets compose draw into the kept frame (sized to the control), then puts the whole frame on the
 // screen in one blit, so margins and image never flicker apart and the frame can be repainted.
 template <class Compose>
-void ComposeIntoFrame(HWND control, int32_t width, int32_t height, Compose compose) {
+void ComposeIntoFrame(PictureView& view, HWND control, int32_t width, int32_t height, Compose compose) {
   WindowDc screen(control);
   if (screen.Get() == nullptr) return;
-  HBITMAP frameBitmap = TheKeptFrame().Ensure(screen.Get(), width, height);
+  HBITMAP frameBitmap = view.frame.Ensure(screen.Get(), width, height);
   if (frameBitmap == nullptr) return;
   MemoryDc frame(screen.Get(), frameBitmap);
   if (!frame.Ok()) return;
@@ -117,21 +113,8 @@ void ComposeIntoFrame(HWND control, int32_t width, int32_t height, Compose compo
   BitBlt(screen.Get(), 0, 0, width, height, frame.Get(), 0, 0, SRCCOPY);
 }
 
-// What the kept frame shows when it is a zoomed view drawn from the picture, so that a drag can
-// move it and draw only the strips it exposes: a zoomed part depends only on the drawn size and
-// where in the drawn rectangle it lies, so the moved pixels are those a full redraw would give.
-struct ComposedView {
-  bool valid = false;
-  uint64_t revision = 0;
-  int32_t areaWidth = 0;
-  int32_t areaHeight = 0;
-  XywhRect drawn{};
-  int32_t backgroundLevel = 0;
-  bool alpha = false;
-  bool exact = false;  // all of it the exact view, none of it from a level
-};
-ComposedView composed;
-
+// A zoomed part depends only on the drawn size and where in the drawn rectangle it lies, so the
+// pixels a drag moves are those a full redraw would give.
 bool SameView(const ComposedView& a, const ComposedView& b) {
   return a.valid && b.valid && a.revision == b.revision && a.areaWidth == b.areaWidth &&
          a.areaHeight == b.areaHeight && a.drawn.x == b.drawn.x && a.drawn.y == b.drawn.y &&
@@ -139,12 +122,8 @@ bool SameView(const ComposedView& a, const ComposedView& b) {
          a.backgroundLevel == b.backgroundLevel && a.alpha == b.alpha;
 }
 
-// The exact view once input has paused: a zoom step, a wheel notch or a drag draws a quick view
-// at once, and when this timer finds no input waiting, the worker averages the visible part from
-// the full-size picture; it replaces the quick view if that view is still shown. A timer fires
-// only when no other message waits; a drag's moves come every few tens of milliseconds, so after
-// a move the worker is asked only once the drag has rested a while.
-constexpr UINT_PTR kExactViewTimer = 0x5646;
+// A timer fires only when no other message waits; a drag's moves come every few tens of
+// milliseconds, so after a move the worker is asked only once the drag has rested a while.
 constexpr UINT kExactViewDelayMs = 10;
 constexpr UINT kExactViewAfterMoveMs = 150;
 
@@ -155,53 +134,38 @@ bool InputWaiting() {
   return HIWORD(GetQueueStatus(kinds)) != 0;
 }
 
-void TakeExactPart(HWND viewer, const ComposedView& view, ExactPart& part) {
-  if (part.image.IsNull() || !SameView(view, composed) || composed.exact) return;
-  HWND control = GetDlgItem(viewer, IDC_PICTURE);
+void TakeExactPart(PictureView& view, const ComposedView& asked, ExactPart& part) {
+  if (part.image.IsNull() || !SameView(asked, view.composed) || view.composed.exact) return;
+  HWND control = GetDlgItem(view.viewer, IDC_PICTURE);
   if (control == nullptr) return;
   const DrawnWindow& w = part.window;
-  const XywhRect at{view.drawn.x + w.firstColumn, view.drawn.y + w.firstRow, part.image.Width(), part.image.Height()};
-  ComposeIntoFrame(control, view.areaWidth, view.areaHeight, [&](HDC frame) {
+  const XywhRect at{asked.drawn.x + w.firstColumn, asked.drawn.y + w.firstRow, part.image.Width(),
+                    part.image.Height()};
+  ComposeIntoFrame(view, control, asked.areaWidth, asked.areaHeight, [&](HDC frame) {
     // The alpha path composes over the background, not over the quick view.
-    if (view.alpha) FillWithBackground(frame, at);
-    PutAveragedPart(frame, part.image, at.x, at.y, view.alpha, part.withAlpha);
+    if (asked.alpha) FillWithBackground(frame, at);
+    PutAveragedPart(frame, part.image, at.x, at.y, asked.alpha, part.withAlpha);
   });
-  composed.exact = true;
+  view.composed.exact = true;
 }
 
-void CALLBACK AskForExactView(HWND viewer, UINT, UINT_PTR timer, DWORD) {
-  if (InputWaiting()) return;  // input first; the timer comes back
-  KillTimer(viewer, timer);
-  if (!composed.valid || composed.exact || currentImage.IsNull() || composed.revision != currentImage.Revision()) {
-    return;
-  }
-  const ComposedView view = composed;
-  const DrawnWindow window = VisiblePartOf(view.drawn, view.areaWidth, view.areaHeight);
-  if (window.Empty()) return;
-  RequestExactPart(viewer, currentImage, view.drawn.width, view.drawn.height, window,
-                   view.alpha && currentImage.HasAlpha(),
-                   [viewer, view](ExactPart& part) { TakeExactPart(viewer, view, part); });
-}
-
-void RequestFittedCopy(HWND viewer, const XywhRect& fitted, bool withAlpha) {
-  static uint64_t asked = 0;
-  static ComposedView askedFor;
+void RequestFittedCopy(PictureView& view, const XywhRect& fitted, bool withAlpha) {
   const ComposedView wanted{true, currentImage.Revision(), 0, 0, XywhRect{0, 0, fitted.width, fitted.height}, 0,
                             withAlpha, false};
-  if (asked != 0 && asked == ExactPartAsked() && SameView(askedFor, wanted)) return;  // on its way
-  askedFor = wanted;
-  asked = RequestExactPart(viewer, currentImage, fitted.width, fitted.height,
-                           DrawnWindow{0, fitted.width, 0, fitted.height}, withAlpha, [viewer](ExactPart& part) {
-                             if (part.image.IsNull() || currentImage.IsNull() ||
-                                 currentImage.Revision() != part.sourceRevision) {
-                               return;
-                             }
-                             FittedCopy& copy = CurrentFittedCopy();
-                             copy.image.Swap(part.image);
-                             copy.sourceRevision = part.sourceRevision;
-                             copy.withAlpha = part.withAlpha;
-                             if (viewState.zoom == 1.0f && !TurnInFlight()) Redraw(viewer);
-                           });
+  if (view.fittedAsked != 0 && view.fittedAsked == ExactPartAsked(view) && SameView(view.fittedAskedFor, wanted)) {
+    return;  // on its way
+  }
+  view.fittedAskedFor = wanted;
+  view.fittedAsked = RequestExactPart(
+      view, currentImage, fitted.width, fitted.height, DrawnWindow{0, fitted.width, 0, fitted.height}, withAlpha,
+      [&view](ExactPart& part) {
+        if (part.image.IsNull() || currentImage.IsNull() || currentImage.Revision() != part.sourceRevision) return;
+        FittedCopy& copy = view.shown.fitted;
+        copy.image.Swap(part.image);
+        copy.sourceRevision = part.sourceRevision;
+        copy.withAlpha = part.withAlpha;
+        if (viewState.zoom == 1.0f && !view.turn.active) Redraw(view);
+      });
 }
 
 // The strips of the area a move by (dx, dy) uncovers: at most one upright and one flat.
@@ -216,16 +180,18 @@ int32_t ExposedStrips(int32_t dx, int32_t dy, int32_t width, int32_t height, Xyw
 
 // A zoomed view from the reductions, moving what the frame already shows when only the position
 // changed since it was drawn.
-void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width, int32_t height, bool alpha) {
+void ComposeZoomed(PictureView& view, HDC frame, const XywhRect& drawn, int32_t width, int32_t height,
+                   bool alpha) {
   const bool withAlpha = alpha && currentImage.HasAlpha();
-  const ZoomReductions& reductions = CurrentZoomReductions();
+  const ZoomReductions& reductions = view.shown.levels;
   const bool levels = reductions.Match(currentImage, withAlpha);
   if (!levels) {
     const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), width, height);
-    RequestCurrentLevels(viewer, fitted.width, fitted.height, withAlpha, LevelsUrgency::kNow);
+    RequestCurrentLevels(view, fitted.width, fitted.height, withAlpha, LevelsUrgency::kNow);
   }
-  const ZoomedSource source{&currentImage, levels ? &reductions : nullptr, alpha, ZoomQuality::kQuick,
-                            FittedStandIn(withAlpha), withAlpha};
+  const ZoomedSource source{&currentImage,           levels ? &reductions : nullptr, alpha, ZoomQuality::kQuick,
+                            FittedStandIn(view, withAlpha), withAlpha,           &view.scratch};
+  ComposedView& composed = view.composed;
   ComposedView now{true, currentImage.Revision(), width, height, drawn, viewState.backgroundLevel, alpha, true};
   const int32_t dx = drawn.x - composed.drawn.x;
   const int32_t dy = drawn.y - composed.drawn.y;
@@ -237,7 +203,7 @@ void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width,
   if (sameSize && dx == 0 && dy == 0) {
     now.exact = composed.exact;  // the frame already shows this view (a window move)
   } else {
-    CancelExactPart();  // for a view no longer shown
+    CancelExactPart(view);  // for a view no longer shown
     if (sameSize && dx > -width && dx < width && dy > -height && dy < height) {
       moved = true;
       BitBlt(frame, dx, dy, width, height, frame, 0, 0, SRCCOPY);
@@ -257,37 +223,40 @@ void ComposeZoomed(HWND viewer, HDC frame, const XywhRect& drawn, int32_t width,
   }
   composed = now;
   if (!composed.exact) {
-    SetTimer(viewer, kExactViewTimer, moved ? kExactViewAfterMoveMs : kExactViewDelayMs, AskForExactView);
+    SetTimer(view.viewer, kExactViewTimer, moved ? kExactViewAfterMoveMs : kExactViewDelayMs, nullptr);
   }
 }
 
 // While the full-size picture is away being turned: its turned fitted copy stands in, averaged
 // to the fitted size or stretched for a zoomed view.
-void ComposeStandIn(HDC frame, const XywhRect& drawn, int32_t width, int32_t height, bool alpha) {
+void ComposeStandIn(PictureView& view, HDC frame, const XywhRect& drawn, int32_t width, int32_t height,
+                    bool alpha) {
   FillWithBackground(frame, XywhRect{0, 0, width, height});
-  const CImage& standIn = TurnedStandIn();
+  const CImage& standIn = view.turn.standIn;
   if (standIn.IsNull()) return;
   DrawZoomedPart(frame, drawn, XywhRect{0, 0, width, height},
-                 ZoomedSource{&standIn, nullptr, alpha && StandInHasAlpha(), ZoomQuality::kExact});
+                 ZoomedSource{&standIn, nullptr, alpha && view.turn.standInAlpha, ZoomQuality::kExact, nullptr, false,
+                              &view.scratch});
 }
 
-void ComposePicture(HWND viewer, HDC frame, int32_t width, int32_t height) {
+void ComposePicture(PictureView& view, HDC frame, int32_t width, int32_t height) {
   int32_t pictureWidth = 0, pictureHeight = 0;
-  PictureSizeAfterTurns(pictureWidth, pictureHeight);
+  PictureSizeAfterTurns(view, pictureWidth, pictureHeight);
   const XywhRect fitted = FitImage(pictureWidth, pictureHeight, width, height);
   const XywhRect drawn = DrawnRect(fitted, viewState.zoom, viewState.panX, viewState.panY);
-  const bool alpha = TakesAlphaPathNow();
-  if (TurnInFlight()) {
-    composed.valid = false;
-    ComposeStandIn(frame, drawn, width, height, alpha);
+  // The shown picture's own rule, whatever entry the list has moved to meanwhile.
+  const bool alpha = view.shown.rules.alphaPath;
+  if (view.turn.active) {
+    view.composed.valid = false;
+    ComposeStandIn(view, frame, drawn, width, height, alpha);
     return;
   }
-  if (alpha) PremultiplyAlpha(currentImage.Handle());
-  if (viewState.zoom != 1.0f && !BaselineMode()) {
-    ComposeZoomed(viewer, frame, drawn, width, height, alpha);
+  if (alpha) PremultiplyAlpha(view);
+  if (viewState.zoom != 1.0f) {
+    ComposeZoomed(view, frame, drawn, width, height, alpha);
     return;
   }
-  composed.valid = false;
+  view.composed.valid = false;
   if (alpha || viewState.zoom != 1.0f) {
     // Zoomed strips come from truncated float sums and can miss a row or column next to the
     // image; the whole frame is filled so no stale pixel of an earlier frame shows there.
@@ -296,16 +265,17 @@ void ComposePicture(HWND viewer, HDC frame, int32_t width, int32_t height) {
     const MarginStrips margins = MarginStripsFor(fitted, 1.0f, 0.0f, 0.0f, width, height);
     for (int32_t i = 0; i < margins.count; ++i) FillWithBackground(frame, margins.strips[i]);
   }
-  const CImage* source = viewState.zoom == 1.0f ? FittedSource(viewer, fitted, alpha) : &currentImage;
+  const CImage* source = viewState.zoom == 1.0f ? FittedSource(view, fitted, alpha) : &currentImage;
   if (source == nullptr) {
     // The exact copy for this size is on its way: a quick one meanwhile, from a level or the
     // copy of the former size.
     const bool withAlpha = alpha && currentImage.HasAlpha();
-    const ZoomReductions& reductions = CurrentZoomReductions();
+    const ZoomReductions& reductions = view.shown.levels;
     FillWithBackground(frame, XywhRect{0, 0, width, height});  // nothing may be drawn until it comes
     DrawZoomedPart(frame, drawn, XywhRect{0, 0, width, height},
                    ZoomedSource{&currentImage, reductions.Match(currentImage, withAlpha) ? &reductions : nullptr,
-                                alpha, ZoomQuality::kQuick, FittedStandIn(withAlpha), withAlpha});
+                                alpha, ZoomQuality::kQuick, FittedStandIn(view, withAlpha), withAlpha,
+                                &view.scratch});
   } else if (alpha) {
     DrawWithAlpha(frame, drawn, *source, source->HasAlpha());
   } else {
@@ -313,39 +283,65 @@ void ComposePicture(HWND viewer, HDC frame, int32_t width, int32_t height) {
   }
 }
 
-void FillBackground(HWND control) {
+void FillBackground(PictureView& view, HWND control) {
   RECT client{};
   GetClientRect(control, &client);
   const int32_t width = client.right - client.left;
   const int32_t height = client.bottom - client.top;
   if (width <= 0 || height <= 0) return;
-  composed.valid = false;
-  ComposeIntoFrame(control, width, height,
+  view.composed.valid = false;
+  ComposeIntoFrame(view, control, width, height,
                    [&](HDC frame) { FillWithBackground(frame, XywhRect{0, 0, width, height}); });
 }
 
 }  // namespace
 
-int32_t Render(HWND viewer, int32_t reuse, RotateRequest rotate) {
+void AskForExactView(PictureView& view) {
+  VISTREL_CHECK_THREAD(view.thread);
+  if (InputWaiting()) return;  // input first; the timer comes back
+  KillTimer(view.viewer, kExactViewTimer);
+  const ComposedView& composed = view.composed;
+  if (!composed.valid || composed.exact || currentImage.IsNull() || composed.revision != currentImage.Revision()) {
+    return;
+  }
+  const ComposedView asked = composed;
+  const DrawnWindow window = VisiblePartOf(asked.drawn, asked.areaWidth, asked.areaHeight);
+  if (window.Empty()) return;
+  RequestExactPart(view, currentImage, asked.drawn.width, asked.drawn.height, window,
+                   asked.alpha && currentImage.HasAlpha(),
+                   [&view, asked](ExactPart& part) { TakeExactPart(view, asked, part); });
+}
+
+int32_t Render(PictureView& view, int32_t reuse, RotateRequest rotate) {
+  VISTREL_CHECK_THREAD(view.thread);
+  HWND viewer = view.viewer;
   if (ImageList.empty()) {
     HWND control = GetDlgItem(viewer, IDC_PICTURE);
     if (control != nullptr) {
-      FillBackground(control);
+      FillBackground(view, control);
       UpdateWindow(control);
     }
     return -1;
   }
-  if (reuse == 0) AbandonTurn();  // the picture it turns is replaced
-  if (reuse == 0 && !DecodeCurrentFile(rotate)) return -1;
+  if (reuse == 0) AbandonTurn(view);  // the picture it turns is replaced
+  if (reuse == 0 && !DecodeCurrentFile(view, rotate)) return -1;
   if (viewState.loadFailed == 1) return -1;
   HWND picture = GetDlgItem(viewer, IDC_PICTURE);
   if (picture == nullptr) return -1;
-  if (TurnInFlight()) {
-    AddTurnInFlight(rotate);  // composed with the turn on the worker; nothing for kTurnNone
+  if (view.turn.active) {
+    AddTurnInFlight(view, rotate);  // composed with the turn on the worker; nothing for kTurnNone
   } else {
-    RotateCurrentImage(rotate);  // turns nothing for kTurnNone or an unknown request
+    RotateCurrentImage(view, rotate);  // turns nothing for kTurnNone or an unknown request
   }
-  if (currentImage.IsNull() && !TurnInFlight()) {
+  if (RotateFlipCodeForTurn(rotate) >= 0) {
+    PictureRules& rules = view.shown.rules;
+    if (reuse == 0) {
+      rules.exifTurn = rotate;
+    } else {
+      rules.userTurns = ComposeTurns(rules.userTurns, rotate);
+    }
+  }
+  if (currentImage.IsNull() && !view.turn.active) {
     // A turn the imaging library could not finish leaves no picture; nothing is drawn from it
     // until the next decode succeeds.
     viewState.loadFailed = 1;
@@ -356,7 +352,8 @@ int32_t Render(HWND viewer, int32_t reuse, RotateRequest rotate) {
   const int32_t width = client.right - client.left;
   const int32_t height = client.bottom - client.top;
   if (width > 0 && height > 0) {
-    ComposeIntoFrame(picture, width, height, [&](HDC frame) { ComposePicture(viewer, frame, width, height); });
+    ComposeIntoFrame(view, picture, width, height,
+                     [&](HDC frame) { ComposePicture(view, frame, width, height); });
     MarkStartPhase(StartPhase::kFirstBlit);
     ReportStartProfile();
   }
@@ -364,9 +361,8 @@ int32_t Render(HWND viewer, int32_t reuse, RotateRequest rotate) {
   return 0;
 }
 
-bool RepaintKeptFrame(const DRAWITEMSTRUCT& item) {
-  const KeptFrame& kept = TheKeptFrame();
-  if (kept.Handle() == nullptr || item.hDC == nullptr) return false;
+bool RepaintKeptFrame(const PictureView& view, const DRAWITEMSTRUCT& item) {
+  const KeptFrame& kept = view.frame;  if (kept.Handle() == nullptr || item.hDC == nullptr) return false;
   MemoryDc frame(item.hDC, kept.Handle());
   if (!frame.Ok()) return false;
   BitBlt(item.hDC, 0, 0, kept.Width(), kept.Height(), frame.Get(), 0, 0, SRCCOPY);

@@ -57,8 +57,3 @@ void MakeDrawnCopies(const CImage& picture, int32_t fittedWidth, int32_t fittedH
   MakeFittedCopy(picture, fittedWidth, fittedHeight, withAlpha, fitted);
   MakeZoomReductions(picture, fittedWidth, fittedHeight, withAlpha, reductions);
 }
-
-ZoomReductions& CurrentZoomReductions() {
-  static ZoomReductions reductions;
-  return reductions;
-}

@@ -28,9 +28,6 @@ bool MakeZoomReductions(const PixelHold& source, int32_t fittedWidth, int32_t fi
 bool MakeZoomReductions(const CImage& source, int32_t fittedWidth, int32_t fittedHeight, bool withAlpha,
                         ZoomReductions& reductions);
 
-// Those of currentImage. Window's thread only.
-ZoomReductions& CurrentZoomReductions();
-
 // The copies a shown picture is drawn from: its fitted copy and its halving levels, both averaged
 // from the full-size picture (a fitted copy averaged from a level would mix the pixels the level
 // halved and lose the exactness of fine detail). Any thread, on images it alone uses.

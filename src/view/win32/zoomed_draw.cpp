@@ -10,25 +10,6 @@
 
 namespace {
 
-// The averaged part goes through one 32-bit DIB kept between frames (a drag draws many).
-class Scratch {
- public:
-  bool Ensure(int32_t width, int32_t height) {
-    if (!image_.IsNull() && image_.Width() >= width && image_.Height() >= height) return true;
-    return image_.Create(std::max(width, image_.IsNull() ? 0 : image_.Width()),
-                         std::max(height, image_.IsNull() ? 0 : image_.Height()), 32, true);
-  }
-  const CImage& Image() const { return image_; }
-
- private:
-  CImage image_;
-};
-
-Scratch& TheScratch() {
-  static Scratch scratch;
-  return scratch;
-}
-
 DrawnWindow Clipped(const XywhRect& drawn, const XywhRect& clip) {
   const DrawnWindow inArea = VisiblePartOf(XywhRect{drawn.x - clip.x, drawn.y - clip.y, drawn.width, drawn.height},
                                            clip.width, clip.height);
@@ -50,15 +31,14 @@ void Put(HDC frame, const XywhRect& to, HDC from, const XywhRect& part, bool alp
 
 // The exact area average of the window of the drawn picture, from `level` (a level, or a picture
 // whose visible part is small enough to average here).
-bool AverageFrom(HDC frame, const CImage& level, const XywhRect& drawn, const DrawnWindow& window, bool alphaPath,
-                 bool withAlpha) {
+bool AverageFrom(HDC frame, ZoomScratch& scratch, const CImage& level, const XywhRect& drawn,
+                 const DrawnWindow& window, bool alphaPath, bool withAlpha) {
   const PixelHold pixels = level.Hold();
   if (pixels.Empty()) return false;
   const AreaAverager averager(PixelsOf(pixels), drawn.width, drawn.height,
                               withAlpha ? AverageMode::kPremultipliedAlpha : AverageMode::kOpaque);
   const int32_t width = window.endColumn - window.firstColumn;
   const int32_t height = window.endRow - window.firstRow;
-  Scratch& scratch = TheScratch();
   if (!averager.Ok() || !scratch.Ensure(width, height)) return false;
   const CImage& out = scratch.Image();
   GdiFlush();  // the scratch was drawn from in the last frame; those blits must have landed
@@ -94,6 +74,12 @@ void StretchFrom(HDC frame, const CImage& picture, const XywhRect& drawn, const 
 
 }  // namespace
 
+bool ZoomScratch::Ensure(int32_t width, int32_t height) {
+  if (!image_.IsNull() && image_.Width() >= width && image_.Height() >= height) return true;
+  return image_.Create(std::max(width, image_.IsNull() ? 0 : image_.Width()),
+                       std::max(height, image_.IsNull() ? 0 : image_.Height()), 32, true);
+}
+
 bool DrawZoomedPart(HDC frame, const XywhRect& drawn, const XywhRect& clip, const ZoomedSource& source) {
   if (source.picture == nullptr || source.picture->IsNull() || drawn.width <= 0 || drawn.height <= 0) return true;
   const DrawnWindow inClip = Clipped(drawn, clip);
@@ -116,7 +102,7 @@ bool DrawZoomedPart(HDC frame, const XywhRect& drawn, const XywhRect& clip, cons
   }
   const bool withAlpha = source.alphaPath && (level == &picture ? picture.HasAlpha() : source.reductions->withAlpha);
   const bool reduction = level->Width() >= drawn.width && level->Height() >= drawn.height;
-  if (reduction && AverageFrom(frame, *level, drawn, inClip, source.alphaPath, withAlpha)) return level == &picture;
+  if (reduction && source.scratch != nullptr && AverageFrom(frame, *source.scratch, *level, drawn, inClip, source.alphaPath, withAlpha)) return level == &picture;
   StretchFrom(frame, picture, drawn, inClip, source.alphaPath, source.alphaPath && picture.HasAlpha());
   return true;
 }

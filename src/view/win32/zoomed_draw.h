@@ -23,6 +23,17 @@ enum class ZoomQuality {
   kExact,
 };
 
+// The averaged part goes through one 32-bit DIB kept between frames (a drag draws many); the
+// picture view owns it.
+class ZoomScratch {
+ public:
+  bool Ensure(int32_t width, int32_t height);
+  const CImage& Image() const { return image_; }
+
+ private:
+  CImage image_;
+};
+
 struct ZoomedSource {
   const CImage* picture;              // the full-size picture
   const ZoomReductions* reductions;   // its levels, or null when none match it
@@ -30,6 +41,7 @@ struct ZoomedSource {
   ZoomQuality quality;
   const CImage* standIn = nullptr;    // the picture's fitted copy at any size, or null
   bool standInAlpha = false;
+  ZoomScratch* scratch = nullptr;     // where an average goes; without one, parts are stretched
 };
 
 // Draws the part of the picture at `drawn` that falls inside `clip` (area pixels; the whole area
