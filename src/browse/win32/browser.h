@@ -16,7 +16,21 @@
 
 enum class StepDirection { kNone, kForward, kBackward };
 
-struct PreparedPicture;
+// A picture as the render with reuse 0 would leave it: decoded, turned upright from its EXIF
+// orientation, premultiplied when it is drawn with alpha, with its area-averaged copy for the
+// fitted view, and the rules it was decoded under. A failure is delivered too (decoded false),
+// so that the window never waits for a picture that will not come; it is never kept.
+struct PreparedPicture {
+  std::wstring path;
+  FileIdentity identity;  // of the bytes decoded
+  DisplayTarget target;   // the colours it was converted to
+  bool decoded = false;
+  CImage image;
+  PictureRules rules;
+  FittedCopy fitted;
+  ZoomReductions reductions;
+};
+
 class StartWindow;
 
 // Why a preparation was asked for.

@@ -26,21 +26,6 @@
 #include "view/win32/render.h"
 #include "view/win32/zoom_reductions.h"
 
-// A picture as the render with reuse 0 would leave it: decoded, turned upright from its EXIF
-// orientation, premultiplied when it is drawn with alpha, with its area-averaged copy for the
-// fitted view, and the rules it was decoded under. A failure is delivered too (decoded false),
-// so that the window never waits for a picture that will not come; it is never kept.
-struct PreparedPicture {
-  std::wstring path;
-  FileIdentity identity;  // of the bytes decoded
-  DisplayTarget target;   // the colours it was converted to
-  bool decoded = false;
-  CImage image;
-  PictureRules rules;
-  FittedCopy fitted;
-  ZoomReductions reductions;
-};
-
 // The window the start file's early preparation waits for, given by the window's thread once the
 // window is placed and sized; before that, the picture area it is expected to get, so that the
 // fitted copy can be made while the window is still being placed. Waits are woken by a signal:
