@@ -10,12 +10,31 @@ add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMIN
 add_link_options(-static -static-libgcc -static-libstdc++)
 set(VISTREL_WIN32_LIBS gdiplus msimg32 comctl32 shlwapi shell32 ole32 gdi32 user32 kernel32)
 
-file(GLOB VISTREL_WIN32_SOURCES CONFIGURE_DEPENDS src/framework/*.cpp src/*/win32/*.cpp)
-list(FILTER VISTREL_WIN32_SOURCES EXCLUDE REGEX "src/app/win32/main\\.cpp$")
-add_library(vistrel_win STATIC ${VISTREL_WIN32_SOURCES})
-target_include_directories(vistrel_win PUBLIC src resources)
-target_compile_options(vistrel_win PRIVATE ${VISTREL_WARNINGS})
-target_link_libraries(vistrel_win PUBLIC vistrel_core ${VISTREL_WIN32_LIBS})
+# One static library per folder, each linked only to the folder below it in the layer order of
+# docs/architecture.md, so a use of a folder above fails to link (the include check catches the
+# header side). Each holds the folder's platform-free files (tested natively as vistrel_core)
+# and its Win32 ones.
+set(VISTREL_LAYERS app input commands browse view decode picture imagelist exif framework)
+set(below "")
+list(REVERSE VISTREL_LAYERS)
+foreach(layer ${VISTREL_LAYERS})
+  file(GLOB_RECURSE layer_sources CONFIGURE_DEPENDS src/${layer}/*.cpp src/${layer}/*.c)
+  list(FILTER layer_sources EXCLUDE REGEX "src/app/win32/main\\.cpp$")
+  add_library(vistrel_${layer} STATIC ${layer_sources})
+  target_include_directories(vistrel_${layer} PUBLIC src resources)
+  target_compile_options(vistrel_${layer} PRIVATE ${VISTREL_WARNINGS})
+  if(below)
+    target_link_libraries(vistrel_${layer} PUBLIC vistrel_${below})
+  else()
+    target_link_libraries(vistrel_${layer} PUBLIC ${VISTREL_WIN32_LIBS})
+  endif()
+  set(below ${layer})
+endforeach()
+target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2)
+set_target_properties(vistrel_core PROPERTIES EXCLUDE_FROM_ALL TRUE)
+# What the program and its tests link: the top layer, and with it every one below.
+add_library(vistrel_win INTERFACE)
+target_link_libraries(vistrel_win INTERFACE vistrel_app)
 
 # The version is set once, in project(); the resource script reads it from this header.
 configure_file(resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)

@@ -1,13 +1,6 @@
-// The process-wide objects, in one place so that they are constructed in this order and
-// destroyed in the reverse one: the imaging library is shut down by currentImage's destruction,
-// after the window is gone and before the list and the application object.
+// The application object. The other process-wide records are defined with their folders (the
+// list in imagelist/, the shown bitmap in picture/, the view state in view/), so that no lower
+// folder reaches up to app/ for them; the viewer's own state is the window's (Viewer).
 #include "app/win32/vistrel_app.h"
-#include "imagelist/win32/image_list.h"
-#include "picture/win32/dib_image.h"
 
 CVistrelApp theApp;
-std::vector<std::wstring> ImageList;
-CImage currentImage;
-std::wstring startPath;
-
-int32_t currentIndex = 0;

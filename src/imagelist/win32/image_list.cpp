@@ -13,6 +13,11 @@
 #include "imagelist/long_path.h"
 #include "imagelist/win32/command_line.h"
 
+// The process-wide list, position and start path; the window's thread alone reads and writes them.
+std::vector<std::wstring> ImageList;
+int32_t currentIndex = 0;
+std::wstring startPath;
+
 static const wchar_t kNoStartPath[] = L" ";
 
 const std::wstring* CurrentPath() {

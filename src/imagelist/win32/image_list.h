@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-// Process-wide; defined with the other process-wide objects in app/win32/globals.cpp so that
-// they are constructed in a fixed order. The window's thread alone reads and writes them.
+// Process-wide; the window's thread alone reads and writes them.
 extern std::vector<std::wstring> ImageList;  // absolute paths, sorted by NaturalLess
 extern int32_t currentIndex;                 // position of the shown file; -1 when none
 extern std::wstring startPath;               // the path the list was built for; " " when none

@@ -119,6 +119,10 @@ std::atomic<uint64_t> revisions{0};
 
 }  // namespace
 
+// The one process-wide decoded picture. Defined after the imaging library's lifetime record
+// above, in the same file, so that it is destroyed before that record.
+CImage currentImage;
+
 void CImage::MarkPixelsChanged() {
   if (bitmap_ != nullptr) revision_ = ++revisions;
 }

@@ -74,7 +74,8 @@ class CImage {
   uint64_t revision_ = 0;
 };
 
-// The one process-wide decoded picture (defined with the other process-wide objects).
+// The one process-wide decoded picture (defined in dib_image.cpp, beside the imaging library's
+// lifetime record it must be destroyed before).
 extern CImage currentImage;
 
 // Starts the imaging library once, under its lock. False when start-up fails (retried later).
