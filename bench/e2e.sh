@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The end-to-end benchmark in one go: builds vistrel.exe, e2e_bench.exe and the X helper,
-# starts a private Xvfb and the Wine desktop as scripts/test.sh does, times the viewer in both
-# states (default and VISTREL_BASELINE=1) and feh on the same file and screen, prints the
-# figures, and stops every process it started.
+# The end-to-end benchmark in one go: builds vistrel.exe, e2e_bench.exe and the X helper, and
+# vistrel.exe as it was at an earlier commit (in a worktree of its own), starts a private Xvfb and
+# the Wine desktop as scripts/test.sh does, times this viewer, the earlier build and feh on the
+# same file and screen, prints the figures, and stops every process it started.
 # Usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux | --interactions
 #   --quick    24 MP pictures only, fewer rounds, a shorter held key
 #   --trace    print every change of the picture area seen while waiting
@@ -15,7 +15,7 @@
 #              against feh (bench/interactions.sh); VISTREL_EXE names a vistrel.exe to time
 #              instead of building one, and a WINEPREFIX already set is kept
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)
 options=()
 from_linux=0
@@ -56,6 +56,30 @@ if [ "$interactions" -eq 0 ] || [ -z "${VISTREL_EXE:-}" ]; then
     cat "$out/build.log"; echo "build failed" >&2; exit 1
   fi
 fi
+
+# The earlier build the figures compare with: vistrel.exe as it was at a pinned commit, built in a
+# worktree of its own under build/ from the same unpacked source packages (build/deps).
+earlier_commit=c88f382
+earlier_src=$root/build/baseline-src
+earlier_exe=$earlier_src/build/windows/bin/vistrel.exe
+build_earlier() {
+  if [ ! -e "$earlier_src/.git" ]; then
+    git worktree add --detach "$earlier_src" "$earlier_commit" >/dev/null || return 1
+  fi
+  # A worktree left at another commit goes back to the pinned one.
+  if [ "$(git -C "$earlier_src" rev-parse HEAD)" != "$(git rev-parse "$earlier_commit^{commit}")" ]; then
+    git -C "$earlier_src" checkout -q --detach "$earlier_commit" || return 1
+  fi
+  mkdir -p "$earlier_src/build"
+  [ -e "$earlier_src/build/deps" ] || ln -s "$root/build/deps" "$earlier_src/build/deps" || return 1
+  if ! (cd "$earlier_src" && { [ -f build/windows/build.ninja ] || cmake --preset windows; } &&
+    cmake --build --preset windows -j2 --target vistrel) >"$out/earlier-build.log" 2>&1; then
+    cat "$out/earlier-build.log"; echo "the earlier build failed" >&2; return 1
+  fi
+}
+if [ "$interactions" -eq 0 ] && [ "$from_linux" -eq 0 ]; then
+  build_earlier || exit 1
+fi
 if [ "$interactions" -eq 1 ]; then
   g++ -O2 -std=c++17 -Wall -Wextra -Werror bench/x11/interact.cpp -lX11 -lXext -lXtst -o "$out/interact" || exit 1
 else
@@ -74,7 +98,6 @@ vistrel_xvfb || exit 1
 prefix=$root/build/windows/wineprefix
 [ "$interactions" -eq 1 ] && prefix=${WINEPREFIX:-$prefix}
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset VISTREL_BASELINE
 cmake/wine-prefix.sh "$WINEPREFIX"
 wineserver -p
 if [ "$interactions" -eq 1 ]; then
@@ -132,7 +155,7 @@ fi
 started=$(date +%s)
 # Other work on the machine slows the viewer and feh alike; the load tells how much there was.
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-wine build/windows/bin/e2e_bench.exe "$(windows "$data")" "${options[@]}" --x-helper "$(windows "$out/watch_start")" ||
-  exit 1
+wine build/windows/bin/e2e_bench.exe "$(windows "$data")" "${options[@]}" --x-helper "$(windows "$out/watch_start")" \
+  --earlier "$(windows "$earlier_exe")" || exit 1
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "the whole benchmark took $(( $(date +%s) - started )) s; pictures and folders are kept in $data"

@@ -12,6 +12,9 @@
 // - (t) R on the fitted view: until the turned picture is on the screen, the longest the window
 //   then takes to answer (a background toggle, every 20 ms) until the full-size turn has landed,
 //   and that whole turn; against the turn on the window's thread (Render's own, which blocks).
+// Then, for the largest picture the decode limit lets through, (t) alone.
+//
+//   frame_bench.exe [--quick]    --quick: the 24 MP chart only
 #include <windows.h>
 
 #include <algorithm>
@@ -21,8 +24,7 @@
 #include <vector>
 
 #include "bench_timing.h"
-#include "framework/worker_thread.h"
-#include "imagelist/win32/image_list.h"
+#include "bench_viewer.h"
 #include "resource.h"
 #include "decode/win32/jpeg_file_decode.h"
 #include "support/photo_jpeg.h"
@@ -46,62 +48,22 @@ constexpr int32_t kAreaWidth = 1600;
 constexpr int32_t kAreaHeight = 981;
 constexpr int kRuns = 5;
 
-LRESULT CALLBACK BenchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_WORKER_RESULTS) {
-    ResultMailbox().Drain();
-    return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-class BenchViewer {
- public:
-  BenchViewer() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = BenchProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"VistrelFrameBench";
-    RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, wc.lpszClassName, L"frame bench", WS_POPUP | WS_VISIBLE, 0, 0, kAreaWidth,
-                              kAreaHeight, nullptr, nullptr, wc.hInstance, nullptr);
-    CreateWindowExW(0, L"STATIC", L"", 0x5000030D, 0, 0, kAreaWidth, kAreaHeight, window_,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PICTURE)), wc.hInstance, nullptr);
-  }
-  ~BenchViewer() { DestroyWindow(window_); }
-  BenchViewer(const BenchViewer&) = delete;
-  BenchViewer& operator=(const BenchViewer&) = delete;
-  HWND Get() const { return window_; }
-
- private:
-  HWND window_ = nullptr;
-};
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-bool LoadChart(const TestChart& chart) {
+bool LoadChart(BenchViewer& viewer, const TestChart& chart) {
   if (!currentImage.Create(chart.width, chart.height, chart.bitsPerPixel, false)) return false;
   const size_t rowBytes = static_cast<size_t>(-chart.pitch);
   for (int32_t y = 0; y < chart.height; ++y) {
     std::memcpy(currentImage.TopRow() + static_cast<ptrdiff_t>(y) * currentImage.Pitch(),
                 chart.TopRow() + static_cast<ptrdiff_t>(y) * chart.pitch, rowBytes);
   }
-  viewState.loadFailed = 0;
-  viewState.alphaPrepared = 0;
-  viewState.zoom = 1.0f;
+  viewer.MarkShown(L"C:\\bench\\photo.jpg", false);
   return true;
 }
 
 // The drawn copies as the worker makes them for a shown picture.
-double MakeCopies() {
+double MakeCopies(PictureView& view) {
   const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), kAreaWidth, kAreaHeight);
   const double start = NowMs();
-  MakeDrawnCopies(currentImage, fitted.width, fitted.height, false, CurrentFittedCopy(), CurrentZoomReductions());
+  MakeDrawnCopies(currentImage, fitted.width, fitted.height, false, view.shown.fitted, view.shown.levels);
   return NowMs() - start;
 }
 
@@ -147,9 +109,9 @@ double FormerZoomedDraw(HWND viewer, std::vector<uint32_t>* frame) {
   return ms;
 }
 
-double TimedRedraw(HWND viewer) {
+double TimedRedraw(PictureView& view) {
   const double start = NowMs();
-  Redraw(viewer);
+  Redraw(view);
   GdiFlush();
   return NowMs() - start;
 }
@@ -174,34 +136,39 @@ double ZoomedPsnr(const std::vector<uint32_t>& frame) {
   return PsnrBgr(got.data(), w * 4, expected.data(), w * 4, w, h);
 }
 
-std::vector<uint32_t> KeptPixels() {
+std::vector<uint32_t> KeptPixels(const PictureView& view) {
   std::vector<uint32_t> pixels;
   int32_t width = 0, height = 0;
-  ReadKeptFrame(pixels, width, height);
+  ReadKeptFrame(view.frame, pixels, width, height);
   return pixels;
 }
 
 // (t): R on the fitted view, the background toggled every 20 ms until the full-size turn lands.
-void TurnFigure(HWND viewer) {
+void TurnFigure(BenchViewer& viewer) {
+  PictureView& view = viewer.View();
   viewState.zoom = 1.0f;
-  Redraw(viewer);
+  Redraw(view);
   double start = NowMs();
-  TurnShownPicture(viewer, kTurnClockwise);
+  TurnShownPicture(view, kTurnClockwise);
   GdiFlush();
   const double shown = NowMs() - start;
   double longest = 0;
-  while (TurnInFlight() && NowMs() - start < 120000) {
+  while (view.turn.active && NowMs() - start < 120000) {
     const double asked = NowMs();
     viewState.backgroundLevel = viewState.backgroundLevel == 0 ? kLightBackground : kDarkBackground;
-    Redraw(viewer);
+    Redraw(view);
     GdiFlush();
     longest = std::max(longest, NowMs() - asked);
     Sleep(20);
-    Pump();
+    viewer.Pump();
   }
   const double landed = NowMs() - start;
+  if (view.turn.active) {
+    std::printf("  (t) the full-size turn did not land within 120 s\n");
+    return;
+  }
   start = NowMs();
-  Turn(viewer, kTurnCounterClockwise);  // the turn on the window's thread
+  Turn(view, kTurnCounterClockwise);  // the turn on the window's thread
   const double blocking = NowMs() - start;
   std::printf("  (t) R on the fitted view: turned picture on screen in %.1f ms, window answered within %.1f ms "
               "meanwhile, full-size turn landed after %.0f ms; the turn on the window's thread blocks it %.0f ms "
@@ -210,46 +177,45 @@ void TurnFigure(HWND viewer) {
 }
 
 void Figures(const char* label, int32_t width, int32_t height) {
-  BenchViewer viewer;
-  ImageList = {L"C:\\bench\\photo.jpg"};
-  currentIndex = 0;
+  BenchViewer viewer(L"frame bench", kAreaWidth, kAreaHeight);
+  PictureView& view = viewer.View();
   {
     const TestChart chart = MakeTestChart(width, height, ChartPixels::kBgr);
-    if (!LoadChart(chart)) {
+    if (!LoadChart(viewer, chart)) {
       std::printf("%s: could not make the picture\n", label);
       return;
     }
   }
-  const double copies = MakeCopies();
+  const double copies = MakeCopies(view);
   std::printf("%s (%d x %d): drawn copies on the worker %.0f ms (%zu levels, %.0f MB)\n", label, width, height,
-              copies, CurrentZoomReductions().levels.size(), CurrentZoomReductions().Bytes() / 1048576.0);
+              copies, view.shown.levels.levels.size(), view.shown.levels.Bytes() / 1048576.0);
 
   // (z) and (q)
   std::vector<double> up, former;
   for (int i = 0; i < kRuns; ++i) {
     viewState.zoom = 1.0f;
-    Redraw(viewer.Get());
+    Redraw(view);
     ZoomAtCentre(1.2000000477f);
-    up.push_back(TimedRedraw(viewer.Get()));
-    former.push_back(FormerZoomedDraw(viewer.Get(), nullptr));
+    up.push_back(TimedRedraw(view));
+    former.push_back(FormerZoomedDraw(viewer.Window(), nullptr));
   }
   std::printf("  (z) Up from fitted: %.1f ms; former whole-picture stretch %.1f ms; ratio %.3f\n", Median(up),
               Median(former), Median(up) / Median(former));
   for (float zoom : {1.2000000477f, 2.0f}) {
     ZoomAtCentre(zoom);
-    Redraw(viewer.Get());
-    const std::vector<uint32_t> quickFrame = KeptPixels();
+    Redraw(view);
+    const std::vector<uint32_t> quickFrame = KeptPixels(view);
     const double quick = ZoomedPsnr(quickFrame);
     const double start = NowMs();
     double exactAfter = -1;
     while (NowMs() - start < 1500) {  // input pauses: the worker's exact view follows
-      Pump();
-      if (exactAfter < 0 && KeptPixels() != quickFrame) exactAfter = NowMs() - start;
+      viewer.Pump();
+      if (exactAfter < 0 && KeptPixels(view) != quickFrame) exactAfter = NowMs() - start;
       Sleep(2);
     }
-    const double settled = ZoomedPsnr(KeptPixels());
+    const double settled = ZoomedPsnr(KeptPixels(view));
     std::vector<uint32_t> stretched;
-    FormerZoomedDraw(viewer.Get(), &stretched);
+    FormerZoomedDraw(viewer.Window(), &stretched);
     std::printf("  (q) %.1fx: PSNR against the exact average %.1f dB drawn from the level at once, %.1f dB once input "
                 "paused, on screen %.0f ms after the quick one (target >= 35); former stretch %.1f dB\n",
                 zoom, quick, settled, exactAfter, ZoomedPsnr(stretched));
@@ -263,48 +229,45 @@ void Figures(const char* label, int32_t width, int32_t height) {
       CImage chart;
       chart.Swap(currentImage);
       currentImage.Swap(photo);
-      MakeCopies();
+      MakeCopies(view);
       for (float zoom : {1.2000000477f, 2.0f}) {
         ZoomAtCentre(zoom);
-        Redraw(viewer.Get());
+        Redraw(view);
         std::printf("  (q) %.1fx on a photo-like picture: %.1f dB drawn from the level at once\n", zoom,
-                    ZoomedPsnr(KeptPixels()));
+                    ZoomedPsnr(KeptPixels(view)));
       }
       currentImage.Swap(chart);
-      MakeCopies();
+      MakeCopies(view);
     }
   }
 
   // (p)
   for (float zoom : {1.2000000477f, 3.0f}) {
     ZoomAtCentre(zoom);
-    Redraw(viewer.Get());
+    Redraw(view);
     std::vector<double> moves;
     for (int i = 0; i < 40; ++i) {
       const float step = i < 20 ? 1.0f : -1.0f;
       viewState.panX += 7 * step;
       viewState.panY += 4 * step;
-      moves.push_back(TimedRedraw(viewer.Get()));
+      moves.push_back(TimedRedraw(view));
     }
     const double worst = *std::max_element(moves.begin(), moves.end());
     std::printf("  (p) drag at %.1fx: %.1f ms per move (median), worst %.1f ms, so %.0f moves/s possible; former "
                 "%.1f ms per move\n",
-                zoom, Median(moves), worst, 1000.0 / Median(moves), FormerZoomedDraw(viewer.Get(), nullptr));
+                zoom, Median(moves), worst, 1000.0 / Median(moves), FormerZoomedDraw(viewer.Window(), nullptr));
   }
 
-  TurnFigure(viewer.Get());
+  TurnFigure(viewer);
   viewState.backgroundLevel = kLightBackground;
   currentImage.Destroy();
-  CurrentFittedCopy().image.Destroy();
-  CurrentZoomReductions().levels.clear();
 }
 
 // The largest picture the decode limit lets through, as a PNG with alpha gives it (32-bit,
 // premultiplied on the worker): only (t), whether the window keeps answering during its turn.
 void BigTurn(int32_t width, int32_t height) {
-  BenchViewer viewer;
-  ImageList = {L"C:\\bench\\big.png"};
-  currentIndex = 0;
+  BenchViewer viewer(L"frame bench", kAreaWidth, kAreaHeight);
+  PictureView& view = viewer.View();
   if (!currentImage.Create(width, height, 32, true)) {
     std::printf("%d x %d: could not make the picture\n", width, height);
     return;
@@ -313,27 +276,29 @@ void BigTurn(int32_t width, int32_t height) {
     auto* row = reinterpret_cast<uint32_t*>(currentImage.TopRow() + static_cast<ptrdiff_t>(y) * currentImage.Pitch());
     for (int32_t x = 0; x < width; ++x) row[x] = 0xFF000000u | ((x & 0xFF) << 16) | ((y & 0xFF) << 8) | ((x ^ y) & 0xFF);
   }
-  viewState.loadFailed = 0;
-  viewState.alphaPrepared = 1;
-  viewState.zoom = 1.0f;
+  viewer.MarkShown(L"C:\\bench\\big.png", true);
   const XywhRect fitted = FitImage(width, height, kAreaWidth, kAreaHeight);
-  MakeDrawnCopies(currentImage, fitted.width, fitted.height, true, CurrentFittedCopy(), CurrentZoomReductions());
+  MakeDrawnCopies(currentImage, fitted.width, fitted.height, true, view.shown.fitted, view.shown.levels);
   std::printf("%d x %d PNG with alpha (%.0f MB):\n", width, height, width * 4.0 * height / 1048576.0);
-  TurnFigure(viewer.Get());
+  TurnFigure(viewer);
   currentImage.Destroy();
-  CurrentFittedCopy().image.Destroy();
-  CurrentZoomReductions().levels.clear();
 }
 
 }  // namespace
 
 int main() {
+  const std::vector<std::wstring> arguments = ProgramArguments();
+  const bool quick = arguments.size() == 2 && arguments[1] == L"--quick";
+  if (arguments.size() > 2 || (arguments.size() == 2 && !quick)) {
+    std::printf("usage: frame_bench.exe [--quick]\n");
+    return 2;
+  }
   SetInitialViewState(viewState);
   std::printf("frame: interactions near the fitted view, %d x %d area (medians of %d)\n", kAreaWidth, kAreaHeight,
               kRuns);
   Figures("24 MP", 6000, 4000);
+  if (quick) return 0;
   Figures("100 MP", 12000, 8400);
   BigTurn(16000, 16000);
-  StopBackgroundWork();
   return 0;
 }

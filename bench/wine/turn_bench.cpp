@@ -2,9 +2,12 @@
 // library's rotate-flip, in the same run. Prints figures; it is not a test.
 //
 // For 24 MP (6000 x 4000) and 100 MP (12000 x 8400) pictures at 24 and 32 bits: our turn into a
-// new DIB (two threads, as the worker runs it), the library's GdipImageRotateFlip alone on a
-// bitmap it already holds (its best case), and the whole former route (the DIB handed to the
-// library, turned there and handed back), medians of 5.
+// new DIB (as the worker runs it), the library's GdipImageRotateFlip alone on a
+// bitmap it already holds (its best case), and the whole imaging-library route
+// (RotateWithImagingLibrary: the DIB handed to the library, turned there and handed back),
+// medians of 5.
+//
+//   turn_bench.exe [--quick]    --quick: the 24 MP pictures only
 #include <windows.h>
 #include <gdiplus.h>
 
@@ -17,6 +20,7 @@
 #include "picture/win32/dib_image.h"
 #include "framework/gdiplus_handles.h"
 #include "picture/win32/image_edits.h"
+#include "support/test_paths.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -64,20 +68,20 @@ void Measure(int32_t width, int32_t height, int32_t bits) {
       library = MedianMs([&] { GdipImageRotateFlip(held.Get(), Gdiplus::Rotate90FlipNone); });
     }
   }
-  // The former route turns the picture itself; a fresh copy each run keeps the runs alike.
+  // The library route turns the picture itself; a fresh copy each run keeps the runs alike.
   std::vector<double> routeTimes;
   for (int i = 0; i < kRuns; ++i) {
     CImage copy;
     if (!copy.Create(width, height, bits, false)) break;
     Fill(copy);
     const double start = NowMs();
-    RotateImage(copy, kTurnClockwise, false);
+    RotateWithImagingLibrary(copy, kTurnClockwise, false);
     routeTimes.push_back(NowMs() - start);
   }
   std::sort(routeTimes.begin(), routeTimes.end());
   const double route = routeTimes.empty() ? -1 : routeTimes[routeTimes.size() / 2];
   std::printf("%5d x %5d at %d bits: ours %7.1f ms, library rotate-flip %7.1f ms (ours %.2fx of it), "
-              "former route %7.1f ms (ours %.2fx of it)\n",
+              "library route %7.1f ms (ours %.2fx of it)\n",
               width, height, bits, ours, library, library > 0 ? ours / library : 0.0, route,
               route > 0 ? ours / route : 0.0);
 }
@@ -85,13 +89,18 @@ void Measure(int32_t width, int32_t height, int32_t bits) {
 }  // namespace
 
 int main() {
-  // RotateImage keeps the imaging library's route only in the baseline: that is the former route.
-  SetEnvironmentVariableW(L"VISTREL_BASELINE", L"1");
   if (!EnsureImagingStarted()) {
     std::printf("the imaging library did not start\n");
     return 1;
   }
+  const std::vector<std::wstring> arguments = ProgramArguments();
+  const bool quick = arguments.size() == 2 && arguments[1] == L"--quick";
+  if (arguments.size() > 2 || (arguments.size() == 2 && !quick)) {
+    std::printf("usage: turn_bench.exe [--quick]\n");
+    return 2;
+  }
   for (int32_t bits : {24, 32}) Measure(6000, 4000, bits);
+  if (quick) return 0;
   for (int32_t bits : {24, 32}) Measure(12000, 8400, bits);
   return 0;
 }

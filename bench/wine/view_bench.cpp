@@ -1,10 +1,13 @@
-// Decode, render and memory figures for the image pipeline, each against a bare baseline measured
-// in the same run. Prints figures; it is not a test. With VISTREL_BASELINE=1 the viewer's fast
-// paths are off, so the same run shows the figures from before them.
+// Decode, render and memory figures for the image pipeline, each against bare baselines measured
+// in the same run: the library's own decode, the imaging-library route the viewer took before its
+// fast paths (DecodeWithImagingLibrary), a bare HALFTONE StretchBlt. Prints figures; it is not a
+// test.
 //
 //   view_bench.exe                       makes a 24 MP JPEG, a 12 MP JPEG and a 12 MP RGBA PNG
 //   view_bench.exe FILE...               measures the given files instead
-//   view_bench.exe --memory FILE         (used by the above) peak working set of one decode
+//   view_bench.exe --memory ROUTE FILE RESULT   (used by the above) peak working set of one
+//                                        decode by ROUTE ("ours" or "library"), also written
+//                                        to RESULT
 #include <windows.h>
 #include <gdiplus.h>
 #include <psapi.h>
@@ -20,16 +23,20 @@
 #include <jpeglib.h>
 
 #include "bench_timing.h"
-#include "framework/baseline_mode.h"
+#include "bench_viewer.h"
+#include "decode/win32/image_decode.h"
 #include "framework/gdi_handles.h"
+#include "framework/task_runner.h"
 #include "imagelist/win32/image_list.h"
 #include "picture/win32/dib_image.h"
 #include "resource.h"
 #include "support/image_encoders.h"
 #include "support/test_paths.h"
+#include "view/alpha_path.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
 #include "view/win32/current_picture.h"
+#include "view/win32/picture_view.h"
 #include "view/win32/render.h"
 
 using namespace Gdiplus::DllExports;
@@ -71,19 +78,6 @@ bool MakePicture(const std::wstring& path, int32_t width, int32_t height, const 
   return ok;
 }
 
-HWND MakeViewer() {
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"VistrelViewBench";
-  RegisterClassW(&wc);
-  HWND viewer = CreateWindowExW(0, wc.lpszClassName, L"view bench", WS_POPUP | WS_VISIBLE, 0, 0,
-                                kControlWidth, kControlHeight, nullptr, nullptr, wc.hInstance, nullptr);
-  CreateWindowExW(0, L"STATIC", L"", 0x5000030D, 0, 0, kControlWidth, kControlHeight, viewer,
-                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PICTURE)), wc.hInstance, nullptr);
-  return viewer;
-}
-
 bool IsJpeg(const std::wstring& path) {
   FILE* file = _wfopen(path.c_str(), L"rb");
   if (file == nullptr) return false;
@@ -120,35 +114,45 @@ double BareTurboMs(const std::wstring& path) {
   return NowMs() - start;
 }
 
+// The viewer's decode of the current file, timed.
+double OursMs(PictureView& view) {
+  const double start = NowMs();
+  RotateRequest rotation = kTurnNone;
+  DecodeCurrentFile(view, rotation);
+  return NowMs() - start;
+}
+
+// The imaging-library route alone, into a DIB of its own, timed.
+double LibraryRouteMs(const std::wstring& path) {
+  CImage image;
+  const double start = NowMs();
+  DecodeWithImagingLibrary(path, image);
+  return NowMs() - start;
+}
+
 // The viewer's JPEG decode against libjpeg-turbo alone, interleaved.
-void JpegFigures(const std::wstring& path) {
+void JpegFigures(PictureView& view, const std::wstring& path) {
   std::vector<double> bare, ours;
   for (int i = 0; i < kRuns; ++i) {
     bare.push_back(BareTurboMs(path));
-    const double start = NowMs();
-    RotateRequest rotation = kTurnNone;
-    DecodeCurrentFile(rotation);
-    ours.push_back(NowMs() - start);
+    ours.push_back(OursMs(view));
   }
   const double b = Median(bare), o = Median(ours);
-  std::printf("  (a) JPEG decode%s: DecodeCurrentFile %.1f ms, bare libjpeg-turbo scanline decode %.1f ms, ratio %.3f%s\n",
-              BaselineMode() ? " (baseline: imaging library)" : "", o, b, o / b,
-              BaselineMode() ? "" : " (target <= 1.15)");
+  std::printf("  (a) JPEG decode: DecodeCurrentFile %.1f ms, bare libjpeg-turbo scanline decode %.1f ms, ratio %.3f "
+              "(target <= 1.15)\n",
+              o, b, o / b);
 }
 
-void DecodeFigures(const std::wstring& path) {
-  std::vector<double> bare, ours;
+void DecodeFigures(PictureView& view, const std::wstring& path) {
+  std::vector<double> bare, ours, library;
   for (int i = 0; i < kRuns; ++i) {
     double start = NowMs();
     Gdiplus::GpBitmap* bitmap = nullptr;
     GdipCreateBitmapFromFile(path.c_str(), &bitmap);
     if (bitmap != nullptr) GdipDisposeImage(bitmap);
     bare.push_back(NowMs() - start);
-
-    start = NowMs();
-    RotateRequest rotation = kTurnNone;
-    DecodeCurrentFile(rotation);
-    ours.push_back(NowMs() - start);
+    ours.push_back(OursMs(view));
+    library.push_back(LibraryRouteMs(path));
   }
   // The part of ours that is not the library's decode: a DIB of the same size, touched once.
   std::vector<double> copy;
@@ -162,10 +166,11 @@ void DecodeFigures(const std::wstring& path) {
     scratch.Destroy();
     copy.push_back(NowMs() - start);
   }
-  const double b = Median(bare), o = Median(ours);
+  const double b = Median(bare), o = Median(ours), l = Median(library);
   std::printf("  (a) creating, filling and freeing a %dx%d %d-bit DIB alone: %.1f ms\n", w, h, bits, Median(copy));
   std::printf("  (a) decode: DecodeCurrentFile %.1f ms, bare GdipCreateBitmapFromFile %.1f ms, ratio %.3f (target <= 1.15)\n",
               o, b, o / b);
+  std::printf("  (a) the imaging-library route (DecodeWithImagingLibrary) %.1f ms, ours / it %.3f\n", l, o / l);
 }
 
 // One HALFTONE StretchBlt of the kept bitmap into a control-sized bitmap, the way Render draws it.
@@ -189,42 +194,73 @@ double BareStretchMs(HWND viewer) {
   return Median(runs);
 }
 
-void RenderFigures(HWND viewer, const std::wstring& path, const wchar_t* listedAs) {
+void RenderFigures(BenchViewer& viewer, const std::wstring& path, const wchar_t* listedAs) {
+  PictureView& view = viewer.View();
   currentIndex = 0;
-  // Decode from the real file, then list it under the spelling that picks the path to measure.
+  // Decode from the real file, then take the rules of the spelling that picks the path to measure.
   RotateRequest rotation = kTurnNone;
   ImageList = {path};
-  DecodeCurrentFile(rotation);
+  DecodeCurrentFile(view, rotation);
   ImageList = {listedAs};
+  view.shown.rules.alphaPath = TakesAlphaPath(listedAs);
   viewState.zoom = 1.0f;
-  Redraw(viewer);  // first draw premultiplies once on the alpha path
+  Redraw(view);  // first draw premultiplies once on the alpha path
+  // A large picture's fitted copy is averaged on the worker: the redraws measured reuse it.
+  if (!viewer.PumpUntil([&] { return ExactPartAsked(view) == 0; }, 60000)) {
+    std::printf("  (b) the fitted copy did not come from the worker\n");
+  }
   std::vector<double> runs;
   for (int i = 0; i < kRuns; ++i) {
     const double start = NowMs();
-    Redraw(viewer);
+    Redraw(view);
     GdiFlush();
     runs.push_back(NowMs() - start);
   }
   const double ours = Median(runs);
-  const double bare = BareStretchMs(viewer);
+  const double bare = BareStretchMs(viewer.Window());
   std::printf("  (b) Render reuse 1, %s path, %dx%d: %.1f ms, bare HALFTONE StretchBlt %.1f ms, ratio %.3f (target <= 1.15)\n",
               wcsstr(listedAs, L".png") ? "alpha" : "plain", kControlWidth, kControlHeight, ours, bare, ours / bare);
 }
 
-void MemoryFigures(const std::wstring& path) {
+// One decode by `route` in a process of its own, so that its peak is the decode's alone; its
+// peak growth in MB, or -1 when the run failed.
+double MemoryChild(const std::wstring& route, const std::wstring& path, const std::wstring& result) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) + L"\" --memory \"" + path + L"\"";
+  std::wstring command =
+      L"\"" + std::wstring(self) + L"\" --memory " + route + L" \"" + path + L"\" \"" + result + L"\"";
+  DeleteFileW(result.c_str());
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     std::printf("  (c) could not start the memory run, error %lu\n", GetLastError());
-    return;
+    return -1;
   }
   KernelHandle process(pi.hProcess);
   KernelHandle thread(pi.hThread);
-  WaitForSingleObject(process.Get(), 120000);
+  if (WaitForSingleObject(process.Get(), 120000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.Get(), 1);
+    std::printf("  (c) the memory run did not end in 2 minutes\n");
+    return -1;
+  }
+  std::vector<uint8_t> bytes;
+  if (!ReadFileBytes(result, &bytes)) return -1;
+  bytes.push_back(0);
+  double growth = -1;
+  return std::sscanf(reinterpret_cast<const char*>(bytes.data()), "%lf", &growth) == 1 ? growth : -1;
+}
+
+// The peak growth of our decode against the imaging-library route's, each in its own process.
+void MemoryFigures(const std::wstring& path, const std::wstring& scratch) {
+  const std::wstring result = scratch + L"\\memory.txt";
+  const double ours = MemoryChild(L"ours", path, result);
+  const double library = MemoryChild(L"library", path, result);
+  DeleteFileW(result.c_str());
+  if (ours > 0 && library > 0) {
+    std::printf("  (c) peak growth, ours / the imaging-library route: %.1f / %.1f MB = %.2f\n", ours, library,
+                ours / library);
+  }
 }
 
 double PeakWorkingSetMb() {
@@ -234,20 +270,32 @@ double PeakWorkingSetMb() {
   return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
 }
 
-int MemoryRun(const std::wstring& path) {
+int MemoryRun(const std::wstring& route, const std::wstring& path, const std::wstring& result) {
+  const bool library = route == L"library";
+  if (!library && route != L"ours") return 2;
   EnsureImagingStarted();
+  TaskRunner tasks;  // the view needs one; nothing is handed to it here
+  PictureView view(tasks);
+  CImage alone;
   const double before = PeakWorkingSetMb();
   ImageList = {path};
   currentIndex = 0;
   RotateRequest rotation = kTurnNone;
-  const bool ok = DecodeCurrentFile(rotation);
+  const bool ok = library ? DecodeWithImagingLibrary(path, alone) : DecodeCurrentFile(view, rotation);
   const double after = PeakWorkingSetMb();
-  const double dib = static_cast<double>(-currentImage.Pitch()) * currentImage.Height() / (1024.0 * 1024.0);
-  std::printf("  (c) peak working set%s: %.1f MB before decode, %.1f MB after (+%.1f MB); DIB itself %.1f MB; peak growth / DIB %.2f; beyond the DIB %.1f MB%s%s\n",
-              BaselineMode() ? " (baseline)" : "", before, after, after - before, dib, dib > 0 ? (after - before) / dib : 0.0,
-              after - before - dib, IsJpeg(path) && !BaselineMode() ? " (JPEG target <= 30 MB)" : "", ok ? "" : " (decode failed)");
+  const CImage& decoded = library ? alone : currentImage;
+  const double dib = static_cast<double>(-decoded.Pitch()) * decoded.Height() / (1024.0 * 1024.0);
+  std::printf("  (c) peak working set, %s: %.1f MB before decode, %.1f MB after (+%.1f MB); DIB itself %.1f MB; "
+              "peak growth / DIB %.2f; beyond the DIB %.1f MB%s%s\n",
+              library ? "imaging-library route" : "ours", before, after, after - before, dib,
+              dib > 0 ? (after - before) / dib : 0.0, after - before - dib,
+              IsJpeg(path) && !library ? " (JPEG target <= 30 MB)" : "", ok ? "" : " (decode failed)");
   std::fflush(stdout);
-  return ok ? 0 : 1;
+  currentImage.Destroy();
+  if (!ok) return 1;
+  char text[32];
+  const int length = std::snprintf(text, sizeof text, "%.3f\n", after - before);
+  return WriteFileBytes(result, std::vector<uint8_t>(text, text + length)) ? 0 : 1;
 }
 
 }  // namespace
@@ -255,7 +303,7 @@ int MemoryRun(const std::wstring& path) {
 int main() {
   const std::vector<std::wstring> argv = ProgramArguments();
   const size_t argc = argv.size();
-  if (argc == 3 && argv[1] == L"--memory") return MemoryRun(argv[2]);
+  if (argc == 5 && argv[1] == L"--memory") return MemoryRun(argv[2], argv[3], argv[4]);
   if (!EnsureImagingStarted()) {
     std::printf("imaging library did not start\n");
     return 1;
@@ -286,21 +334,24 @@ int main() {
   }
 
   SetInitialViewState(viewState);
-  HWND viewer = MakeViewer();
-  for (const std::wstring& path : files) {
-    std::printf("%s\n", Narrow(path.substr(path.find_last_of(L'\\') + 1)).c_str());
-    ImageList = {path};
-    currentIndex = 0;
-    DecodeFigures(path);
-    if (IsJpeg(path)) JpegFigures(path);
-    // The plain path under a name without the alpha spellings, the alpha path under ".png".
-    RenderFigures(viewer, path, L"C:\\bench\\picture.jpg");
-    RenderFigures(viewer, path, L"C:\\bench\\picture.png");
-    std::fflush(stdout);
-    MemoryFigures(path);
+  const std::wstring memoryScratch = MakeScratchDir(L"view-bench-memory");
+  {
+    BenchViewer viewer(L"view bench", kControlWidth, kControlHeight);
+    for (const std::wstring& path : files) {
+      std::printf("%s\n", Narrow(path.substr(path.find_last_of(L'\\') + 1)).c_str());
+      ImageList = {path};
+      currentIndex = 0;
+      DecodeFigures(viewer.View(), path);
+      if (IsJpeg(path)) JpegFigures(viewer.View(), path);
+      // The plain path under a name without the alpha spellings, the alpha path under ".png".
+      RenderFigures(viewer, path, L"C:\\bench\\picture.jpg");
+      RenderFigures(viewer, path, L"C:\\bench\\picture.png");
+      std::fflush(stdout);
+      MemoryFigures(path, memoryScratch);
+    }
   }
-  DestroyWindow(viewer);
   currentImage.Destroy();
+  RemoveTree(memoryScratch);
   if (!scratch.empty()) RemoveTree(scratch);
   return 0;
 }
