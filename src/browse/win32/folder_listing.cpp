@@ -31,14 +31,14 @@ void Submit(Browser& browser) {
       [&browser, id](std::vector<std::wstring>& list) { TakeListing(browser, id, list); });
 }
 
-void Begin(Browser& browser, ListingFor purpose, const std::wstring& start, bool interim) {
+void Begin(Browser& browser, ListingFor purpose, const std::wstring& folder, const std::wstring& start, bool interim) {
   AbandonFolderListing(browser);
   PendingListing& pending = browser.listing.pending;
   pending = PendingListing{};
   pending.id = ++browser.listing.started;
   pending.purpose = purpose;
   pending.interim = interim;
-  pending.folder = FolderOf(start);
+  pending.folder = folder;
   pending.start = start;
 }
 
@@ -102,13 +102,20 @@ void OpenStartFileAhead(Browser& browser) {
   VISTREL_CHECK_THREAD(browser.view.thread);
   const StartFile& start = TheStartFile(browser);
   if (!start.listed) {
-    OpenStartFile(false, L"");
+    // A folder, a file not found, no argument: the list is empty until the worker has listed the
+    // folder (input that needs it waits), then shows what the listing makes current.
+    startPath = start.argument ? *start.argument : std::wstring(kNoStartPath);
+    ImageList.clear();
+    currentIndex = 0;
+    Begin(browser, ListingFor::kStart, start.argument ? FolderOf(*start.argument) : ProgramFolder(), startPath,
+          false);
+    Submit(browser);
     return;
   }
   startPath = *start.argument;
   ImageList.assign(1, *start.listed);
   currentIndex = 0;
-  Begin(browser, ListingFor::kStart, *start.argument, true);
+  Begin(browser, ListingFor::kStart, FolderOf(*start.argument), *start.argument, true);
 }
 
 void StartFolderListing(Browser& browser) {
@@ -118,7 +125,7 @@ void StartFolderListing(Browser& browser) {
 void ListDroppedFileFolder(Browser& browser, const std::wstring& path) {
   VISTREL_CHECK_THREAD(browser.view.thread);
   startPath = path;
-  Begin(browser, ListingFor::kDrop, path, false);
+  Begin(browser, ListingFor::kDrop, FolderOf(path), path, false);
   PendingListing& pending = browser.listing.pending;
   const uint64_t id = pending.id;
   // Input that needs the list waits from now on (a listing is awaited); the file system is asked

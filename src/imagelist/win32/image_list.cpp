@@ -18,7 +18,7 @@ std::vector<std::wstring> ImageList;
 int32_t currentIndex = 0;
 std::wstring startPath;
 
-static const wchar_t kNoStartPath[] = L" ";
+
 
 const std::wstring* CurrentPath() {
   if (currentIndex < 0 || static_cast<size_t>(currentIndex) >= ImageList.size()) return nullptr;

@@ -10,6 +10,7 @@
 extern std::vector<std::wstring> ImageList;  // absolute paths, sorted by NaturalLess
 extern int32_t currentIndex;                 // position of the shown file; -1 when none
 extern std::wstring startPath;               // the path the list was built for; " " when none
+constexpr wchar_t kNoStartPath[] = L" ";
 
 // The entry at currentIndex; null when the list is empty or the index lies outside it.
 const std::wstring* CurrentPath();
