@@ -10,7 +10,7 @@ add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMIN
 add_link_options(-static -static-libgcc -static-libstdc++)
 set(VISTREL_WIN32_LIBS gdiplus msimg32 comctl32 shlwapi shell32 ole32 gdi32 user32 kernel32)
 
-file(GLOB VISTREL_WIN32_SOURCES CONFIGURE_DEPENDS src/framework/*.cpp src/*/win32/*.cpp)
+file(GLOB VISTREL_WIN32_SOURCES CONFIGURE_DEPENDS src/framework/*.cpp src/*/win32/*.cpp src/decode/*/win32/*.cpp)
 list(FILTER VISTREL_WIN32_SOURCES EXCLUDE REGEX "src/app/win32/main\\.cpp$")
 add_library(vistrel_win STATIC ${VISTREL_WIN32_SOURCES})
 target_include_directories(vistrel_win PUBLIC src resources)

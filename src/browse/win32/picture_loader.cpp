@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "browse/win32/file_identity.h"
+#include "decode/win32/file_identity.h"
 #include "browse/win32/folder_listing.h"
 #include "browse/win32/loader_probe.h"
 #include "decode/win32/display_profile.h"
@@ -67,15 +67,17 @@ AreaSize PictureArea(HWND viewer) {
 
 // Worker thread: everything here works on the picture's own images only.
 // The picture decoded, turned upright and premultiplied, without its fitted copy yet.
-std::unique_ptr<PreparedPicture> DecodePicture(const std::wstring& path, const std::atomic<bool>& cancelled) {
+std::unique_ptr<PreparedPicture> DecodePicture(const std::wstring& path, const DisplayTarget& target,
+                                               const std::atomic<bool>& cancelled) {
   auto picture = std::make_unique<PreparedPicture>();
   picture->path = path;
-  picture->identity = ReadFileIdentity(path);
   MarkStartPhase(StartPhase::kDecodeStart);
-  if (!DecodeFileToImage(path, picture->image, &cancelled) || cancelled) return picture;
+  DecodeFacts facts;
+  const bool decoded = DecodeFile(path, target, picture->image, facts, &cancelled);
+  picture->identity = facts.identity;
+  if (!decoded || cancelled) return picture;
   MarkStartPhase(StartPhase::kDecodeEnd);
-  int32_t orientation = 0;
-  if (ReadOrientationOf(path, orientation)) picture->exifTurn = TurnForOrientation(orientation);
+  if (facts.orientationFound) picture->exifTurn = TurnForOrientation(facts.exifOrientation);
   RotateImage(picture->image, picture->exifTurn, false);
   if (picture->image.IsNull()) return picture;  // a turn that could not be finished fails it
   picture->decoded = true;
@@ -210,6 +212,7 @@ struct LoaderState {
   uint64_t shownRevision = 0;
   bool shownAlphaPrepared = false;
   RotateRequest shownTurn = kTurnNone;
+  DisplayTarget displayTarget;  // the colours the last pictures asked for are converted to
 };
 LoaderState state;
 
@@ -319,13 +322,14 @@ uint64_t EstimatedPictureBytes(const std::wstring& path) {
 
 void Submit(HWND viewer, const std::wstring& path, WorkerThread::Placement placement, uint64_t bytes) {
   // The worker converts colours to the profile of the monitor the window is on now.
-  RefreshDisplayProfile(viewer);
+  state.displayTarget = DisplayTargetOf(viewer);
+  const DisplayTarget target = state.displayTarget;
   const uint64_t serial = ++state.jobSerials;
   const AreaSize area = PictureArea(viewer);
   const WorkerThread::Ticket ticket = BackgroundWorker().Submit(
-      [viewer, serial, path, area](const std::atomic<bool>& cancelled) {
+      [viewer, serial, path, area, target](const std::atomic<bool>& cancelled) {
         auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
-          result = DecodePicture(path, cancelled);
+          result = DecodePicture(path, target, cancelled);
           FitPicture(*result, area, cancelled, ZoomLevels::kMake);
         });
         if (cancelled) return;
@@ -456,13 +460,14 @@ void PreparePictureEarly(const std::wstring& path) {
   EarlyPreparation early{path, ++state.jobSerials, 0, std::make_shared<StartWindow>()};
   const uint64_t serial = early.serial;
   std::shared_ptr<StartWindow> window = early.window;
+  // No window yet: the start picture takes the primary monitor's colours, where it opens (the
+  // profile file is read on the worker, beside the window's creation rather than before it).
+  state.displayTarget = DisplayTargetOf(nullptr);
+  const DisplayTarget target = state.displayTarget;
   early.ticket = BackgroundWorker().Submit(
-      [serial, path, window](const std::atomic<bool>& cancelled) {
-        // No window yet: the start picture takes the primary monitor's colours, where it opens
-        // (read here, beside the window's creation rather than before it).
-        RefreshDisplayProfile(nullptr);
+      [serial, path, window, target](const std::atomic<bool>& cancelled) {
         auto picture = PreparedOrFailed(path, [&](std::unique_ptr<PreparedPicture>& result) {
-          result = DecodePicture(path, cancelled);
+          result = DecodePicture(path, target, cancelled);
         });
         HWND viewer = nullptr;
         AreaSize fittedFor, area;
@@ -485,9 +490,11 @@ void PreparePictureEarly(const std::wstring& path) {
   state.early = std::move(early);
 }
 
-void FollowDisplayProfile(HWND viewer, DisplayCheck check) {
-  // The first call reads the profile for the start picture; until then nothing was converted.
-  if (BaselineMode() || !RefreshDisplayProfile(viewer, check) || state.shownPath.empty()) return;
+void FollowDisplayProfile(HWND viewer, DisplayCheck) {
+  // Whatever the check, the profile the monitor names now is compared with the one the pictures
+  // were converted to (a name only: the file is read on the worker, and read again there when it
+  // changed).
+  if (BaselineMode() || DisplayTargetOf(viewer) == state.displayTarget || state.shownPath.empty()) return;
   ForgetPreparedPictures();
   ShowCurrentPicture(viewer, StepDirection::kNone);
 }

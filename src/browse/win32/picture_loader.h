@@ -10,6 +10,12 @@
 #include <cstdint>
 #include <string>
 
+// When the display profile is looked at again.
+enum class DisplayCheck {
+  kIfMonitorChanged,  // the window moved: it may be on another monitor
+  kAlways,            // the displays changed: the same monitor may have another profile now
+};
+
 enum class StepDirection { kNone, kForward, kBackward };
 
 // Shows the entry at currentIndex as Render with reuse 0 does: the same pixels, the same turn
