@@ -1,5 +1,7 @@
 #include "support/test_gif.h"
 
+#include <cstddef>
+
 namespace {
 
 void Put16(std::vector<uint8_t>& out, int32_t value) {
