@@ -38,7 +38,7 @@ const FormatRow* RowOf(PictureFormat format) {
   return nullptr;
 }
 
-PictureFacts ReadPictureFacts(ByteSource& source) {
+PictureFacts ReadPictureFacts(ByteSource& source, FactsWanted wanted) {
   PictureFacts facts;
   uint8_t first[kSignatureBytes] = {};
   const size_t count = static_cast<size_t>(std::min<uint64_t>(source.Size(), kSignatureBytes));
@@ -47,9 +47,9 @@ PictureFacts ReadPictureFacts(ByteSource& source) {
   if (row == nullptr) return facts;
   facts.format = row->format;
   ByteCursor cursor(source);
-  row->readFacts(cursor, facts);
+  row->readFacts(cursor, wanted, facts);
   if (facts.header.format != row->format) facts.header = PictureHeader{};  // unsized
   return facts;
 }
 
-PictureHeader ReadPictureHeader(ByteSource& source) { return ReadPictureFacts(source).header; }
+PictureHeader ReadPictureHeader(ByteSource& source) { return ReadPictureFacts(source, FactsWanted::kSize).header; }

@@ -24,6 +24,10 @@ struct PictureFacts {
   bool orientationFound = false;
 };
 
+// How much of the facts a caller needs: the size alone (a cheap look, as the window's thread takes
+// to budget memory) or everything the decode uses.
+enum class FactsWanted { kSize, kAll };
+
 // The most bytes a signature test is shown.
 constexpr size_t kSignatureBytes = 16;
 
@@ -34,8 +38,9 @@ struct FormatRow {
   // format's signature.
   bool (*signature)(const uint8_t* first, size_t count);
   // The header (the size, for the decode limit), the embedded profile and the orientation, read
-  // together, in one walk where the format allows it. Whatever cannot be read stays empty.
-  void (*readFacts)(ByteCursor& cursor, PictureFacts& facts);
+  // together, in one walk where the format allows it; with kSize the size alone. Whatever cannot
+  // be read stays empty.
+  void (*readFacts)(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts);
 };
 
 // The row whose signature the bytes carry; null for none. Any thread.
@@ -45,4 +50,4 @@ const FormatRow* RowOf(PictureFormat format);
 
 // Chooses the row by the source's first bytes and reads its facts. Any thread; touches nothing
 // but the source.
-PictureFacts ReadPictureFacts(ByteSource& source);
+PictureFacts ReadPictureFacts(ByteSource& source, FactsWanted wanted = FactsWanted::kAll);

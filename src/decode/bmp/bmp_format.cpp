@@ -30,6 +30,6 @@ bool ReadBmpSize(ByteCursor& cursor, PictureHeader& header) {
 
 bool IsBmpSignature(const uint8_t* first, size_t count) { return count >= 2 && first[0] == 'B' && first[1] == 'M'; }
 
-void ReadBmpFacts(ByteCursor& cursor, PictureFacts& facts) {
+void ReadBmpFacts(ByteCursor& cursor, FactsWanted, PictureFacts& facts) {
   if (ReadBmpSize(cursor, facts.header)) facts.header.format = PictureFormat::kBmp;
 }

@@ -8,4 +8,4 @@
 #include "decode/format_table.h"
 
 bool IsBmpSignature(const uint8_t* first, size_t count);
-void ReadBmpFacts(ByteCursor& cursor, PictureFacts& facts);
+void ReadBmpFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts);

@@ -80,6 +80,6 @@ bool IsGifSignature(const uint8_t* first, size_t count) {
 }
 
 // The imaging library reads no profile from a GIF and the viewer no orientation.
-void ReadGifFacts(ByteCursor& cursor, PictureFacts& facts) {
+void ReadGifFacts(ByteCursor& cursor, FactsWanted, PictureFacts& facts) {
   if (ReadGifSize(cursor, facts.header)) facts.header.format = PictureFormat::kGif;
 }

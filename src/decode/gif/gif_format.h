@@ -8,6 +8,6 @@
 #include "decode/format_table.h"
 
 bool IsGifSignature(const uint8_t* first, size_t count);
-void ReadGifFacts(ByteCursor& cursor, PictureFacts& facts);
+void ReadGifFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts);
 // True when the width and height were found and stored in header.
 bool ReadGifSize(ByteCursor& cursor, PictureHeader& header);

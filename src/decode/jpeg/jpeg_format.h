@@ -26,7 +26,8 @@ struct JpegMarkers {
 // Walks the markers as the decoder finds them: 0xFF is searched for (stray bytes and any number
 // of fill bytes are passed over, FF 00 is not a marker), segments are skipped by their length
 // fields. Stops at the first scan, the end of the image, the end of the bytes or a bound.
-void WalkJpegMarkers(ByteCursor& cursor, JpegMarkers& markers);
+// With kSize the walk ends at the frame header and neither the profile nor the EXIF block is kept.
+void WalkJpegMarkers(ByteCursor& cursor, JpegMarkers& markers, FactsWanted wanted = FactsWanted::kAll);
 
 // The table's facts reader: the walk above, its EXIF block parsed for the orientation.
-void ReadJpegFacts(ByteCursor& cursor, PictureFacts& facts);
+void ReadJpegFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts);

@@ -84,7 +84,7 @@ struct ProfileChunks {
 
 bool IsJpegSignature(const uint8_t* first, size_t count) { return count >= 2 && first[0] == 0xFF && first[1] == 0xD8; }
 
-void WalkJpegMarkers(ByteCursor& cursor, JpegMarkers& markers) {
+void WalkJpegMarkers(ByteCursor& cursor, JpegMarkers& markers, FactsWanted wanted) {
   ProfileChunks profile;
   uint64_t exifAt = 0, exifBytes = 0;
   uint64_t offset = 2;  // after FF D8
@@ -111,6 +111,7 @@ void WalkJpegMarkers(ByteCursor& cursor, JpegMarkers& markers) {
       markers.sized = true;
       markers.width = width;
       markers.height = height;
+      if (wanted == FactsWanted::kSize) return;
     }
     const uint64_t body = code + 3;
     const uint64_t bodyBytes = length > 2 ? length - 2 : 0;
@@ -134,9 +135,9 @@ void WalkJpegMarkers(ByteCursor& cursor, JpegMarkers& markers) {
   }
 }
 
-void ReadJpegFacts(ByteCursor& cursor, PictureFacts& facts) {
+void ReadJpegFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts) {
   JpegMarkers markers;
-  WalkJpegMarkers(cursor, markers);
+  WalkJpegMarkers(cursor, markers, wanted);
   if (markers.sized) {
     facts.header.format = PictureFormat::kJpeg;
     facts.header.width = markers.width;

@@ -106,7 +106,7 @@ bool IsJpeg2000Signature(const uint8_t* first, size_t count) {
 }
 
 // The colour box's profile is read by openjpeg during the decode, which applies it itself.
-void ReadJpeg2000Facts(ByteCursor& cursor, PictureFacts& facts) {
+void ReadJpeg2000Facts(ByteCursor& cursor, FactsWanted, PictureFacts& facts) {
   const bool read = StartsLikeJp2File(cursor) ? ReadJp2FileSize(cursor, facts.header)
                                               : ReadCodestreamSize(cursor, 0, facts.header);
   if (read) facts.header.format = PictureFormat::kJpeg2000;

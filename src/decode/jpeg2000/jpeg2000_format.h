@@ -17,4 +17,4 @@ bool ReadJp2FileSize(ByteCursor& cursor, PictureHeader& header);
 bool ReadCodestreamSize(ByteCursor& cursor, uint64_t start, PictureHeader& header);
 
 bool IsJpeg2000Signature(const uint8_t* first, size_t count);
-void ReadJpeg2000Facts(ByteCursor& cursor, PictureFacts& facts);
+void ReadJpeg2000Facts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts);

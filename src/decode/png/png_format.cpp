@@ -87,7 +87,7 @@ std::vector<uint8_t> ReadPngProfile(ByteCursor& cursor) {
   return {};
 }
 
-void ReadPngFacts(ByteCursor& cursor, PictureFacts& facts) {
+void ReadPngFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts) {
   if (ReadPngSize(cursor, facts.header)) facts.header.format = PictureFormat::kPng;
-  facts.profile = ReadPngProfile(cursor);
+  if (wanted == FactsWanted::kAll) facts.profile = ReadPngProfile(cursor);
 }

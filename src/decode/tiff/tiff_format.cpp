@@ -99,7 +99,7 @@ std::vector<uint8_t> ReadTiffProfile(ByteCursor& cursor) {
 }
 
 // The imaging library shows a TIFF as stored, so no orientation is read.
-void ReadTiffFacts(ByteCursor& cursor, PictureFacts& facts) {
+void ReadTiffFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts) {
   if (ReadTiffSize(cursor, facts.header)) facts.header.format = PictureFormat::kTiff;
-  facts.profile = ReadTiffProfile(cursor);
+  if (wanted == FactsWanted::kAll) facts.profile = ReadTiffProfile(cursor);
 }

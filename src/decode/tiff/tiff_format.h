@@ -10,7 +10,7 @@
 #include "decode/format_table.h"
 
 bool IsTiffSignature(const uint8_t* first, size_t count);
-void ReadTiffFacts(ByteCursor& cursor, PictureFacts& facts);
+void ReadTiffFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts);
 // True when the width and height were found and stored in header.
 bool ReadTiffSize(ByteCursor& cursor, PictureHeader& header);
 // The InterColorProfile tag (34675) of the first directory; empty for none or a malformed one.
