@@ -10,6 +10,10 @@
 
 namespace {
 
+// Converted in bands of at least this many rows: the converter is woken once per band rather than
+// once per batch of the decoder.
+constexpr int32_t kBandRows = 32;
+
 // The converter and its cache of transforms, made on first use and never destroyed: a worker may
 // still be decoding when the process exits, and must not find them gone under it.
 struct SharedConverter {
@@ -94,6 +98,8 @@ void ColoursBehindDecode::RowsWritten(int32_t rows) noexcept {
     std::lock_guard<std::mutex> hold(lock_);
     written_ = rows;
   }
+  if (rows - notified_ < kBandRows) return;
+  notified_ = rows;
   changed_.notify_one();
 }
 
@@ -108,9 +114,6 @@ void ColoursBehindDecode::Finish(bool decoded) {
 }
 
 void ColoursBehindDecode::Follow() {
-  // Converted in bands of at least this many rows, so the converter wakes once per band rather
-  // than once per batch of the decoder.
-  constexpr int32_t kBandRows = 32;
   int32_t converted = 0;
   for (;;) {
     int32_t written = 0;

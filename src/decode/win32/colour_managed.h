@@ -55,6 +55,7 @@ class ColoursBehindDecode final : public RowProgress {
   std::mutex lock_;
   std::condition_variable changed_;
   int32_t written_ = 0;              // under lock_
+  int32_t notified_ = 0;             // the decoding thread's: rows written at its last wake-up call
   State state_ = State::kDecoding;   // under lock_
   bool following_ = false;
   std::thread thread_;
