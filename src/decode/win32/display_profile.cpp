@@ -36,6 +36,7 @@ ProfileCache& Cache() {
   return *cache;
 }
 
+// The empty profile (sRGB) handed out for every target without one; never destroyed, like the cache.
 std::shared_ptr<const std::vector<uint8_t>> Srgb() {
   static const auto* none = new std::shared_ptr<const std::vector<uint8_t>>(std::make_shared<const std::vector<uint8_t>>());
   return *none;
