@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decode/bmp_rows.h"
+#include "decode/bmp/bmp_rows.h"
 #include "short_reads.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "decode/jp2_rows.h"
-#include "decode/jpeg2000_header.h"
+#include "decode/jpeg2000/jp2_rows.h"
+#include "decode/jpeg2000/jpeg2000_format.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "decode/jpeg_rows.h"
+#include "decode/jpeg/jpeg_rows.h"
 
 namespace {
 

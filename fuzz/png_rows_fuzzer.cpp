@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "decode/png_rows.h"
+#include "decode/png/png_rows.h"
 #include "short_reads.h"
 
 namespace {

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Fails when a folder of src/ includes a folder that docs/architecture.md puts above it.
+"""Fails when a folder of src/ includes a folder that docs/architecture.md puts above it, or when
+platform-free code (anything outside win32/ folders and src/framework, at any depth, such as
+src/decode/<format>/) includes Win32 headers or code under a win32/ folder.
 
 The order is read from the document's line "Layers, top to bottom: a, b, c", so the page and
 the check cannot drift apart. A folder may include itself and any folder listed after it.
@@ -22,6 +24,7 @@ folders = sorted(p.name for p in src.iterdir() if p.is_dir())
 unplaced = [f for f in folders if f not in rank]
 faults = [f"src/{f}/ is not in the documented order" for f in unplaced]
 include = re.compile(r'^\s*#\s*include\s+"([^"/]+)/')
+win32_include = re.compile(r'^\s*#\s*include\s+(<(windows|gdiplus|objidl|shlwapi)\.h>|"[^"]*/win32/)', re.IGNORECASE)
 checked = 0
 for path in sorted(src.rglob("*")):
     if path.suffix not in (".c", ".cpp", ".h") or not path.is_file():
@@ -29,7 +32,10 @@ for path in sorted(src.rglob("*")):
     folder = path.relative_to(src).parts[0]
     if folder not in rank:
         continue
+    platform_free = "win32" not in path.relative_to(src).parts and folder != "framework"
     for number, line in enumerate(path.read_text(encoding="utf-8", errors="replace").splitlines(), 1):
+        if platform_free and win32_include.match(line):
+            faults.append(f"{path.relative_to(root)}:{number}: platform-free code includes Win32: {line.strip()}")
         m = include.match(line)
         if not m or m.group(1) not in rank:
             continue

@@ -19,12 +19,14 @@
 #include "bench_timing.h"
 #include "decode/colour_transform.h"
 #include "decode/win32/colour_managed.h"
-#include "decode/win32/jpeg2000_file_decode.h"
+#include "decode/win32/display_profile.h"
+#include "decode/win32/image_decode.h"
+#include "decode/jpeg2000/win32/jpeg2000_decode.h"
 #include "support/photo_jpeg.h"
 #include "support/test_jpeg2000.h"
 #include "support/test_paths.h"
 #include "picture/win32/dib_image.h"
-#include "decode/win32/jpeg_file_decode.h"
+#include "decode/jpeg/win32/jpeg_decode.h"
 
 namespace {
 
@@ -56,13 +58,13 @@ void Measure(const char* label, const std::wstring& jpeg, const std::vector<uint
   for (int run = 0; run < kRuns; ++run) {
     CImage image;
     double t = NowMs();
-    if (DecodeJpegFile(jpeg, image) != JpegFileOutcome::kDecoded) {
+    if (DecodeJpegFile(jpeg, image) != FileDecodeOutcome::kDecoded) {
       std::printf("%s: the JPEG did not decode\n", label);
       return;
     }
     decode.push_back(NowMs() - t);
     t = NowMs();
-    ConvertToDisplayColours(image, profile);
+    ConvertColours(image, profile, *DisplayProfileBytes(DisplayTargetOf(nullptr)));
     (run == 0 ? first : convert.emplace_back()) = NowMs() - t;
     t = NowMs();
     alone.Convert(profile, {}, image.TopRow(), image.Pitch(), image.Width(), image.Height(), ColourPixels::kBgr24, 1);
@@ -70,7 +72,7 @@ void Measure(const char* label, const std::wstring& jpeg, const std::vector<uint
     // The route a tagged file takes: rows converted on a second thread right behind the decoder.
     CImage tagged;
     t = NowMs();
-    if (DecodeJpegFile(jpeg, tagged, nullptr, profile) != JpegFileOutcome::kDecoded) return;
+    if (DecodeJpegFile(jpeg, tagged, nullptr, profile) != FileDecodeOutcome::kDecoded) return;
     behind.push_back(NowMs() - t);
   }
   const double d = Median(decode), c = Median(convert);
@@ -101,7 +103,7 @@ int main() {
 
   // The 12 MP photo's own pixels as a JPEG 2000 file.
   CImage photo;
-  if (DecodeJpegFile(twelve, photo) != JpegFileOutcome::kDecoded) return 1;
+  if (DecodeJpegFile(twelve, photo) != FileDecodeOutcome::kDecoded) return 1;
   Jpeg2000Options options;
   options.width = photo.Width(), options.height = photo.Height(), options.compressionRatio = 10;
   const double encodeStart = NowMs();
@@ -118,7 +120,7 @@ int main() {
     DecodeJpegFile(twelve, a);
     jpegTimes.push_back(NowMs() - t);
     t = NowMs();
-    if (DecodeJpeg2000File(jp2Path, b) != Jpeg2000FileOutcome::kDecoded) {
+    if (DecodeFileWith(DecodeJpeg2000, jp2Path, b) != FileDecodeOutcome::kDecoded) {
       std::printf("the JP2 file did not decode\n");
       return 1;
     }

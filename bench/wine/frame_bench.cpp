@@ -26,7 +26,7 @@
 #include "bench_timing.h"
 #include "bench_viewer.h"
 #include "resource.h"
-#include "decode/win32/jpeg_file_decode.h"
+#include "decode/jpeg/win32/jpeg_decode.h"
 #include "support/photo_jpeg.h"
 #include "support/test_chart.h"
 #include "support/test_paths.h"
@@ -225,7 +225,7 @@ void Figures(const char* label, int32_t width, int32_t height) {
   {
     const std::wstring path = MakeScratchDir(L"frame-bench") + L"\\photo.jpg";
     CImage photo;
-    if (EnsureImagingStarted() && WritePhotoJpeg(path, width, height, 3) && DecodeJpegFile(path, photo) == JpegFileOutcome::kDecoded) {
+    if (EnsureImagingStarted() && WritePhotoJpeg(path, width, height, 3) && DecodeJpegFile(path, photo) == FileDecodeOutcome::kDecoded) {
       CImage chart;
       chart.Swap(currentImage);
       currentImage.Swap(photo);

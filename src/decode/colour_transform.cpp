@@ -220,16 +220,16 @@ ProfileKind ClassifyProfile(const std::vector<uint8_t>& profile) {
 ColourConverter::ColourConverter(ColourEngine engine) : engine_(engine) {}
 ColourConverter::~ColourConverter() = default;
 
-CachedTransform* ColourConverter::Find(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
+std::shared_ptr<CachedTransform> ColourConverter::Find(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
                                        int layout) {
   for (auto it = cache_.begin(); it != cache_.end(); ++it) {
     CachedTransform& entry = **it;
     if (entry.layout == layout && entry.embedded == embedded && entry.display == display) {
       cache_.splice(cache_.begin(), cache_, it);
-      return cache_.front().get();
+      return cache_.front();
     }
   }
-  auto entry = std::make_unique<CachedTransform>();
+  auto entry = std::make_shared<CachedTransform>();
   entry->embedded = embedded;
   entry->display = display;
   entry->layout = layout;
@@ -259,24 +259,36 @@ CachedTransform* ColourConverter::Find(const std::vector<uint8_t>& embedded, con
     // In place, alpha (an extra channel the output skips) is left as it was.
     if (entry->shaper == nullptr) entry->transform = cmsCreateTransform(source.profile, in, target.profile, out, kIntent, 0);
   }
-  cache_.push_front(std::move(entry));
+  cache_.push_front(entry);
   if (cache_.size() > kCachedTransforms) cache_.pop_back();
-  return cache_.front().get();
+  return entry;
+}
+
+SharedTransform ColourConverter::Take(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
+                                      ColourPixels pixels) {
+  if (embedded.empty()) return nullptr;
+  return Find(embedded, display, LayoutOf(pixels));
+}
+
+bool TransformApplies(const SharedTransform& transform) {
+  return transform != nullptr && (transform->transform != nullptr || transform->shaper != nullptr);
 }
 
 bool ColourConverter::Converts(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
                                ColourPixels pixels) {
-  if (embedded.empty()) return false;
-  const CachedTransform* entry = Find(embedded, display, LayoutOf(pixels));
-  return entry->transform != nullptr || entry->shaper != nullptr;
+  return TransformApplies(Take(embedded, display, pixels));
 }
 
 ColourOutcome ColourConverter::Convert(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
                                        uint8_t* topRow, ptrdiff_t pitch, int32_t width, int32_t height,
                                        ColourPixels pixels, int threads) {
   if (embedded.empty() || width <= 0 || height <= 0) return ColourOutcome::kUntouched;
-  const CachedTransform* entry = Find(embedded, display, LayoutOf(pixels));
-  if (entry->transform == nullptr && entry->shaper == nullptr) return ColourOutcome::kUntouched;
+  return ApplyTransform(Take(embedded, display, pixels), topRow, pitch, width, height, pixels, threads);
+}
+
+ColourOutcome ApplyTransform(const SharedTransform& entry, uint8_t* topRow, ptrdiff_t pitch, int32_t width,
+                             int32_t height, ColourPixels pixels, int threads) {
+  if (!TransformApplies(entry) || width <= 0 || height <= 0) return ColourOutcome::kUntouched;
   const cmsHTRANSFORM transform = entry->transform;
   const MatrixShaper* shaper = entry->shaper.get();
   const int pixelBytes = pixels == ColourPixels::kBgr24 ? 3 : 4;

@@ -31,8 +31,21 @@ enum class ColourEngine {
   kLittleCmsOnly,       // every conversion through Little CMS's own transform
 };
 
+// One transform between two profiles for one pixel layout, made once. Shared: applying it changes
+// nothing in it, so any number of threads may apply it at once, and it stays alive for whoever
+// holds it after the cache has let it go.
+using SharedTransform = std::shared_ptr<const CachedTransform>;
+
+// Whether the transform changes such pixels (false: they are left exactly as they are).
+bool TransformApplies(const SharedTransform& transform);
+// Converts the rows in place through the transform. threads: how many threads share the rows (1:
+// the calling thread alone). Any thread; no lock is needed.
+ColourOutcome ApplyTransform(const SharedTransform& transform, uint8_t* topRow, ptrdiff_t pitch, int32_t width,
+                             int32_t height, ColourPixels pixels, int threads = 1);
+
 // Keeps the last few transforms, one per pair of profiles and pixel layout: making one costs far
-// more than applying it to a small picture. One thread at a time (the worker's).
+// more than applying it to a small picture. One thread at a time: callers that share one hold a
+// lock around Take (or Convert) only, and apply what Take gave without it.
 class ColourConverter {
  public:
   explicit ColourConverter(ColourEngine engine = ColourEngine::kMatrixShaperTables);
@@ -51,11 +64,14 @@ class ColourConverter {
   // are worth decoding only when their profile can turn them into the display's colours.
   bool Converts(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display, ColourPixels pixels);
 
+  // The transform for the pair, made now when the cache does not hold it; null without a profile.
+  SharedTransform Take(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display, ColourPixels pixels);
+
   size_t CachedCount() const { return cache_.size(); }
 
  private:
-  CachedTransform* Find(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display, int layout);
+  std::shared_ptr<CachedTransform> Find(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display, int layout);
 
   ColourEngine engine_;
-  std::list<std::unique_ptr<CachedTransform>> cache_;  // most recently used first
+  std::list<std::shared_ptr<CachedTransform>> cache_;  // most recently used first
 };

@@ -22,5 +22,5 @@ std::vector<uint8_t> TiffIccProfile(ByteSource& source);
 // malformed, or when it inflates to more than kMaxProfileBytes.
 std::vector<uint8_t> PngIccProfile(ByteSource& source);
 
-// Whichever of the three the file's signature names; empty for anything else.
+// Whichever format the file's signature names (the format table's reader); empty for none.
 std::vector<uint8_t> EmbeddedIccProfile(ByteSource& source);

@@ -46,6 +46,7 @@ struct PictureHeader {
   uint32_t decodedBytesPerPixel = 4;
 };
 
-// Identifies the picture by its signature and reads its dimensions. Any thread may call it;
+// Identifies the picture by its signature and reads its dimensions, through the format table
+// (format_table.h), which reads the profile and orientation in the same pass. Any thread may call it;
 // it touches nothing but the source.
 PictureHeader ReadPictureHeader(ByteSource& source);

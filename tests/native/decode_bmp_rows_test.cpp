@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "decode/bmp_rows.h"
+#include "decode/bmp/bmp_rows.h"
 #include "support/raw_pictures.h"
 
 TEST(DecodeBmpRowsTest, OtherBitFieldsAreWidenedByRepeatingTheirBits) {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "decode/jp2_rows.h"
-#include "decode/jpeg2000_header.h"
+#include "decode/jpeg2000/jp2_rows.h"
+#include "decode/jpeg2000/jpeg2000_format.h"
 #include "support/test_jpeg2000.h"
 
 namespace {

@@ -19,7 +19,7 @@
 
 #include "decode/colour_transform.h"
 #include "decode/icc_profile_extract.h"
-#include "decode/jpeg_rows.h"
+#include "decode/jpeg/jpeg_rows.h"
 #include "support/test_jpeg.h"
 
 namespace {

@@ -76,9 +76,9 @@ TEST(DecodeColour, TaggedPicturesMatchLittleCmsAndUntaggedStayExact) {
                  << " (ImageMagick, liblcms2-utils or colord-data missing when the build ran)";
   }
   // What the display's profile is here decides the reference: Little CMS converted to sRGB.
-  RefreshDisplayProfile(GetDesktopWindow());
-  const ProfileKind display = ClassifyProfile(*CurrentDisplayProfile());
-  std::printf("display profile: %zu bytes\n", CurrentDisplayProfile()->size());
+  const auto displayProfile = DisplayProfileBytes(DisplayTargetOf(GetDesktopWindow()));
+  const ProfileKind display = ClassifyProfile(*displayProfile);
+  std::printf("display profile: %zu bytes\n", displayProfile->size());
   if (display != ProfileKind::kNone && display != ProfileKind::kSrgb && display != ProfileKind::kUnusable) {
     GTEST_SKIP() << "the display has a profile other than sRGB here; the references are in sRGB";
   }

@@ -10,9 +10,9 @@
 #include <tuple>
 #include <vector>
 
-#include "decode/win32/bmp_file_decode.h"
+#include "decode/bmp/win32/bmp_decode.h"
 #include "decode/win32/image_decode.h"
-#include "decode/win32/png_file_decode.h"
+#include "decode/png/win32/png_decode.h"
 #include "framework/gdi_handles.h"
 #include "support/raw_pictures.h"
 #include "support/test_paths.h"
@@ -59,7 +59,7 @@ void ExpectIndices(const CImage& image, const IndexAt& index) {
 template <typename Route>
 void ExpectLikeImagingLibrary(Route route, const std::wstring& path, bool expectTaken, const IndexAt& index = {}) {
   CImage fast, library, combined;
-  const bool taken = route(path, fast, nullptr) == FileDecodeOutcome::kDecoded;
+  const bool taken = DecodeFileWith(route, path, fast) == FileDecodeOutcome::kDecoded;
   const bool libraryOk = DecodeWithImagingLibrary(path, library);
   const bool combinedOk = DecodeFileToImage(path, combined);
   EXPECT_EQ(taken, expectTaken) << "expected the route " << (expectTaken ? "to take" : "to leave") << " it";
@@ -97,7 +97,7 @@ TEST(DecodePngBmpTest, EveryPngKindDecodesLikeTheImagingLibrary) {
     SCOPED_TRACE(std::string(name.begin(), name.end()));
     ASSERT_TRUE(WriteFileBytes(dir + L"\\" + name + L".png", MakeRawPng(png, Sample)));
     const uint32_t mask = depth == 16 ? 0xFFFF : (1u << depth) - 1;
-    ExpectLikeImagingLibrary(DecodePngFile, dir + L"\\" + name + L".png", true,
+    ExpectLikeImagingLibrary(DecodePng, dir + L"\\" + name + L".png", true,
                              [&](int32_t x, int32_t y) { return Sample(x, y, 0) & mask; });
   }
 
@@ -107,9 +107,9 @@ TEST(DecodePngBmpTest, EveryPngKindDecodesLikeTheImagingLibrary) {
   std::vector<uint8_t> bytes = MakeRawPng(RawPng{}, Sample);
   bytes.resize(bytes.size() - 40);
   ASSERT_TRUE(WriteFileBytes(dir + L"\\cut.png", bytes));
-  ExpectLikeImagingLibrary(DecodePngFile, dir + L"\\cut.png", false);
+  ExpectLikeImagingLibrary(DecodePng, dir + L"\\cut.png", false);
   const std::atomic<bool> cancelled{true};
-  EXPECT_EQ(DecodePngFile(dir + L"\\type2-8.png", image, &cancelled), FileDecodeOutcome::kCancelled);
+  EXPECT_EQ(DecodeFileWith(DecodePng, dir + L"\\type2-8.png", image, &cancelled), FileDecodeOutcome::kCancelled);
   EXPECT_TRUE(image.IsNull());
   RemoveTree(dir);
 }
@@ -143,7 +143,7 @@ TEST(DecodePngBmpTest, EveryBmpDepthDecodesLikeTheImagingLibrary) {
       return bmp.bitsPerPixel <= 8 ? v % colours : v;
     };
     ASSERT_TRUE(WriteFileBytes(path, MakeRawBmp(bmp, value)));
-    ExpectLikeImagingLibrary(DecodeBmpFile, path, true, value);
+    ExpectLikeImagingLibrary(DecodeBmp, path, true, value);
   }
   // Run-length encoded (RLE8: one run, then the end of the picture) goes to the imaging library,
   // and so does a file cut short.
@@ -152,11 +152,11 @@ TEST(DecodePngBmpTest, EveryBmpDepthDecodesLikeTheImagingLibrary) {
   rle.resize(rle.size() - 4);
   rle.insert(rle.end(), {4, 2, 0, 1});
   ASSERT_TRUE(WriteFileBytes(dir + L"\\rle8.bmp", rle));
-  ExpectLikeImagingLibrary(DecodeBmpFile, dir + L"\\rle8.bmp", false);
+  ExpectLikeImagingLibrary(DecodeBmp, dir + L"\\rle8.bmp", false);
   std::vector<uint8_t> cut = MakeRawBmp({13, 7, 24, false, 40, {}, {}}, [](int32_t x, int32_t) { return x * 999u; });
   cut.resize(cut.size() - 50);
   ASSERT_TRUE(WriteFileBytes(dir + L"\\cut.bmp", cut));
-  ExpectLikeImagingLibrary(DecodeBmpFile, dir + L"\\cut.bmp", false);
+  ExpectLikeImagingLibrary(DecodeBmp, dir + L"\\cut.bmp", false);
   RemoveTree(dir);
 }
 

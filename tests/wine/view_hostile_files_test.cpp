@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "decode/win32/image_decode.h"
-#include "decode/win32/jpeg_file_decode.h"
+#include "decode/jpeg/win32/jpeg_decode.h"
 #include "decode/win32/picture_header_check.h"
 #include "imagelist/win32/image_list.h"
 #include "picture/win32/dib_image.h"
@@ -61,7 +61,7 @@ TEST_F(ViewHostileFilesTest, HugeCmykFrameBehindEndlessCommentsIsRefused) {
   const std::wstring path = Scratch(L"cmyk-huge-frame.jpg");
   ASSERT_TRUE(WriteFileBytes(path, bytes));
   EXPECT_EQ(ReadFileHeader(path).format, PictureFormat::kUnknown) << "the header reader is expected to give up";
-  EXPECT_TRUE(JpegFrameTooLarge(path)) << "libjpeg's own header read must size it";
+  EXPECT_TRUE(JpegFrameTooLarge(bytes.data(), bytes.size())) << "libjpeg's own header read must size it";
   EXPECT_EQ(ShowFile(path), -1);
   EXPECT_EQ(viewState.loadFailed, 1);
   CImage image;

@@ -11,7 +11,7 @@
 
 #include "decode/win32/colour_managed.h"
 #include "decode/win32/image_decode.h"
-#include "decode/win32/jpeg_file_decode.h"
+#include "decode/jpeg/win32/jpeg_decode.h"
 #include "framework/gdi_handles.h"
 #include "picture/win32/dib_image.h"
 #include "support/test_jpeg.h"
@@ -107,11 +107,11 @@ bool IsJpegName(const std::wstring& path) {
 // One file through both routes. taken: whether the fast route decoded it.
 void ExpectSameAsImagingLibrary(const std::wstring& path, bool& taken) {
   CImage fast, library, combined;
-  const JpegFileOutcome outcome = DecodeJpegFile(path, fast);
+  const FileDecodeOutcome outcome = DecodeJpegFile(path, fast);
   const bool libraryOk = DecodeWithImagingLibrary(path, library);
   const bool combinedOk = DecodeFileToImage(path, combined);
-  taken = outcome == JpegFileOutcome::kDecoded;
-  ASSERT_NE(outcome, JpegFileOutcome::kCancelled);
+  taken = outcome == FileDecodeOutcome::kDecoded;
+  ASSERT_NE(outcome, FileDecodeOutcome::kCancelled);
   EXPECT_EQ(fast.IsNull(), !taken);
   // What the viewer gets: the fast result when taken, the imaging library's otherwise.
   EXPECT_EQ(combinedOk, taken || libraryOk) << "DecodeFileToImage disagrees with its two routes";
@@ -155,7 +155,7 @@ void ExpectSameAsImagingLibrary(const std::wstring& path, bool& taken) {
                                  << d.mean;
   // What the viewer shows: the fast route's pixels, in the display's colours when the file embeds
   // a profile other than sRGB.
-  ConvertToDisplayColours(fast, ReadEmbeddedProfile(path));
+  ConvertColours(fast, ReadEmbeddedProfile(path), *DisplayProfileBytes(DisplayTargetOf(nullptr)));
   EXPECT_EQ(Compare(combined, fast).largest, 0) << "DecodeFileToImage did not take the fast route";
 }
 

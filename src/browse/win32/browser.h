@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "decode/win32/decode_file.h"
+#include "decode/win32/display_profile.h"
+#include "decode/win32/file_identity.h"
+#include "decode/win32/image_decode.h"
 #include "framework/task_runner.h"
 #include "view/win32/picture_view.h"
 

@@ -1,38 +1,51 @@
 #include "decode/win32/colour_managed.h"
 
 #include <algorithm>
-#include <mutex>
-#include <chrono>
 #include <system_error>
-#include <thread>
 
-#include "decode/colour_transform.h"
 #include "decode/icc_profile_extract.h"
-#include "decode/win32/display_profile.h"
-#include "decode/win32/file_byte_source.h"
+#include "decode/image_header.h"
+#include "decode/win32/file_bytes.h"
 #include "framework/gdi_handles.h"
 
 namespace {
 
-std::mutex converterLock;
-// Made on first use, kept until exit with its cached transforms.
-ColourConverter& Converter() {
-  static ColourConverter converter;
-  return converter;
+// Converted in bands of at least this many rows: the converter is woken once per band rather than
+// once per batch of the decoder.
+constexpr int32_t kBandRows = 32;
+
+// The converter and its cache of transforms, made on first use and never destroyed: a worker may
+// still be decoding when the process exits, and must not find them gone under it.
+struct SharedConverter {
+  std::mutex lock;  // held only to find or make a transform, never while pixels are converted
+  ColourConverter converter;
+};
+
+SharedConverter& Shared() {
+  static SharedConverter* shared = new SharedConverter;
+  return *shared;
+}
+
+SharedTransform TakeTransform(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
+                              ColourPixels pixels) {
+  if (embedded.empty()) return nullptr;
+  SharedConverter& shared = Shared();
+  std::lock_guard<std::mutex> hold(shared.lock);
+  return shared.converter.Take(embedded, display, pixels);
 }
 
 // The worker converts while the window's thread mostly waits: both cores share the rows.
 int ConvertThreads() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)); }
 
-void ConvertColourTable(CImage& image, const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display) {
+void ConvertColourTable(CImage& image, const SharedTransform& transform) {
   MemoryDc dc(nullptr, image.Handle());
   if (!dc.Ok()) return;
   RGBQUAD table[256];
   const UINT count = GetDIBColorTable(dc.Get(), 0, 256, table);
   if (count == 0) return;
   // The table's entries are blue, green, red and a spare byte: 32-bit pixels of one row.
-  if (Converter().Convert(embedded, display, reinterpret_cast<uint8_t*>(table), 0, static_cast<int32_t>(count), 1,
-                          ColourPixels::kBgra32) == ColourOutcome::kConverted) {
+  if (ApplyTransform(transform, reinterpret_cast<uint8_t*>(table), 0, static_cast<int32_t>(count), 1,
+                     ColourPixels::kBgra32) == ColourOutcome::kConverted) {
     SetDIBColorTable(dc.Get(), 0, count, table);
   }
 }
@@ -40,36 +53,36 @@ void ConvertColourTable(CImage& image, const std::vector<uint8_t>& embedded, con
 }  // namespace
 
 std::vector<uint8_t> ReadEmbeddedProfile(const std::wstring& path) {
-  FileByteSource file(path);
-  if (!file.IsOpen()) return {};
-  return EmbeddedIccProfile(file);
+  FileBytes file;
+  if (!ReadWholeFile(path, file)) return {};
+  MemoryByteSource source(file.bytes.get(), file.size);
+  return EmbeddedIccProfile(source);
 }
 
-void ConvertToDisplayColours(CImage& image, const std::vector<uint8_t>& embedded) {
+void ConvertColours(CImage& image, const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display) {
   if (embedded.empty() || image.IsNull()) return;
-  const std::shared_ptr<const std::vector<uint8_t>> display = CurrentDisplayProfile();
-  std::lock_guard<std::mutex> hold(converterLock);
   switch (image.BitsPerPixel()) {
     case 24:
-    case 32:
-      Converter().Convert(embedded, *display, image.TopRow(), image.Pitch(), image.Width(), image.Height(),
-                          image.BitsPerPixel() == 24 ? ColourPixels::kBgr24 : ColourPixels::kBgra32, ConvertThreads());
+    case 32: {
+      const ColourPixels pixels = image.BitsPerPixel() == 24 ? ColourPixels::kBgr24 : ColourPixels::kBgra32;
+      ApplyTransform(TakeTransform(embedded, display, pixels), image.TopRow(), image.Pitch(), image.Width(),
+                     image.Height(), pixels, ConvertThreads());
       break;
+    }
     case 1:
     case 4:
-    case 8: ConvertColourTable(image, embedded, *display); break;
+    case 8: ConvertColourTable(image, TakeTransform(embedded, display, ColourPixels::kBgra32)); break;
     default: break;  // 16-bit: no such picture comes with a profile
   }
 }
 
-ColoursBehindDecode::ColoursBehindDecode(CImage& image, const std::vector<uint8_t>& embedded)
-    : image_(image), embedded_(embedded), display_(CurrentDisplayProfile()) {
+ColoursBehindDecode::ColoursBehindDecode(CImage& image, const std::vector<uint8_t>& embedded,
+                                         const std::vector<uint8_t>& display)
+    : image_(image) {
   if (embedded.empty() || image.IsNull() || (image.BitsPerPixel() != 24 && image.BitsPerPixel() != 32)) return;
-  {
-    std::lock_guard<std::mutex> hold(converterLock);
-    const ColourPixels pixels = image.BitsPerPixel() == 24 ? ColourPixels::kBgr24 : ColourPixels::kBgra32;
-    if (!Converter().Converts(embedded, *display_, pixels)) return;
-  }
+  pixels_ = image.BitsPerPixel() == 24 ? ColourPixels::kBgr24 : ColourPixels::kBgra32;
+  transform_ = TakeTransform(embedded, display, pixels_);
+  if (!TransformApplies(transform_)) return;
   try {
     thread_ = std::thread([this] { Follow(); });
     following_ = true;
@@ -80,46 +93,52 @@ ColoursBehindDecode::ColoursBehindDecode(CImage& image, const std::vector<uint8_
 
 ColoursBehindDecode::~ColoursBehindDecode() { Finish(false); }
 
+void ColoursBehindDecode::RowsWritten(int32_t rows) noexcept {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    written_ = rows;
+  }
+  if (rows - notified_ < kBandRows) return;
+  notified_ = rows;
+  changed_.notify_one();
+}
+
 void ColoursBehindDecode::Finish(bool decoded) {
   if (!thread_.joinable()) return;
-  state_.store(decoded ? 1 : 2, std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    state_ = decoded ? State::kDecoded : State::kAbandoned;
+  }
+  changed_.notify_one();
   thread_.join();
 }
 
 void ColoursBehindDecode::Follow() {
-  const ColourPixels pixels = image_.BitsPerPixel() == 24 ? ColourPixels::kBgr24 : ColourPixels::kBgra32;
-  // Converted in bands of at least this many rows, so each look-up of the cached transform is
-  // spread over many pixels.
-  constexpr int32_t kBandRows = 32;
-  std::lock_guard<std::mutex> hold(converterLock);
   int32_t converted = 0;
   for (;;) {
-    const int state = state_.load(std::memory_order_acquire);
-    if (state == 2) return;
-    const int32_t written = written_.load(std::memory_order_acquire);
-    if (written - converted >= kBandRows || (state == 1 && written > converted)) {
-      Converter().Convert(embedded_, *display_, image_.TopRow() + static_cast<ptrdiff_t>(converted) * image_.Pitch(),
-                          image_.Pitch(), image_.Width(), written - converted, pixels, 1);
-      converted = written;
-    } else if (state == 1) {
-      return;
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    int32_t written = 0;
+    {
+      std::unique_lock<std::mutex> hold(lock_);
+      changed_.wait(hold, [&] { return state_ != State::kDecoding || written_ - converted >= kBandRows; });
+      if (state_ == State::kAbandoned) return;
+      written = written_;
+      if (written <= converted) return;  // decoded, and every row converted
     }
+    ApplyTransform(transform_, image_.TopRow() + static_cast<ptrdiff_t>(converted) * image_.Pitch(), image_.Pitch(),
+                   image_.Width(), written - converted, pixels_, 1);
+    converted = written;
   }
 }
 
-bool CmykConvertsToDisplay(const std::vector<uint8_t>& embedded, bool inverted) {
-  const std::shared_ptr<const std::vector<uint8_t>> display = CurrentDisplayProfile();
-  std::lock_guard<std::mutex> hold(converterLock);
-  return Converter().Converts(embedded, *display, inverted ? ColourPixels::kInvertedCmyk32 : ColourPixels::kCmyk32);
+bool CmykConverts(const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display, bool inverted) {
+  return TransformApplies(
+      TakeTransform(embedded, display, inverted ? ColourPixels::kInvertedCmyk32 : ColourPixels::kCmyk32));
 }
 
-bool ConvertCmykToDisplayColours(CImage& image, const std::vector<uint8_t>& embedded, bool inverted) {
+bool ConvertCmykColours(CImage& image, const std::vector<uint8_t>& embedded, const std::vector<uint8_t>& display,
+                        bool inverted) {
   if (image.IsNull() || image.BitsPerPixel() != 32) return false;
-  const std::shared_ptr<const std::vector<uint8_t>> display = CurrentDisplayProfile();
-  std::lock_guard<std::mutex> hold(converterLock);
-  return Converter().Convert(embedded, *display, image.TopRow(), image.Pitch(), image.Width(), image.Height(),
-                             inverted ? ColourPixels::kInvertedCmyk32 : ColourPixels::kCmyk32,
-                             ConvertThreads()) == ColourOutcome::kConverted;
+  const ColourPixels pixels = inverted ? ColourPixels::kInvertedCmyk32 : ColourPixels::kCmyk32;
+  return ApplyTransform(TakeTransform(embedded, display, pixels), image.TopRow(), image.Pitch(), image.Width(),
+                        image.Height(), pixels, ConvertThreads()) == ColourOutcome::kConverted;
 }

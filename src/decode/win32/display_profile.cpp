@@ -1,10 +1,11 @@
 #include "decode/win32/display_profile.h"
 
+#include <map>
 #include <mutex>
-#include <string>
 
 #include "decode/icc_profile_extract.h"
-#include "decode/win32/file_byte_source.h"
+#include "decode/win32/file_bytes.h"
+#include "decode/win32/file_identity.h"
 #include "framework/unique_handle.h"
 
 namespace {
@@ -18,45 +19,63 @@ struct CreatedDcTraits {
 };
 using CreatedDc = UniqueHandle<CreatedDcTraits>;
 
-std::mutex profileLock;
-std::shared_ptr<const std::vector<uint8_t>> published = std::make_shared<const std::vector<uint8_t>>();
-HMONITOR lastMonitor = nullptr;  // under profileLock, like published
+struct CachedProfile {
+  FileIdentity identity;
+  std::shared_ptr<const std::vector<uint8_t>> bytes;
+};
 
-std::vector<uint8_t> ReadMonitorProfile(HMONITOR monitor) {
-  MONITORINFOEXW info{};
-  info.cbSize = sizeof info;
-  if (!GetMonitorInfoW(monitor, &info)) return {};
-  CreatedDc dc(CreateDCW(info.szDevice, info.szDevice, nullptr, nullptr));
-  if (!dc) return {};
-  wchar_t path[MAX_PATH + 1] = {};
-  DWORD length = MAX_PATH;
-  if (!GetICMProfileW(dc.Get(), &length, path)) return {};
-  FileByteSource file(path);
-  if (!file.IsOpen() || file.Size() < 128 || file.Size() > kMaxProfileBytes) return {};
-  std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
-  if (!file.ReadAt(0, bytes.data(), bytes.size())) return {};
-  return bytes;
+struct ProfileCache {
+  std::mutex lock;
+  std::map<std::wstring, CachedProfile> byPath;  // a handful of monitors at most
+};
+
+// Made on first use and never destroyed: a worker may still be decoding when the process exits,
+// and must not find the cache gone under it.
+ProfileCache& Cache() {
+  static ProfileCache* cache = new ProfileCache;
+  return *cache;
+}
+
+// The empty profile (sRGB) handed out for every target without one; never destroyed, like the cache.
+std::shared_ptr<const std::vector<uint8_t>> Srgb() {
+  static const auto* none = new std::shared_ptr<const std::vector<uint8_t>>(std::make_shared<const std::vector<uint8_t>>());
+  return *none;
 }
 
 }  // namespace
 
-bool RefreshDisplayProfile(HWND window, DisplayCheck check) {
-  const HMONITOR monitor = window != nullptr ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+DisplayTarget DisplayTargetOf(HWND viewer) {
+  const HMONITOR monitor = viewer != nullptr ? MonitorFromWindow(viewer, MONITOR_DEFAULTTONEAREST)
                                              : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-  {
-    std::lock_guard<std::mutex> hold(profileLock);
-    if (monitor == lastMonitor && check == DisplayCheck::kIfMonitorChanged) return false;
-    lastMonitor = monitor;
-  }
-  // Read without the lock held: no caller waits on another's file read.
-  auto bytes = std::make_shared<const std::vector<uint8_t>>(ReadMonitorProfile(monitor));
-  std::lock_guard<std::mutex> hold(profileLock);
-  if (lastMonitor != monitor || *bytes == *published) return false;
-  published = std::move(bytes);
-  return true;
+  MONITORINFOEXW info{};
+  info.cbSize = sizeof info;
+  if (monitor == nullptr || !GetMonitorInfoW(monitor, &info)) return DisplayTarget{};
+  CreatedDc dc(CreateDCW(info.szDevice, info.szDevice, nullptr, nullptr));
+  if (!dc) return DisplayTarget{};
+  wchar_t path[MAX_PATH + 1] = {};
+  DWORD length = MAX_PATH;
+  if (!GetICMProfileW(dc.Get(), &length, path)) return DisplayTarget{};
+  return DisplayTarget{path};
 }
 
-std::shared_ptr<const std::vector<uint8_t>> CurrentDisplayProfile() {
-  std::lock_guard<std::mutex> hold(profileLock);
-  return published;
+std::shared_ptr<const std::vector<uint8_t>> DisplayProfileBytes(const DisplayTarget& target) {
+  if (target.profilePath.empty()) return Srgb();
+  // The cheap identity check tells whether the kept bytes are still the file's.
+  const FileIdentity now = ReadFileIdentity(target.profilePath);
+  if (!now.exists) return Srgb();
+  ProfileCache& cache = Cache();
+  {
+    std::lock_guard<std::mutex> hold(cache.lock);
+    const auto found = cache.byPath.find(target.profilePath);
+    if (found != cache.byPath.end() && found->second.identity == now) return found->second.bytes;
+  }
+  // Read without the lock: no decode waits on another's file read.
+  FileBytes file;
+  std::shared_ptr<const std::vector<uint8_t>> bytes = Srgb();
+  if (ReadWholeFile(target.profilePath, file) && file.size >= 128 && file.size <= kMaxProfileBytes) {
+    bytes = std::make_shared<const std::vector<uint8_t>>(file.bytes.get(), file.bytes.get() + file.size);
+  }
+  std::lock_guard<std::mutex> hold(cache.lock);
+  cache.byPath[target.profilePath] = CachedProfile{file.identity, bytes};
+  return bytes;
 }

@@ -1,23 +1,27 @@
-// The colour profile of the display the viewer's window is on, for the worker's colour conversion.
+// Which colours a decoded picture is converted to: the colour profile of the monitor the viewer's
+// window is on. The window's thread names it (a path only); the worker reads the file, inside the
+// decode.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
-// When the profile is read again.
-enum class DisplayCheck {
-  kIfMonitorChanged,  // only when the window is on another monitor than at the last call
-  kAlways,            // the displays changed: the same monitor may have another profile now
+struct DisplayTarget {
+  std::wstring profilePath;  // empty: sRGB
+
+  bool operator==(const DisplayTarget& o) const { return profilePath == o.profilePath; }
+  bool operator!=(const DisplayTarget& o) const { return !(*this == o); }
 };
 
-// The window's thread, or the worker for the start picture before the window exists: reads the
-// ICM profile of the monitor the window is on (GetICMProfileW on a device context of the
-// monitor, then the file it names) when `check` asks for it; the first call always reads it. A
-// monitor without a profile, or one that cannot be read, gives an empty profile: sRGB. A null
-// window stands for the primary monitor. True when the profile now differs from the one before.
-bool RefreshDisplayProfile(HWND window, DisplayCheck check = DisplayCheck::kIfMonitorChanged);
+// Window's thread (any thread may call it): the profile the monitor of the viewer uses, asked of
+// the system by name (GetICMProfileW); no file is read. A null viewer stands for the primary
+// monitor. A monitor without a profile gives sRGB.
+DisplayTarget DisplayTargetOf(HWND viewer);
 
-// Any thread: the profile last read; empty means sRGB. Shared, never changed once published.
-std::shared_ptr<const std::vector<uint8_t>> CurrentDisplayProfile();
+// Worker (any thread): the target's profile bytes; empty means sRGB (none named, or the file
+// cannot be read or is no profile size). Read once per path and kept, read again when the file
+// changes; shared under a lock, never changed once handed out.
+std::shared_ptr<const std::vector<uint8_t>> DisplayProfileBytes(const DisplayTarget& target);

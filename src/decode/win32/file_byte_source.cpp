@@ -5,7 +5,7 @@
 #include "imagelist/long_path.h"
 
 FileByteSource::FileByteSource(const std::wstring& path)
-    : file_(CreateFileW(FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+    : file_(CreateFileW(FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
   LARGE_INTEGER size{};
   if (file_ && GetFileSizeEx(file_.Get(), &size) && size.QuadPart > 0) size_ = static_cast<uint64_t>(size.QuadPart);

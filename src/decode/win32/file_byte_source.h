@@ -5,7 +5,8 @@
 #include "framework/unique_handle.h"
 #include "decode/image_header.h"
 
-// Owns its handle (opened for reading, shared with readers and deleters); one thread at a time.
+// Owns its handle (opened for reading, shared with readers, writers and deleters); one thread at
+// a time. For header checks that read a few bytes; the decode reads the file once, whole.
 class FileByteSource : public ByteSource {
  public:
   explicit FileByteSource(const std::wstring& path);

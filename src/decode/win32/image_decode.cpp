@@ -1,187 +1,64 @@
 #include "decode/win32/image_decode.h"
 
-#include <gdiplus.h>
-
-#include <cstdio>
-#include <cstring>
-#include <vector>
-
 #include "decode/decode_limit.h"
-#include "decode/win32/bmp_file_decode.h"
-#include "decode/win32/colour_managed.h"
-#include "decode/win32/jpeg2000_file_decode.h"
-#include "decode/win32/jpeg_file_decode.h"
-#include "decode/win32/picture_header_check.h"
-#include "decode/win32/png_file_decode.h"
-#include "exif/jpeg_exif.h"
-#include "framework/baseline_mode.h"
-#include "framework/gdi_handles.h"
-#include "framework/gdiplus_handles.h"
-#include "imagelist/long_path.h"
-#include "picture/pixel_layout.h"
+#include "decode/format_table.h"
+#include "decode/win32/file_bytes.h"
+#include "decode/win32/format_decoders.h"
+#include "decode/win32/imaging_library.h"
 
-using namespace Gdiplus::DllExports;
-
-namespace {
-
-// Copies the source palette into the DIB's colour table; the palette's alpha is dropped.
-bool CopyPalette(Gdiplus::GpBitmap* source, CImage& image) {
-  INT bytes = 0;
-  if (GdipGetImagePaletteSize(source, &bytes) != Gdiplus::Ok ||
-      bytes < static_cast<INT>(sizeof(Gdiplus::ColorPalette))) {
+bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& image, DecodeFacts& facts,
+                const std::atomic<bool>* cancelled) {
+  image.Destroy();
+  facts = DecodeFacts{};
+  FileBytes file;
+  if (!ReadWholeFile(path, file)) {
+    facts.identity = file.identity;
     return false;
   }
-  std::vector<uint8_t> buffer(static_cast<size_t>(bytes));
-  auto* palette = reinterpret_cast<Gdiplus::ColorPalette*>(buffer.data());
-  if (GdipGetImagePalette(source, palette, bytes) != Gdiplus::Ok) return false;
-  const UINT count = palette->Count;
-  const size_t room = (static_cast<size_t>(bytes) - offsetof(Gdiplus::ColorPalette, Entries)) / sizeof(Gdiplus::ARGB);
-  if (count == 0 || count > 256 || count > room) return false;
-
-  RGBQUAD table[256] = {};
-  for (UINT i = 0; i < count; ++i) {
-    const Gdiplus::ARGB entry = palette->Entries[i];
-    table[i].rgbBlue = static_cast<BYTE>(entry & 0xFF);
-    table[i].rgbGreen = static_cast<BYTE>((entry >> 8) & 0xFF);
-    table[i].rgbRed = static_cast<BYTE>((entry >> 16) & 0xFF);
-  }
-  MemoryDc dc(nullptr, image.Handle());
-  return dc.Ok() && SetDIBColorTable(dc.Get(), 0, count, table) == count;
+  // From here on the file is closed: another program may do with it what it likes.
+  facts.read = true;
+  facts.identity = file.identity;
+  MemoryByteSource source(file.bytes.get(), file.size);
+  const PictureFacts picture = ReadPictureFacts(source);
+  facts.format = picture.format;
+  facts.exifOrientation = picture.exifOrientation;
+  facts.orientationFound = picture.orientationFound;
+  // Too large a picture crashes inside the decoders; refused, it fails like an undecodable file.
+  if (!HeaderFitsDecoder(picture.header)) return false;
+  if (cancelled != nullptr && cancelled->load(std::memory_order_relaxed)) return false;
+  const auto display = DisplayProfileBytes(target);
+  const EncodedPicture encoded{file.bytes.get(), file.size, &picture, display.get(), cancelled};
+  return DecodeByFormat(encoded, image);
 }
-
-// Same format on both sides: the rows are copied as they are, top row first. The library is
-// asked to write them into the DIB itself, so no copy of the whole picture of its own is made
-// on the way (a large picture would otherwise be held three times at once); where it cannot,
-// its locked rows are copied.
-bool CopyRows(Gdiplus::GpBitmap* source, Gdiplus::PixelFormat format, CImage& image) {
-  Gdiplus::BitmapData into{};
-  into.Width = static_cast<UINT>(image.Width());
-  into.Height = static_cast<UINT>(image.Height());
-  into.Stride = image.Pitch();
-  into.PixelFormat = format;
-  into.Scan0 = image.TopRow();
-  const Gdiplus::GpRect whole(0, 0, image.Width(), image.Height());
-  if (GdipBitmapLockBits(source, &whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, format,
-                         &into) == Gdiplus::Ok) {
-    GdipBitmapUnlockBits(source, &into);
-    return true;
-  }
-  LockedBits locked(source, format, Gdiplus::ImageLockModeRead);
-  if (!locked.Ok()) return false;
-  const Gdiplus::BitmapData& data = locked.Data();
-  const int32_t rowBytes = PackedRowBytes(image.Width(), image.BitsPerPixel());
-  if (rowBytes < 0 || static_cast<UINT>(image.Width()) != data.Width ||
-      static_cast<UINT>(image.Height()) != data.Height) {
-    return false;
-  }
-  const auto* from = static_cast<const uint8_t*>(data.Scan0);
-  uint8_t* to = image.TopRow();
-  for (int32_t y = 0; y < image.Height(); ++y) {
-    std::memcpy(to + static_cast<ptrdiff_t>(y) * image.Pitch(),
-                from + static_cast<ptrdiff_t>(y) * data.Stride, static_cast<size_t>(rowBytes));
-  }
-  return true;
-}
-
-// Any other format: the imaging library converts while drawing into the DIB's own pixels.
-// Drawn pixel for pixel (source copy, no resampling) whatever resolution the file states.
-bool DrawInto(Gdiplus::GpBitmap* source, Gdiplus::PixelFormat format, CImage& image) {
-  GpBitmapOwner target;
-  if (GdipCreateBitmapFromScan0(image.Width(), image.Height(), image.Pitch(), format,
-                                image.TopRow(), target.Out()) != Gdiplus::Ok) {
-    return false;
-  }
-  GpGraphicsOwner graphics;
-  if (GdipGetImageGraphicsContext(target.Get(), graphics.Out()) != Gdiplus::Ok || !graphics) return false;
-  GdipSetCompositingMode(graphics.Get(), Gdiplus::CompositingModeSourceCopy);
-  GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeNearestNeighbor);
-  GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHalf);
-  const Gdiplus::GpStatus status =
-      GdipDrawImageRectRectI(graphics.Get(), source, 0, 0, image.Width(), image.Height(), 0, 0,
-                             image.Width(), image.Height(), Gdiplus::UnitPixel, nullptr, nullptr,
-                             nullptr);
-  return status == Gdiplus::Ok;
-}
-
-bool ConvertToDib(Gdiplus::GpBitmap* source, CImage& image) {
-  Gdiplus::PixelFormat format = 0;
-  UINT width = 0, height = 0;
-  if (GdipGetImagePixelFormat(source, &format) != Gdiplus::Ok ||
-      GdipGetImageWidth(source, &width) != Gdiplus::Ok ||
-      GdipGetImageHeight(source, &height) != Gdiplus::Ok || width == 0 || height == 0 ||
-      width > INT32_MAX || height > INT32_MAX) {
-    return false;
-  }
-  const DibChoice choice = ChooseDibFormat(format);
-  if (!image.Create(static_cast<int32_t>(width), static_cast<int32_t>(height), choice.bitsPerPixel,
-                    choice.hasAlpha)) {
-    return false;
-  }
-  bool ok = true;
-  if ((format & kPixelFormatIndexed) != 0 && choice.bitsPerPixel <= 8) ok = CopyPalette(source, image);
-  if (ok) ok = choice.format == static_cast<uint32_t>(format) ? CopyRows(source, format, image) : DrawInto(source, choice.format, image);
-  if (!ok) image.Destroy();
-  return ok;
-}
-
-}  // namespace
 
 bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomic<bool>* cancelled) {
-  image.Destroy();
-  // Too large a picture crashes inside the decoder; refused, it fails like an undecodable file.
-  const PictureHeader header = ReadFileHeader(path);
-  if (!HeaderFitsDecoder(header)) return false;
-  // JPEG 2000 (which the imaging library does not read) through openjpeg, its profile applied.
-  if (header.format == PictureFormat::kJpeg2000) {
-    return DecodeJpeg2000File(path, image, cancelled) == Jpeg2000FileOutcome::kDecoded;
-  }
-  // JPEGs of the common kinds (and CMYK ones whose profile converts) go straight into the DIB; the
-  // rest, as before, to the imaging library. Either way the picture's embedded profile then turns
-  // its colours into the display's; it is read first, as it decides whether a CMYK JPEG is taken.
-  const std::vector<uint8_t> profile = BaselineMode() ? std::vector<uint8_t>{} : ReadEmbeddedProfile(path);
-  if (!BaselineMode()) {
-    switch (DecodeJpegFile(path, image, cancelled, profile)) {
-      case JpegFileOutcome::kDecoded: return true;
-      case JpegFileOutcome::kCancelled:
-      case JpegFileOutcome::kRefused: return false;
-      case JpegFileOutcome::kNotTaken: break;
-    }
-    // PNGs through libspng and BMPs through our own reader, straight into the DIB likewise.
-    const FileDecodeOutcome own = header.format == PictureFormat::kPng   ? DecodePngFile(path, image, cancelled)
-                                  : header.format == PictureFormat::kBmp ? DecodeBmpFile(path, image, cancelled)
-                                                                         : FileDecodeOutcome::kNotTaken;
-    if (own == FileDecodeOutcome::kDecoded) {
-      ConvertToDisplayColours(image, profile);
-      return true;
-    }
-    if (own != FileDecodeOutcome::kNotTaken) return false;
-  }
-  // Nothing reaches the imaging library unsized: a JPEG the header reader gave up on is sized by
-  // libjpeg, whatever its kind.
-  if (header.format == PictureFormat::kUnknown && JpegFrameTooLarge(path)) return false;
-  if (!DecodeWithImagingLibrary(path, image)) return false;
-  if (!BaselineMode()) ConvertToDisplayColours(image, profile);
-  return true;
+  DecodeFacts facts;
+  return DecodeFile(path, DisplayTargetOf(nullptr), image, facts, cancelled);
 }
 
 bool DecodeWithImagingLibrary(const std::wstring& path, CImage& image) {
   image.Destroy();
-  if (!EnsureImagingStarted()) return false;
-  GpBitmapOwner decoded;
-  if (GdipCreateBitmapFromFile(FileSystemPath(path).c_str(), decoded.Out()) != Gdiplus::Ok ||
-      decoded.Get() == nullptr) {
-    return false;
-  }
-  return ConvertToDib(decoded.Get(), image);
+  FileBytes file;
+  return ReadWholeFile(path, file) && DecodeBytesWithImagingLibrary(file.bytes.get(), file.size, image);
 }
 
 bool ReadOrientationOf(const std::wstring& path, int32_t& exifOrientation) {
-  StdioFile file(_wfopen(FileSystemPath(path).c_str(), L"rb"));
-  if (!file) return false;
-  JpegExifRecord record;
-  std::memset(&record, 0, sizeof(record));
-  JpegExifReader reader(record);  // releases its retained segments when it goes
-  if (std::fgetc(file.Get()) == 0xFF) ReadJpegMetadata(file.Get(), reader);
-  exifOrientation = record.exifOrientation;
-  return record.exifFound != 0;
+  FileBytes file;
+  if (!ReadWholeFile(path, file)) return false;
+  MemoryByteSource source(file.bytes.get(), file.size);
+  const PictureFacts picture = ReadPictureFacts(source);
+  exifOrientation = picture.exifOrientation;
+  return picture.orientationFound;
+}
+
+FileDecodeOutcome DecodeFileWith(FileDecodeOutcome (*decoder)(const EncodedPicture& picture, CImage& image),
+                                 const std::wstring& path, CImage& image, const std::atomic<bool>* cancelled) {
+  image.Destroy();
+  FileBytes file;
+  if (!ReadWholeFile(path, file)) return FileDecodeOutcome::kNotTaken;
+  MemoryByteSource source(file.bytes.get(), file.size);
+  const PictureFacts picture = ReadPictureFacts(source);
+  const auto display = DisplayProfileBytes(DisplayTargetOf(nullptr));
+  const EncodedPicture encoded{file.bytes.get(), file.size, &picture, display.get(), cancelled};
+  return decoder(encoded, image);
 }

@@ -1,17 +1,46 @@
-// Turning a picture file into a DIB section. Any thread: nothing here touches the window, the
-// image list or the current picture (the worker decodes with it, on images of its own).
+// Turning a picture file into a DIB section: the file read once, its format chosen by its bytes
+// (format_table.h), decoded and converted to the display's colours. Any thread: nothing here
+// touches the window, the image list or the current picture (the worker decodes with it, on
+// images of its own).
 #pragma once
 #include <windows.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
 
+#include "decode/image_header.h"
+#include "decode/win32/display_profile.h"
+#include "decode/win32/encoded_picture.h"
+#include "decode/win32/file_identity.h"
 #include "picture/win32/dib_image.h"
 
-// Decodes one file into image (released first). False leaves it empty. cancelled (may be null)
-// lets a decode on the worker stop early when its picture is no longer wanted.
+// What the decode learnt of the file besides its pixels, all from its one read.
+struct DecodeFacts {
+  FileIdentity identity;  // of the bytes that were decoded (from the one open)
+  bool read = false;      // the file could be opened and read
+  PictureFormat format = PictureFormat::kUnknown;  // what the bytes are
+  int32_t exifOrientation = 0;  // valid when orientationFound
+  bool orientationFound = false;
+};
+
+// Reads path once and decodes it into image (released first), its colours converted from its
+// embedded profile to `target`. False leaves image empty (a file that cannot be read, is not a
+// picture, is too large, is damaged, or whose decode was cancelled). cancelled (may be null) lets
+// a decode on the worker stop early when its picture is no longer wanted. Any thread, one image
+// per caller.
+bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& image, DecodeFacts& facts,
+                const std::atomic<bool>* cancelled);
+
+// DecodeFile in the primary monitor's colours, for callers that do not follow the window.
 bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomic<bool>* cancelled = nullptr);
-// The same through the imaging library alone, whatever the file (the route without fast paths).
+// The file read once and decoded by the imaging library alone, without colour conversion (the
+// route the decoders of our own are compared with).
 bool DecodeWithImagingLibrary(const std::wstring& path, CImage& image);
-// The orientation tag of a JPEG with a parsable EXIF block.
+// The EXIF orientation of the file (read once); false when it has none.
 bool ReadOrientationOf(const std::wstring& path, int32_t& exifOrientation);
+
+// The file read once and handed to one decoder of the table alone, in the primary monitor's
+// colours: for tests and benchmarks that compare the routes.
+FileDecodeOutcome DecodeFileWith(FileDecodeOutcome (*decoder)(const EncodedPicture& picture, CImage& image),
+                                 const std::wstring& path, CImage& image, const std::atomic<bool>* cancelled = nullptr);
