@@ -163,6 +163,9 @@ TEST_F(ShownPicture, AFailedPreparationIsDecodedAgainWhenSteppedOnto) {
     for (const auto& prepared : Browse().loader.prepared) {
       EXPECT_NE(prepared->path, Path(L"b.png")) << "a failed preparation must not be kept";
     }
+    // Nor asked for again and again while the file stays unreadable.
+    Pump();
+    EXPECT_FALSE(PreparingAhead(Browse())) << "expected no new preparation of the unreadable neighbour";
   }
   // Let go: stepping onto it shows it, not the previous picture under its title.
   Key(VK_RIGHT);

@@ -62,6 +62,9 @@ struct EarlyPreparation {
 struct LoaderState {
   std::vector<std::shared_ptr<PreparedPicture>> prepared;  // for neighbours of the shown entry
   std::vector<PendingPreparation> inFlight;                // asked of the worker, not yet back
+  // Neighbours whose preparation failed: not asked for again ahead (that would go round for as
+  // long as the file stays unreadable), but decoded again when stepped onto.
+  std::vector<std::wstring> failedAhead;
   std::wstring waitingFor;                                 // the shown entry's path while it decodes
   uint64_t serials = 0;
   std::optional<EarlyPreparation> early;  // until the window is given to it

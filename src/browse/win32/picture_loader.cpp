@@ -180,6 +180,9 @@ void DropUnwanted(Browser& browser) {
   prepared.erase(std::remove_if(prepared.begin(), prepared.end(),
                                 [&](const auto& p) { return !Contains(wanted, p->path); }),
                  prepared.end());
+  auto& failed = state.failedAhead;
+  failed.erase(std::remove_if(failed.begin(), failed.end(), [&](const auto& p) { return !Contains(wanted, p); }),
+               failed.end());
   for (auto it = state.inFlight.begin(); it != state.inFlight.end();) {
     if (Contains(wanted, it->path)) {
       ++it;
@@ -326,7 +329,9 @@ void TakePreparedPicture(Browser& browser, uint64_t serial, std::shared_ptr<Prep
   }
   // Only pictures that decoded are kept: stepping onto a file whose preparation failed decodes
   // it again (another program may have let go of it since).
-  if (picture->decoded && Contains(WantedPaths(), picture->path) && state.prepared.size() < kMostPrepared) {
+  if (!picture->decoded) {
+    if (!Contains(state.failedAhead, picture->path)) state.failedAhead.push_back(picture->path);
+  } else if (Contains(WantedPaths(), picture->path) && state.prepared.size() < kMostPrepared) {
     state.prepared.push_back(std::move(picture));
   }
   SchedulePrefetch(browser);
@@ -392,6 +397,8 @@ void ShowCurrentPicture(Browser& browser, StepDirection direction) {
     return;
   }
   DropUnwanted(browser);
+  auto& failed = state.failedAhead;
+  failed.erase(std::remove(failed.begin(), failed.end(), *path), failed.end());  // tried again now
   if (std::shared_ptr<PreparedPicture> picture = TakePrepared(browser, *path)) {
     Adopt(browser, std::move(picture), Adoption::kReplace);
     CheckShownFile(browser);
@@ -447,7 +454,8 @@ void SchedulePrefetch(Browser& browser) {
     const std::wstring& path = ImageList[static_cast<size_t>(index)];
     const bool known =
         std::any_of(state.prepared.begin(), state.prepared.end(), [&](const auto& p) { return p->path == path; }) ||
-        std::any_of(state.inFlight.begin(), state.inFlight.end(), [&](const PendingPreparation& j) { return j.path == path; });
+        std::any_of(state.inFlight.begin(), state.inFlight.end(), [&](const PendingPreparation& j) { return j.path == path; }) ||
+        Contains(state.failedAhead, path);
     if (known) continue;
     if (state.prepared.size() + state.inFlight.size() >= kMostPrepared) return;
     // Judged from the shown picture's size: the neighbour's own header is read on the worker.
@@ -535,6 +543,7 @@ void ForgetPreparedPictures(Browser& browser) {
   for (const PendingPreparation& job : state.inFlight) browser.tasks.Cancel(job.task);
   state.inFlight.clear();
   state.prepared.clear();
+  state.failedAhead.clear();
   state.waitingFor.clear();
   browser.tasks.Cancel(state.checkTask);
   state.checkTask = 0;
