@@ -193,13 +193,13 @@ LRESULT CVistrelDlg::OnMove(WPARAM, LPARAM) {
   RememberNormalRect();
   if (initialLayoutDone != 0) {
     Redraw(state_.view);
-    FollowDisplayProfile(state_.browse);  // onto a monitor with another profile
+    FollowDisplayProfile(state_.browse, DisplayCheck::kIfMonitorChanged);  // onto another monitor
   }
   return 0;
 }
 
 LRESULT CVistrelDlg::OnDisplayChange(WPARAM, LPARAM) {
-  if (initialLayoutDone != 0) FollowDisplayProfile(state_.browse);
+  if (initialLayoutDone != 0) FollowDisplayProfile(state_.browse, DisplayCheck::kAlways);
   return Default();
 }
 

@@ -74,6 +74,10 @@ struct LoaderState {
   DisplayTarget shownTarget;
   uint64_t shownRevision = 0;  // 0 when it is no longer as prepared (turned, failed)
   TaskRunner::TaskId checkTask = 0;  // the shown file's identity checked on the worker
+  // The profile the window's monitor names, asked of the system once per monitor (and again
+  // when the displays change), not at every step.
+  HMONITOR targetMonitor = nullptr;
+  DisplayTarget target;
 };
 
 enum class ListingFor { kStart, kDrop };

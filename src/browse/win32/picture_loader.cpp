@@ -264,6 +264,17 @@ void Adopt(Browser& browser, std::shared_ptr<PreparedPicture> picture, Adoption 
 
 void TakePreparedPicture(Browser& browser, uint64_t serial, std::shared_ptr<PreparedPicture>& picture);
 
+// The colours pictures are converted to now: the profile the window's monitor names.
+const DisplayTarget& CurrentTarget(Browser& browser) {
+  LoaderState& state = browser.loader;
+  const HMONITOR monitor = MonitorFromWindow(browser.view.viewer, MONITOR_DEFAULTTONEAREST);
+  if (monitor != state.targetMonitor || monitor == nullptr) {
+    state.targetMonitor = monitor;
+    state.target = DisplayTargetOf(browser.view.viewer);
+  }
+  return state.target;
+}
+
 uint64_t ImageBytes(const CImage& image) {
   return image.IsNull() ? 0 : static_cast<uint64_t>(image.Height()) * static_cast<uint64_t>(std::abs(image.Pitch()));
 }
@@ -275,7 +286,7 @@ void Submit(Browser& browser, const std::wstring& path, TaskRunner::Placement pl
   const SIZE area = PictureArea(browser.view.viewer);
   // The colours of the monitor the window is on now (its profile's name; the file is read on
   // the worker).
-  const DisplayTarget target = DisplayTargetOf(browser.view.viewer);
+  const DisplayTarget target = CurrentTarget(browser);
   const TaskRunner::TaskId task = browser.tasks.PostTaskAndReply(
       placement,
       [path, area, target, turns](const std::atomic<bool>& cancelled) {
@@ -344,7 +355,7 @@ std::shared_ptr<PreparedPicture> TakePrepared(Browser& browser, const std::wstri
   if (it == state.prepared.end()) return nullptr;
   std::shared_ptr<PreparedPicture> picture = std::move(*it);
   state.prepared.erase(it);
-  if (picture->target != DisplayTargetOf(browser.view.viewer)) return nullptr;
+  if (picture->target != CurrentTarget(browser)) return nullptr;
   return picture;
 }
 
@@ -496,12 +507,13 @@ void PreparePictureEarly(Browser& browser, const std::wstring& path) {
   state.early = std::move(early);
 }
 
-void FollowDisplayProfile(Browser& browser) {
+void FollowDisplayProfile(Browser& browser, DisplayCheck check) {
   VISTREL_CHECK_THREAD(browser.view.thread);
   LoaderState& state = browser.loader;
+  if (check == DisplayCheck::kAlways) state.targetMonitor = nullptr;  // asked of the system again
   const ShownPicture& shown = browser.view.shown;
   if (!shown.present || shown.rules.path.empty() || state.early) return;
-  if (DisplayTargetOf(browser.view.viewer) == state.shownTarget) return;
+  if (CurrentTarget(browser) == state.shownTarget) return;
   // Prepared in the former colours: none of them may be shown now.
   for (const PendingPreparation& job : state.inFlight) browser.tasks.Cancel(job.task);
   state.inFlight.clear();
@@ -511,7 +523,7 @@ void FollowDisplayProfile(Browser& browser) {
     if (PictureLoading(browser)) ShowCurrentPicture(browser, StepDirection::kNone);  // asked again
     return;
   }
-  state.shownTarget = DisplayTargetOf(browser.view.viewer);  // asked for once
+  state.shownTarget = CurrentTarget(browser);  // asked for once
   Submit(browser, shown.rules.path, TaskRunner::Placement::kFirst, 0, PreparationFor::kRefresh,
          ComposeTurns(shown.rules.userTurns, browser.view.turn.more));
 }

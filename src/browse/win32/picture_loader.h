@@ -29,7 +29,11 @@ void PreparePictureEarly(Browser& browser, const std::wstring& path);
 // the shown picture is decoded again in that monitor's colours on the worker, keeping its turns,
 // and replaces the one shown when it arrives; those prepared ahead are dropped. Nothing happens
 // when the profile is the same.
-void FollowDisplayProfile(Browser& browser);
+enum class DisplayCheck {
+  kIfMonitorChanged,  // the window moved: only another monitor may have another profile
+  kAlways,            // the displays changed: the same monitor may have another profile now
+};
+void FollowDisplayProfile(Browser& browser, DisplayCheck check);
 // While the window is being placed: its picture area is expected to be width x height, so the
 // early preparation may make its fitted copy for that size already.
 void PredictStartPictureArea(Browser& browser, int32_t width, int32_t height);
