@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/unique_handle.h"
@@ -138,13 +139,29 @@ TEST_F(ShownPicture, KeepsItsRulesAndCopiesUntilAnotherTakesItsPlace) {
   WaitForPicture();
   ExpectCentre(kBlue, "c.bmp arrived");
 
-  // A drop from another folder forgets every prepared picture but not the one shown: C, C before
-  // the dropped picture arrives still show c.bmp, not a bare area.
+  // Delete (Yes) forgets every prepared picture but not the one shown: C, C before the next
+  // picture arrives still show c.bmp, not a bare area.
+  std::thread answer([] {
+    HWND box = nullptr;
+    for (int i = 0; i < 500 && box == nullptr; ++i, Sleep(10)) box = FindWindowW(L"#32770", L"Please Confirm");
+    if (box != nullptr) ViewerProcess::PressButton(box, IDYES);
+  });
+  Key(VK_DELETE);
+  answer.join();
+  EXPECT_EQ(GetFileAttributesW(Path(L"c.bmp").c_str()), INVALID_FILE_ATTRIBUTES) << "expected c.bmp deleted";
+  Key('C');
+  Key('C');
+  ExpectCentre(kBlue, "C, C right after the delete");
+  WaitForPicture();
+  ExpectCentre(kRed, "a.bmp, after the deleted file, arrived");
+
+  // A drop from another folder likewise: C, C before the dropped picture arrives still show
+  // a.bmp.
   HGLOBAL drop = MakeDrop({other_ + L"\\x.bmp"});
   SendMessageW(Hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
   Key('C');
   Key('C');
-  ExpectCentre(kBlue, "C, C right after the drop");
+  ExpectCentre(kRed, "C, C right after the drop");
   WaitForPicture();
   ExpectCentre(kGreen, "the dropped picture arrived");
   EXPECT_EQ(Caption(), L"Vistrel - x.bmp");
