@@ -32,15 +32,15 @@ void TaskRunner::TakeReplies() {
 }
 
 bool TaskRunner::Shutdown(DWORD waitMs) {
+  if (stopped_) return workerStopped_;  // a second call tells what the first found
   stopped_ = true;
-  bool stopped = true;
   if (worker_ && !worker_->Shutdown(waitMs)) {
     // Still busy: the object must outlive its thread, so it is kept for the process's life.
     static_cast<void>(worker_.release());
-    stopped = false;
+    workerStopped_ = false;
   }
   worker_.reset();
   mailbox_->SetWindow(nullptr, 0);
   mailbox_->Clear();
-  return stopped;
+  return workerStopped_;
 }

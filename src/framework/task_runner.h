@@ -75,7 +75,8 @@ class TaskRunner {
   // stop and waits up to `waitMs` for it; drops every reply still waiting. True when the worker
   // has stopped. False leaves a task running (one that cannot stop early, such as a decode inside
   // the imaging library): the worker is then kept for the process's life, and the process must
-  // end without destroying what that task may still reach (see the application's exit).
+  // end without destroying what that task may still reach (see the application's exit). Later
+  // calls wait no more and tell what the first one found.
   bool Shutdown(DWORD waitMs);
 
  private:
@@ -85,4 +86,5 @@ class TaskRunner {
   std::shared_ptr<WindowMailbox> mailbox_;  // shared with tasks in flight
   std::unique_ptr<WorkerThread> worker_;    // started on the first task
   bool stopped_ = false;
+  bool workerStopped_ = true;
 };

@@ -24,7 +24,7 @@ BOOL CVistrelApp::InitInstance() {
   MarkStartPhase(StartPhase::kFrameworkReady);
 
   viewer.RunModal(this);
-  if (!viewer.WorkerStopped()) {
+  if (!viewer.StopWorker()) {
     // The worker is still inside a task that cannot stop early (a decode in the imaging library),
     // and what it may reach (the imaging library, the colour converter) would be torn down by
     // the exit under it. The settings are written and the window is gone: the process ends here,

@@ -267,6 +267,8 @@ LRESULT CVistrelDlg::OnDestroy(WPARAM, LPARAM) {
   ForgetPreparedPictures(state_.browse);
   AbandonTurn(state_.view);
   CancelExactViewJobs(state_.view);
-  workerStopped_ = state_.tasks.Shutdown(kWorkerStopWaitMs);
+  StopWorker();
   return Default();
 }
+
+bool CVistrelDlg::StopWorker() { return state_.tasks.Shutdown(kWorkerStopWaitMs); }

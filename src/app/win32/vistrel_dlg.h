@@ -34,9 +34,10 @@ class CVistrelDlg : public CDialog,
   Browser& ContextOf(Browser*) override { return state_.browse; }
   Commands& ContextOf(Commands*) override { return state_.commands; }
   ViewerInput& ContextOf(ViewerInput*) override { return state_.input; }
-  // After the window has gone: false when the worker was still inside a task that could not
-  // stop (the process must then end without destroying what that task may reach).
-  bool WorkerStopped() const { return workerStopped_; }
+  // Stops the worker (at once if the window's going did already): false when it was still
+  // inside a task that could not stop (the process must then end without destroying what that
+  // task may reach).
+  bool StopWorker();
 
   // Makes this the application's main window and runs it until it closes.
   void RunModal(CWinApp* app);
@@ -89,5 +90,4 @@ class CVistrelDlg : public CDialog,
   HICON icon_;
   int32_t initialLayoutDone = 0;
   bool settingsTidied_ = false;
-  bool workerStopped_ = true;
 };
