@@ -227,6 +227,9 @@ BOOL CVistrelDlg::FilterQueuedMessage(MSG* msg) {
 // but held input waits for the viewer's own loop (OnLoopTurn).
 LRESULT CVistrelDlg::OnWorkerResults(WPARAM, LPARAM) {
   state_.tasks.TakeReplies();
+  // The start folder's listing waits for the first picture (shown or failed): a large folder's
+  // listing would otherwise share the cores with its decode and blit.
+  if (initialLayoutDone != 0 && !PictureLoading(state_.browse)) StartFolderListing(state_.browse);
   FinishSlideshowStep(state_.commands);
   return 0;
 }

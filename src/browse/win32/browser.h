@@ -118,3 +118,7 @@ class Browser {
   ListingState listing;
   StartFile start;
 };
+
+// True while a listing is awaited. Input that needs the list waits meanwhile, so nothing else
+// rebuilds or steps through the list before it is complete.
+inline bool FolderListing(const Browser& browser) { return browser.listing.pending.id != 0; }

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "browse/win32/navigation.h"
+#include "browse/win32/window_title.h"
 #include "browse/win32/picture_loader.h"
 #include "imagelist/image_rules.h"
 #include "imagelist/win32/command_line.h"
@@ -134,8 +134,6 @@ void ListDroppedFileFolder(Browser& browser, const std::wstring& path) {
       TaskRunner::Placement::kFirst, [path](const std::atomic<bool>&) { return ListedPathOf(path); },
       [&browser, id](std::optional<std::wstring>& listed) { TakeDroppedPath(browser, id, listed); });
 }
-
-bool FolderListing(const Browser& browser) { return browser.listing.pending.id != 0; }
 
 void AbandonFolderListing(Browser& browser) {
   PendingListing& pending = browser.listing.pending;

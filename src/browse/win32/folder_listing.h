@@ -24,8 +24,5 @@ void StartFolderListing(Browser& browser);
 // file is shown as soon as the worker has found its listed path (the earlier list and picture
 // stay until then), else the earlier position is kept inside the new list.
 void ListDroppedFileFolder(Browser& browser, const std::wstring& path);
-// True while a listing is awaited. Input that needs the list waits meanwhile, so nothing else
-// rebuilds or steps through the list before it is complete.
-bool FolderListing(const Browser& browser);
 // The window is going: a listing still running is abandoned.
 void AbandonFolderListing(Browser& browser);

@@ -8,12 +8,6 @@
 #include "imagelist/win32/image_list.h"
 #include "view/view_state.h"
 
-void UpdateWindowTitle(HWND viewer) {
-  if (viewState.slideshowRunning != 0) return;
-  const std::wstring* path = CurrentPath();
-  if (path != nullptr) SetWindowTextW(viewer, WindowTitle(*path).c_str());
-}
-
 void ShowNextImage(Browser& browser) {
   VISTREL_CHECK_THREAD(browser.view.thread);
   viewState.zoom = 1.0f;

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "browse/win32/browser.h"
+#include "browse/win32/window_title.h"
 
 // Each resets the zoom to the fitted view, moves currentIndex, sets the title and shows the file
 // now current (prepared ahead, or decoded on the worker).
@@ -14,6 +15,3 @@ void ShowPreviousImage(Browser& browser);
 // drop handle.
 void OpenDroppedFiles(Browser& browser, HDROP drop);
 
-// "Vistrel - " and the shown file's name, unless a slideshow owns the title or the list is
-// empty (the title is then left as it is).
-void UpdateWindowTitle(HWND viewer);

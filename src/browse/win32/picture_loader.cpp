@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "browse/win32/folder_listing.h"
 #include "framework/start_profile.h"
 #include "imagelist/image_rules.h"
 #include "imagelist/win32/image_list.h"
@@ -240,7 +239,6 @@ void Adopt(Browser& browser, std::shared_ptr<PreparedPicture> picture, Adoption 
   state.shownRevision = 0;
   if (!picture->decoded) {
     viewState.loadFailed = 1;  // nothing is drawn; the frame keeps what it showed
-    StartFolderListing(browser);
     return;
   }
   currentImage.Swap(picture->image);
@@ -251,7 +249,6 @@ void Adopt(Browser& browser, std::shared_ptr<PreparedPicture> picture, Adoption 
   viewState.alphaPrepared = shown.rules.premultiplied ? 1 : 0;
   if (adoption == Adoption::kReplace && shown.rules.exifTurn != kTurnNone) viewState.zoom = 1.0f;
   Redraw(view);
-  StartFolderListing(browser);  // the start folder's listing waits for the first picture
   if (shown.levels.levels.empty()) {
     // The start picture comes without levels so as not to be delayed by them; they follow once
     // its neighbours are prepared (or at once, should the user zoom first).

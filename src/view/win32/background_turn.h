@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "picture/rotate_request.h"
+#include "view/win32/turn_flight.h"
 
 class PictureView;
 
@@ -19,12 +20,3 @@ class PictureView;
 // fitted), without turning the full-size picture on this thread when it is large. Returns what
 // Render would.
 int32_t TurnShownPicture(PictureView& view, RotateRequest turn);
-
-// The full-size picture's size once the turns asked for so far are done.
-void PictureSizeAfterTurns(const PictureView& view, int32_t& width, int32_t& height);
-// Adds a turn to the one in flight (a synchronous turn asked for meanwhile).
-void AddTurnInFlight(PictureView& view, RotateRequest turn);
-
-// The shown picture is being replaced (another picture put in its place, the window going): the
-// turn in flight is abandoned and its result will be dropped.
-void AbandonTurn(PictureView& view);

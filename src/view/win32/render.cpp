@@ -12,7 +12,7 @@
 #include "view/alpha_path.h"
 #include "view/fit_layout.h"
 #include "view/view_state.h"
-#include "view/win32/background_turn.h"
+#include "view/win32/turn_flight.h"
 #include "view/win32/current_picture.h"
 #include "view/win32/dpi.h"
 #include "view/win32/exact_view.h"
