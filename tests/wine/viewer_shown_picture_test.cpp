@@ -215,6 +215,35 @@ TEST_F(ShownPicture, ADisplayChangeKeepsTheTurnAndTheAreaDrawn) {
   int32_t width = 0, height = 0;
   FrameSize(width, height);
   EXPECT_EQ(FramePixel(2, height / 2), 0x00FAFAFAu) << "expected the side bands of the tall, turned picture";
+
+  // A picture large enough to be turned on the worker, turned twice (the second added to the
+  // first on its way): a display change meanwhile gives the picture turned by a half turn, each
+  // turn counted once.
+  RawBmp big;
+  big.width = 1300;
+  big.height = 900;
+  ASSERT_TRUE(WriteFileBytes(other_ + L"\\big.bmp", MakeRawBmp(big, [](int32_t x, int32_t) {
+    return x < 100 ? 0x00FF0000u : 0x000000FFu;  // a red band on the left, blue elsewhere
+  })));
+  OpenStartFile(true, other_ + L"\\big.bmp");
+  ShowCurrentPicture(Browse(), StepDirection::kNone);
+  WaitForPicture();
+  ASSERT_EQ(currentImage.Width(), 1300);
+  Key('R');
+  ASSERT_TRUE(View().turn.active) << "expected the turn on the worker";
+  Key('R');
+  Browse().loader.shownTarget = DisplayTarget{L"another monitor's profile"};
+  SendMessageW(Hwnd(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1600, 1000));
+  ExpectCentre(kBlue, "the turned stand-in right after the display change");
+  const DWORD again = GetTickCount();
+  while ((View().turn.active || Browse().loader.inFlight.size() > 0) && GetTickCount() - again < 20000) Pump();
+  ASSERT_EQ(currentImage.Width(), 1300) << "expected the large picture turned by a half turn";
+  ASSERT_EQ(currentImage.Height(), 900);
+  ASSERT_EQ(currentImage.BitsPerPixel(), 24);
+  const uint8_t* top = currentImage.TopRow();
+  EXPECT_EQ(top[2], 0) << "expected the red band moved to the right by the half turn";
+  EXPECT_EQ(top[1299 * 3 + 2], 255) << "expected the red band at the right";
+  EXPECT_EQ(View().shown.rules.userTurns, kTurnHalf);
 }
 
 }  // namespace

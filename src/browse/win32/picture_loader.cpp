@@ -306,9 +306,11 @@ void TakeRefresh(Browser& browser, std::shared_ptr<PreparedPicture> picture) {
     return;  // another picture is shown or on its way
   }
   if (!picture->decoded) return;  // the picture shown stays, in the colours it has
-  if (picture->rules.userTurns != shown.rules.userTurns || browser.view.turn.active) {
+  // The user's turns count those still on their way on the worker too: a refresh with all of
+  // them replaces the turn in flight.
+  if (picture->rules.userTurns != shown.rules.userTurns) {
     Submit(browser, picture->path, TaskRunner::Placement::kFirst, 0, PreparationFor::kRefresh,
-           ComposeTurns(shown.rules.userTurns, browser.view.turn.more));
+           shown.rules.userTurns);
     return;
   }
   Adopt(browser, std::move(picture), Adoption::kRefresh);
@@ -522,7 +524,7 @@ void FollowDisplayProfile(Browser& browser, DisplayCheck check) {
   }
   state.shownTarget = CurrentTarget(browser);  // asked for once
   Submit(browser, shown.rules.path, TaskRunner::Placement::kFirst, 0, PreparationFor::kRefresh,
-         ComposeTurns(shown.rules.userTurns, browser.view.turn.more));
+         shown.rules.userTurns);
 }
 
 void PredictStartPictureArea(Browser& browser, int32_t width, int32_t height) {
