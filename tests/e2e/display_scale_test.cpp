@@ -235,7 +235,6 @@ TEST_F(DisplayScale, AtEveryDpiTheMinimumSizeTheControlAndTheExactFittedPictureH
                               << d.offByMore << " of " << d.compared << " pixels compared off by more (largest difference "
                               << d.largest << ")";
 
-
     // The about box's template is laid out in dialog units of its font, made at this DPI.
     viewer_.PostSysCommand(IDM_ABOUT);
     HWND about = viewer_.WaitForOtherWindow(L"#32770", L" About Vistrel", kStateTimeoutMs);
