@@ -86,6 +86,15 @@ struct MenuHandleTraits {
 };
 using MenuHandle = UniqueHandle<MenuHandleTraits>;
 
+// A reference to a system module taken with LoadLibraryExW, for entries older systems lack.
+struct ModuleHandleTraits {
+  using Type = HMODULE;
+  static Type None() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static bool Free(Type h) { return FreeLibrary(h) != FALSE; }
+};
+using ModuleHandle = UniqueHandle<ModuleHandleTraits>;
+
 // A byte stream of the C runtime.
 struct StdioFileTraits {
   using Type = FILE*;

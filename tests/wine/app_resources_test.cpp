@@ -315,7 +315,15 @@ TEST(ProgramResources, AboutItemTextIconAndManifest) {
   EXPECT_NE(xml.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(xml.find("version=\"6.0.0.0\""), std::string::npos);
   EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
-  EXPECT_EQ(xml.find("dpiAware"), std::string::npos) << "the viewer declares no DPI awareness";
+  // Per-monitor aware (v2, else v1), with the older systems' per-monitor declaration beside it:
+  // the system never stretches the window's pixels.
+  EXPECT_NE(xml.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                     "PerMonitorV2, PerMonitor</dpiAwareness>"),
+            std::string::npos)
+      << "expected the PerMonitorV2 declaration in the manifest, got:\n" << xml;
+  EXPECT_NE(xml.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>"),
+            std::string::npos)
+      << "expected the true/pm fallback in the manifest, got:\n" << xml;
   EXPECT_NE(xml.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
                      "</longPathAware>"),
             std::string::npos)

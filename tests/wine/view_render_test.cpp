@@ -201,15 +201,17 @@ TEST_F(ViewRenderTest, KeptFrameIsRepaintedIntoTheDrawItemContext) {
 }
 
 TEST_F(ViewRenderTest, LayoutMovesTheControlOverTheGivenRectangle) {
-  LayoutPictureControl(viewer_, 0, 0, 640, 480);
+  // 640 x 480 in 96-dpi units at the view's DPI of 144: 960 x 720 device pixels.
+  View().dpi = DisplayDpi{144, 144};
+  LayoutPictureControl(View(), 0, 0, 640, 480);
   RECT client{};
   GetClientRect(picture_, &client);
-  EXPECT_EQ(client.right, ScaleX(640));
-  EXPECT_EQ(client.bottom, ScaleY(480));
+  EXPECT_EQ(client.right, 960) << "expected a control 960 wide at 144 dpi, got " << client.right;
+  EXPECT_EQ(client.bottom, 720) << "expected a control 720 high at 144 dpi, got " << client.bottom;
   ASSERT_EQ(ShowFile(SolidBmp(L"wide.bmp", 100, 50)), 0);
   ReadFrame();
-  EXPECT_EQ(frameWidth_, ScaleX(640));
-  EXPECT_EQ(frameHeight_, ScaleY(480));
+  EXPECT_EQ(frameWidth_, 960);
+  EXPECT_EQ(frameHeight_, 720);
 }
 
 }  // namespace

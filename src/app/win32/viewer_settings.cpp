@@ -47,8 +47,9 @@ SIZE MaximisedClient(HWND window, const RECT& around) {
 
 }  // namespace
 
-void CVistrelDlg::PredictPictureArea(SIZE client) {
-  if (client.cx > 0 && client.cy > 0) PredictStartPictureArea(state_.browse, ScaleX(UnscaleX(client.cx)), ScaleY(UnscaleY(client.cy)));
+void CVistrelDlg::PredictPictureArea(SIZE client, const DisplayDpi& dpi) {
+  if (client.cx > 0 && client.cy > 0)
+    PredictStartPictureArea(state_.browse, ScaleX(dpi, UnscaleX(dpi, client.cx)), ScaleY(dpi, UnscaleY(dpi, client.cy)));
 }
 
 void CVistrelDlg::LoadSettings() {
@@ -57,21 +58,25 @@ void CVistrelDlg::LoadSettings() {
   if (read.status == SettingsReadStatus::kCouldNotOpen) {
     RECT now{};
     GetWindowRect(hwnd_, &now);
-    PredictPictureArea(MaximisedClient(hwnd_, now));
+    PredictPictureArea(MaximisedClient(hwnd_, now), DpiOfMonitorUnder(now));
     ShowWindow(hwnd_, SW_MAXIMIZE);
     return;
   }
   if (read.status != SettingsReadStatus::kOk) return;
-  // Checked as the window will really be placed: no smaller than its minimum size.
-  SettingsToApply apply = WithMinimumSize(SettingsEffects(read.record), ScaleX(kMinimumWindowWidth),
-                                          ScaleY(kMinimumWindowHeight));
+  // Checked as the window will really be placed: no smaller than its minimum size at the DPI of
+  // the monitor it goes to.
+  const SettingsToApply effects = SettingsEffects(read.record);
+  const EdgeRect asked = PlacementEdges(effects);
+  const DisplayDpi there = DpiOfMonitorUnder(RECT{asked.left, asked.top, asked.right, asked.bottom});
+  SettingsToApply apply = WithMinimumSize(effects, ScaleX(there, kMinimumWindowWidth), ScaleY(there, kMinimumWindowHeight));
   apply = KeptOnScreen(apply, WorkAreaUnder(PlacementEdges(apply)));
   const RECT placed{apply.x, apply.y, apply.x + apply.width, apply.y + apply.height};
   const RECT frame = FrameOf(hwnd_);
   if (apply.maximize) {
-    PredictPictureArea(MaximisedClient(hwnd_, placed));
+    PredictPictureArea(MaximisedClient(hwnd_, placed), DpiOfMonitorUnder(placed));
   } else if (apply.place) {
-    PredictPictureArea(SIZE{apply.width - frame.left - frame.right, apply.height - frame.top - frame.bottom});
+    PredictPictureArea(SIZE{apply.width - frame.left - frame.right, apply.height - frame.top - frame.bottom},
+                       DpiOfMonitorUnder(placed));
   }
   if (apply.place) SetWindowPos(hwnd_, HWND_TOP, apply.x, apply.y, apply.width, apply.height, SWP_SHOWWINDOW);
   if (apply.maximize) ShowWindow(hwnd_, SW_MAXIMIZE);

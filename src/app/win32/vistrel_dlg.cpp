@@ -29,6 +29,25 @@
 #include "view/win32/render.h"
 #include "view/win32/window_edges.h"
 
+namespace {
+
+// The dialog manager of a per-monitor (v2) aware process rescales a dialog and moves its controls
+// itself on a DPI change; the viewer lays its one control out and refits its picture itself
+// (OnDpiChanged), so that is turned off where the system has it (Windows 10 1703 and later).
+void LeaveDpiChangesToTheViewer(HWND dialog) {
+  using SetBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
+  constexpr int kDisableResize = 0x2;           // DDC_DISABLE_RESIZE
+  constexpr int kDisableControlRelayout = 0x4;  // DDC_DISABLE_CONTROL_RELAYOUT
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (user32 == nullptr) return;
+  const auto set = reinterpret_cast<SetBehaviourFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "SetDialogDpiChangeBehavior")));
+  if (set == nullptr) return;
+  set(dialog, kDisableResize | kDisableControlRelayout, kDisableResize | kDisableControlRelayout);
+}
+
+}  // namespace
+
 CVistrelDlg::CVistrelDlg()
     : CDialog(IDD_VIEWER), icon_(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP))) {}
 
@@ -65,6 +84,7 @@ const MessageMap* CVistrelDlg::GetMessageMap() const {
       OnCommand<&ToggleSlideshow>(ID_SLIDESHOW),
       OnMessage<&CVistrelDlg::OnMove>(WM_MOVE),
       OnMessage<&CVistrelDlg::OnDisplayChange>(WM_DISPLAYCHANGE),
+      OnMessage<&CVistrelDlg::OnDpiChanged>(WM_DPICHANGED),
       OnMessage<&CVistrelDlg::OnDropFiles>(WM_DROPFILES),
       OnCommand<&ToggleBackground>(ID_BACKGROUND),
       OnCommand<&ShowProperties>(ID_PROPERTIES),
@@ -87,19 +107,25 @@ BOOL CVistrelDlg::OnInitDialog() {
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
   initialLayoutDone = 0;
   state_.view.viewer = hwnd_;
+  state_.view.dpi = DpiOfWindow(hwnd_);
+  LeaveDpiChangesToTheViewer(hwnd_);
   state_.tasks.SetReplyWindow(hwnd_);
   viewState.windowRect = kDefaultWindowRect;
   currentIndex = 0;
   OpenStartFileAhead(state_.browse);
   SetInitialViewState(viewState);
   LoadSettings();
+  // Placed now, possibly on another monitor than the one it was made on.
+  state_.view.dpi = DpiOfWindow(hwnd_);
   MarkStartPhase(StartPhase::kWindowShown);
   // Placed and sized now: the start picture, decoding since the process began, is fitted to the
   // picture area the first paint lays out, so it may be ready to draw then.
   RECT client{};
   GetClientRect(hwnd_, &client);
   // The size LayOutPictureOverClient will give the picture control.
-  GiveStartPictureItsWindow(state_.browse, ScaleX(UnscaleX(client.right)), ScaleY(UnscaleY(client.bottom)));
+  const DisplayDpi& dpi = state_.view.dpi;
+  GiveStartPictureItsWindow(state_.browse, ScaleX(dpi, UnscaleX(dpi, client.right)),
+                            ScaleY(dpi, UnscaleY(dpi, client.bottom)));
   return TRUE;
 }
 
@@ -148,8 +174,9 @@ void CVistrelDlg::PaintIcon() {
 void CVistrelDlg::LayOutPictureOverClient() {
   RECT client;
   GetClientRect(hwnd_, &client);
-  LayoutPictureControl(hwnd_, UnscaleX(client.left), UnscaleY(client.top), UnscaleX(client.right),
-                       UnscaleY(client.bottom));
+  const DisplayDpi& dpi = state_.view.dpi;
+  LayoutPictureControl(state_.view, UnscaleX(dpi, client.left), UnscaleY(dpi, client.top),
+                       UnscaleX(dpi, client.right), UnscaleY(dpi, client.bottom));
 }
 
 LRESULT CVistrelDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(icon_); }
@@ -170,9 +197,36 @@ LRESULT CVistrelDlg::OnSize(WPARAM wParam, LPARAM) {
 
 LRESULT CVistrelDlg::OnGetMinMaxInfo(WPARAM, LPARAM lParam) {
   auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-  info->ptMinTrackSize.x = ScaleX(kMinimumWindowWidth);
-  info->ptMinTrackSize.y = ScaleY(kMinimumWindowHeight);
+  info->ptMinTrackSize.x = ScaleX(state_.view.dpi, kMinimumWindowWidth);
+  info->ptMinTrackSize.y = ScaleY(state_.view.dpi, kMinimumWindowHeight);
   return Default();
+}
+
+// The window moved onto a monitor of another scale, or its monitor's scale changed: the window
+// takes the rectangle the system suggests (its size scaled with the DPI), and the minimum size,
+// the picture control and the fitted view follow the new DPI. The fitted copy for the new size
+// is made on the worker, as for any resize.
+LRESULT CVistrelDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+  const DisplayDpi dpi{LOWORD(wParam), HIWORD(wParam)};
+  if (dpi.x > 0 && dpi.y > 0) state_.view.dpi = dpi;
+  RECT before{};
+  GetClientRect(hwnd_, &before);
+  const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+  // Full screen keeps covering the screen, whose size in pixels a new scale does not change.
+  if (suggested != nullptr && viewState.fullScreen == 0) {
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT after{};
+  GetClientRect(hwnd_, &after);
+  // A new size has been laid out and refitted by OnSize; the same size still needs the control
+  // laid out at the new scale and the fitted view back.
+  if (initialLayoutDone != 0 && after.right == before.right && after.bottom == before.bottom) {
+    LayOutPictureOverClient();
+    viewState.zoom = 1.0f;
+    Redraw(state_.view);
+  }
+  return 0;
 }
 
 // The picture control is owner-drawn: when the system asks it to repaint (it was covered, or

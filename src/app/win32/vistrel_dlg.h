@@ -14,7 +14,11 @@
 
 class CWinApp;
 
-// The smallest outer size the window takes, in 96-dpi units (scaled to the screen's DPI).
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0  // older headers lack it
+#endif
+
+// The smallest outer size the window takes, in 96-dpi units (scaled to the DPI of its monitor).
 constexpr int32_t kMinimumWindowWidth = 768;
 constexpr int32_t kMinimumWindowHeight = 536;
 
@@ -60,9 +64,9 @@ class CVistrelDlg : public CDialog,
   // The settings file: applied at the end of initialisation, written on close.
   void LoadSettings();
   void SaveSettings(const EdgeRect& measured);
-  // Tells the start picture's preparation the picture area a window of that client size gets,
-  // before the window is placed.
-  void PredictPictureArea(SIZE client);
+  // Tells the start picture's preparation the picture area a window of that client size gets on
+  // a monitor of that DPI, before the window is placed.
+  void PredictPictureArea(SIZE client, const DisplayDpi& dpi);
 
   LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
   LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
@@ -73,6 +77,7 @@ class CVistrelDlg : public CDialog,
   LRESULT OnClose(WPARAM wParam, LPARAM lParam);
   LRESULT OnMove(WPARAM wParam, LPARAM lParam);
   LRESULT OnDisplayChange(WPARAM wParam, LPARAM lParam);
+  LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
   LRESULT OnDropFiles(WPARAM wParam, LPARAM lParam);
   LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
   LRESULT OnWorkerResults(WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,7 @@
 // Everything the picture area shows and what is asked of the worker for it, in one object the
 // viewer owns: the shown picture's rules and copies (its bitmap is currentImage), the turn on
-// the worker, the exact views asked for, what the kept frame shows, and the frame itself.
+// the worker, the exact views asked for, what the kept frame shows, and the frame itself, and the
+// DPI of the window's monitor.
 // Window's thread only (checked at every entry of view/win32); the worker sees none of it.
 #pragma once
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include "picture/rotate_request.h"
 #include "picture/win32/dib_image.h"
 #include "view/rects.h"
+#include "view/win32/dpi.h"
 #include "view/win32/fitted_copy.h"
 #include "view/win32/kept_frame.h"
 #include "view/win32/zoom_reductions.h"
@@ -79,6 +81,7 @@ class PictureView {
   PictureView& operator=(const PictureView&) = delete;
 
   HWND viewer = nullptr;  // the window whose picture control is drawn, once it exists
+  DisplayDpi dpi;         // of the monitor the window is on (96 until the window exists)
   TaskRunner& tasks;
   ThreadChecker thread;
   ShownPicture shown;

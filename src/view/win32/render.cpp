@@ -375,9 +375,11 @@ void PaintBackgroundOnly(const DRAWITEMSTRUCT& item) {
   FillWithBackground(item.hDC, XywhRect{r.left, r.top, r.right - r.left, r.bottom - r.top});
 }
 
-void LayoutPictureControl(HWND viewer, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  HWND control = GetDlgItem(viewer, IDC_PICTURE);
+void LayoutPictureControl(const PictureView& view, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  VISTREL_CHECK_THREAD(view.thread);
+  HWND control = GetDlgItem(view.viewer, IDC_PICTURE);
   if (control == nullptr) return;
-  MoveWindow(control, ScaleX(left), ScaleY(top), ScaleX(right), ScaleY(bottom), TRUE);
+  MoveWindow(control, ScaleX(view.dpi, left), ScaleY(view.dpi, top), ScaleX(view.dpi, right),
+             ScaleY(view.dpi, bottom), TRUE);
   InvalidateRect(control, nullptr, TRUE);
 }

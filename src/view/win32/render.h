@@ -35,5 +35,6 @@ void AskForExactView(PictureView& view);
 bool RepaintKeptFrame(const PictureView& view, const DRAWITEMSTRUCT& item);
 // The picture control in the background colour alone: what it shows before its first frame.
 void PaintBackgroundOnly(const DRAWITEMSTRUCT& item);
-// Moves the picture control to the given client rectangle in 96-dpi units and invalidates it.
-void LayoutPictureControl(HWND viewer, int32_t left, int32_t top, int32_t right, int32_t bottom);
+// Moves the viewer's picture control to the given client rectangle in 96-dpi units, scaled at the
+// DPI of the window's monitor (view.dpi), and invalidates it. Window's thread only.
+void LayoutPictureControl(const PictureView& view, int32_t left, int32_t top, int32_t right, int32_t bottom);
