@@ -52,6 +52,14 @@ void CVistrelDlg::PredictPictureArea(SIZE client, const DisplayDpi& dpi) {
     PredictStartPictureArea(state_.browse, ScaleX(dpi, UnscaleX(dpi, client.cx)), ScaleY(dpi, UnscaleY(dpi, client.cy)));
 }
 
+HMONITOR CVistrelDlg::MonitorToOpenOn() {
+  const SettingsReadResult read = ReadSettingsFile(SettingsFilePath());
+  if (read.status != SettingsReadStatus::kOk) return nullptr;
+  const EdgeRect asked = PlacementEdges(SettingsEffects(read.record));
+  const RECT rect{asked.left, asked.top, asked.right, asked.bottom};
+  return MonitorFromRect(&rect, MONITOR_DEFAULTTONULL);  // a rectangle on no monitor opens on the primary
+}
+
 void CVistrelDlg::LoadSettings() {
   const std::wstring path = SettingsFilePath();
   SettingsReadResult read = ReadSettingsFile(path);

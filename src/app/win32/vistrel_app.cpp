@@ -12,7 +12,7 @@ BOOL CVistrelApp::InitInstance() {
   // The window's object, with the viewer's state, comes first: the start file decodes on its
   // worker while the framework and the window come up.
   CVistrelDlg viewer;
-  PrepareStartPictureEarly(viewer.State().browse);
+  PrepareStartPictureEarly(viewer.State().browse, CVistrelDlg::MonitorToOpenOn());
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = 8;
   controls.dwICC = 0x000000FF;

@@ -42,6 +42,9 @@ class CVistrelDlg : public CDialog,
   // inside a task that could not stop (the process must then end without destroying what that
   // task may reach).
   bool StopWorker();
+  // Before the window exists: the monitor the settings file will place it on (null: the primary
+  // one, where a window without settings opens), so the start picture takes its colours.
+  static HMONITOR MonitorToOpenOn();
 
   // Makes this the application's main window and runs it until it closes.
   void RunModal(CWinApp* app);

@@ -94,8 +94,8 @@ const StartFile& TheStartFile(Browser& browser) {
 
 }  // namespace
 
-void PrepareStartPictureEarly(Browser& browser) {
-  if (TheStartFile(browser).listed) PreparePictureEarly(browser, *TheStartFile(browser).listed);
+void PrepareStartPictureEarly(Browser& browser, HMONITOR opensOn) {
+  if (TheStartFile(browser).listed) PreparePictureEarly(browser, *TheStartFile(browser).listed, opensOn);
 }
 
 void OpenStartFileAhead(Browser& browser) {

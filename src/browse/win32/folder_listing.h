@@ -14,7 +14,7 @@
 // known at once, starts decoding its picture on the worker (the picture loader adopts it at the
 // first paint). The one look at the file system from the window's thread, made before there is
 // a window to keep responsive.
-void PrepareStartPictureEarly(Browser& browser);
+void PrepareStartPictureEarly(Browser& browser, HMONITOR opensOn);
 // Builds the list from the command line as OpenStartFile does, or starts it ahead as above.
 void OpenStartFileAhead(Browser& browser);
 // Hands the start folder to the worker once the first paint has asked for that and the start

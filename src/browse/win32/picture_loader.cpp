@@ -475,7 +475,7 @@ void SchedulePrefetch(Browser& browser) {
   }
 }
 
-void PreparePictureEarly(Browser& browser, const std::wstring& path) {
+void PreparePictureEarly(Browser& browser, const std::wstring& path, HMONITOR opensOn) {
   VISTREL_CHECK_THREAD(browser.view.thread);
   LoaderState& state = browser.loader;
   if (state.early) return;
@@ -484,9 +484,10 @@ void PreparePictureEarly(Browser& browser, const std::wstring& path) {
   std::shared_ptr<StartWindow> window = early.window;
   early.task = browser.tasks.PostTaskAndReply(
       TaskRunner::Placement::kFirst,
-      [path, window](const std::atomic<bool>& cancelled) -> std::shared_ptr<PreparedPicture> {
-        // No window yet: the start picture takes the primary monitor's colours, where it opens.
-        auto picture = PreparedOrFailed(path, DisplayTargetOf(nullptr),
+      [path, window, opensOn](const std::atomic<bool>& cancelled) -> std::shared_ptr<PreparedPicture> {
+        // No window yet: the start picture takes the colours of the monitor it will open on (the
+        // profile's name asked here, beside the window's creation rather than before it).
+        auto picture = PreparedOrFailed(path, DisplayTargetOfMonitor(opensOn),
                                         [&](PreparedPicture& result) { DecodePicture(result, kTurnNone, cancelled); });
         SIZE fittedFor{}, area{};
         if (!window->WaitForAnArea(fittedFor)) return nullptr;

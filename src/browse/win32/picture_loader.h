@@ -23,8 +23,9 @@ bool PictureLoading(const Browser& browser);
 // the direction of travel first, at most two kept, within a memory budget.
 void SchedulePrefetch(Browser& browser);
 // Before the window exists: starts decoding the start file's picture (path as it will be listed)
-// on the worker, so that the decode overlaps the framework's and the window's start.
-void PreparePictureEarly(Browser& browser, const std::wstring& path);
+// on the worker, so that the decode overlaps the framework's and the window's start, in the
+// colours of the monitor the window will open on (null: the primary one).
+void PreparePictureEarly(Browser& browser, const std::wstring& path, HMONITOR opensOn);
 // The window is now on a monitor with another colour profile (moved, or the displays changed):
 // the shown picture is decoded again in that monitor's colours on the worker, keeping its turns,
 // and replaces the one shown when it arrives; those prepared ahead are dropped. Nothing happens

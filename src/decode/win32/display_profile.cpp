@@ -45,8 +45,11 @@ std::shared_ptr<const std::vector<uint8_t>> Srgb() {
 }  // namespace
 
 DisplayTarget DisplayTargetOf(HWND viewer) {
-  const HMONITOR monitor = viewer != nullptr ? MonitorFromWindow(viewer, MONITOR_DEFAULTTONEAREST)
-                                             : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  return DisplayTargetOfMonitor(viewer != nullptr ? MonitorFromWindow(viewer, MONITOR_DEFAULTTONEAREST) : nullptr);
+}
+
+DisplayTarget DisplayTargetOfMonitor(HMONITOR monitor) {
+  if (monitor == nullptr) monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
   MONITORINFOEXW info{};
   info.cbSize = sizeof info;
   if (monitor == nullptr || !GetMonitorInfoW(monitor, &info)) return DisplayTarget{};

@@ -20,6 +20,8 @@ struct DisplayTarget {
 // the system by name (GetICMProfileW); no file is read. A null viewer stands for the primary
 // monitor. A monitor without a profile gives sRGB.
 DisplayTarget DisplayTargetOf(HWND viewer);
+// The same for a monitor (the one a window is about to open on); null: the primary one.
+DisplayTarget DisplayTargetOfMonitor(HMONITOR monitor);
 
 // Worker (any thread): the target's profile bytes; empty means sRGB (none named, or the file
 // cannot be read or is no profile size). Read once per path and kept, read again when the file
