@@ -7,15 +7,9 @@
 #include <cstring>
 
 #include "exif/jpeg_exif.h"
+#include "checks.h"
 
 namespace {
-
-// Stops the run on a broken invariant; libFuzzer then keeps the input as a crash.
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  std::abort();
-}
 
 bool Terminated(const char* text, size_t size) { return std::memchr(text, 0, size) != nullptr; }
 

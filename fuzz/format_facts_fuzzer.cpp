@@ -9,28 +9,9 @@
 
 #include "decode/format_table.h"
 #include "decode/icc_profile_extract.h"
+#include "checks.h"
 
 namespace {
-
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  std::abort();
-}
-
-class CheckedSource : public ByteSource {
- public:
-  CheckedSource(const uint8_t* data, size_t size) : memory_(data, size), size_(size) {}
-  uint64_t Size() const override { return size_; }
-  bool ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
-    Require(offset <= size_ && count <= size_ - offset, "read inside the source");
-    return memory_.ReadAt(offset, buffer, count);
-  }
-
- private:
-  MemoryByteSource memory_;
-  uint64_t size_;
-};
 
 constexpr PictureFormat kEveryFormat[] = {PictureFormat::kJpeg, PictureFormat::kPng,  PictureFormat::kGif,
                                           PictureFormat::kBmp,  PictureFormat::kTiff, PictureFormat::kJpeg2000};

@@ -7,34 +7,9 @@
 
 #include "decode/decode_limit.h"
 #include "decode/image_header.h"
+#include "checks.h"
 
 namespace {
-
-// Stops the run on a broken invariant; libFuzzer then keeps the input as a crash.
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  std::abort();
-}
-
-// The input as a byte source that also counts what the reader asks of it.
-class CheckedSource : public ByteSource {
- public:
-  CheckedSource(const uint8_t* data, size_t size) : memory_(data, size), size_(size) {}
-  uint64_t Size() const override { return size_; }
-  bool ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
-    Require(offset <= size_ && count <= size_ - offset, "read inside the source");
-    ++reads;
-    bytes += count;
-    return memory_.ReadAt(offset, buffer, count);
-  }
-  uint64_t reads = 0;
-  uint64_t bytes = 0;
-
- private:
-  MemoryByteSource memory_;
-  uint64_t size_;
-};
 
 uint32_t Be32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];

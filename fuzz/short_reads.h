@@ -7,13 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "checks.h"
 #include "decode/byte_reader.h"
-
-inline void Require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  std::abort();
-}
 
 class ShortReads final : public SequentialByteReader {
  public:
