@@ -29,7 +29,7 @@ class MemoryByteSource : public ByteSource {
   size_t size_;
 };
 
-enum class PictureFormat { kUnknown, kJpeg, kPng, kGif, kBmp, kTiff, kJpeg2000 };
+enum class PictureFormat { kUnknown, kJpeg, kPng, kGif, kBmp, kTiff, kJpeg2000, kWebp, kAvif, kHeif, kJxl };
 
 // What a header says. With kUnknown nothing else is meaningful: the signature was not
 // recognised, or the header was cut short or contradicts itself before the size was found.

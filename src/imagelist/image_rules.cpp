@@ -7,6 +7,9 @@ const wchar_t* const imageExtensions[kImageExtensionCount] = {
     L".jfi", L".jp2", L".j2k",  L".jpf", L".jpx", L".jpm", L".mj2", L".tif",
     L".JPG", L".PNG", L".JPEG", L".JPE", L".GIF", L".BMP", L".JIF", L".JFIF",
     L".JFI", L".JP2", L".J2K",  L".JPF", L".JPX", L".JPM", L".MJ2", L".TIF",
+    // The kinds phones and the web save today, after the classic 32 so those keep their order.
+    L".webp", L".avif", L".heic", L".heif", L".hif", L".jxl",
+    L".WEBP", L".AVIF", L".HEIC", L".HEIF", L".HIF", L".JXL",
 };
 
 bool HasImageExtension(const std::wstring& path) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-constexpr size_t kImageExtensionCount = 32;
+constexpr size_t kImageExtensionCount = 44;
 // Tried in this order; the first one found anywhere in a path accepts it.
 extern const wchar_t* const imageExtensions[kImageExtensionCount];
 

@@ -6,3 +6,16 @@ bool TakesAlphaPath(const std::wstring& path) {
   }
   return false;
 }
+
+bool TakesAlphaPath(const std::wstring& path, PictureFormat format, bool pictureCarriesAlpha) {
+  if (TakesAlphaPath(path)) return true;
+  switch (format) {
+    case PictureFormat::kWebp:
+    case PictureFormat::kAvif:
+    case PictureFormat::kHeif:
+    case PictureFormat::kJxl:
+      return pictureCarriesAlpha;
+    default:
+      return false;
+  }
+}

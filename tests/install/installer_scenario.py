@@ -34,6 +34,7 @@ FAMILIES = {
     "png": "PNG", "gif": "GIF", "bmp": "BMP", "tif": "TIFF",
     "jp2": "JPEG2000", "j2k": "JPEG2000", "jpf": "JPEG2000", "jpx": "JPEG2000", "jpm": "JPEG2000",
     "mj2": "JPEG2000",
+    "webp": "WEBP", "avif": "AVIF", "heic": "HEIF", "heif": "HEIF", "hif": "HEIF", "jxl": "JXL",
 }
 INSTALLED_EXE = r"C:\Program Files\Vistrel\vistrel.exe"
 OPEN_COMMAND = f'"{INSTALLED_EXE}" "%1"'

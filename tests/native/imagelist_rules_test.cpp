@@ -16,6 +16,10 @@ TEST(ImageExtensionTest, SubstringTestIsCaseSensitiveAndAnywhereInThePath) {
   EXPECT_TRUE(HasImageExtension(L"C:\\x.jpg\\notes.txt"));  // folder name counts
   EXPECT_TRUE(HasImageExtension(L"C:\\p\\a.jfif"));
   EXPECT_TRUE(HasImageExtension(L"C:\\p\\A.MJ2"));
+  for (const wchar_t* name : {L"a.webp", L"a.AVIF", L"a.heic", L"a.HEIF", L"a.hif", L"a.JXL"}) {
+    EXPECT_TRUE(HasImageExtension(std::wstring(L"C:\\p\\") + name)) << "expected listed: " << name;
+  }
+  EXPECT_FALSE(HasImageExtension(L"C:\\p\\a.WebP"));
   EXPECT_FALSE(HasImageExtension(L"C:\\p\\d.txt"));
   EXPECT_FALSE(HasImageExtension(L"C:\\p\\jpg"));  // no dot
   EXPECT_FALSE(HasImageExtension(L""));

@@ -83,6 +83,15 @@ TEST(ViewAlphaPath, CaseSensitiveSubstringAnywhereInThePath) {
   EXPECT_FALSE(TakesAlphaPath(L"C:\\pics\\a.gIF"));
   EXPECT_FALSE(TakesAlphaPath(L"C:\\pics\\apng.jpg"));
   EXPECT_FALSE(TakesAlphaPath(L""));
+  // The newer kinds go by the picture: alpha only when it carries some, whatever the name.
+  EXPECT_TRUE(TakesAlphaPath(L"C:\\pics\\a.jpg", PictureFormat::kWebp, true));
+  EXPECT_FALSE(TakesAlphaPath(L"C:\\pics\\a.webp", PictureFormat::kWebp, false));
+  EXPECT_TRUE(TakesAlphaPath(L"C:\\pics\\a.heic", PictureFormat::kHeif, true));
+  EXPECT_TRUE(TakesAlphaPath(L"C:\\pics\\a.avif", PictureFormat::kAvif, true));
+  EXPECT_TRUE(TakesAlphaPath(L"C:\\pics\\a.jxl", PictureFormat::kJxl, true));
+  // The older kinds keep the path's rule even when their bitmap has an alpha channel.
+  EXPECT_FALSE(TakesAlphaPath(L"C:\\pics\\a.bmp", PictureFormat::kBmp, true));
+  EXPECT_TRUE(TakesAlphaPath(L"C:\\pics\\a.png", PictureFormat::kPng, false));
 }
 
 TEST(ViewPixelLayout, RowSizesArePaddedAndGuardedAgainstOverflow) {

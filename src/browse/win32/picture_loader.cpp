@@ -111,7 +111,7 @@ void DecodePicture(PreparedPicture& picture, RotateRequest turns, const std::ato
   if (turn != kTurnNone) RotateImage(picture.image, turn, false);
   if (picture.image.IsNull()) return;  // a turn that could not be finished fails it
   picture.decoded = true;
-  rules.alphaPath = TakesAlphaPath(picture.path);
+  rules.alphaPath = TakesAlphaPath(picture.path, facts.format, picture.image.HasAlpha());
   if (rules.alphaPath) {
     PremultiplyBitmap(picture.image.Handle());
     rules.premultiplied = true;

@@ -23,15 +23,15 @@ bool DecodeCurrentFile(PictureView& view, RotateRequest& rotation) {
   shown.rules = PictureRules{};
   const std::wstring* path = CurrentPath();
   if (path != nullptr) shown.rules.path = *path;
-  if (path == nullptr || !DecodeFileToImage(*path, currentImage)) {
+  DecodeFacts facts;
+  if (path == nullptr || !DecodeFile(*path, DisplayTargetOf(nullptr), currentImage, facts, nullptr)) {
     viewState.loadFailed = 1;
     return false;
   }
-  shown.rules.alphaPath = TakesAlphaPath(*path);
+  shown.rules.alphaPath = TakesAlphaPath(*path, facts.format, currentImage.HasAlpha());
   viewState.alphaPrepared = 0;
   viewState.loadFailed = 0;
-  int32_t orientation = 0;
-  rotation = ReadOrientation(orientation) ? TurnForOrientation(orientation) : kTurnNone;
+  rotation = facts.orientationFound ? TurnForOrientation(facts.exifOrientation) : kTurnNone;
   return true;
 }
 
