@@ -77,7 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t stride = static_cast<size_t>(header.RowBytes() + 3) / 4 * 4;
   std::vector<uint8_t> bitmap(stride * static_cast<size_t>(header.height));
   uint8_t* topRow = bitmap.data() + stride * static_cast<size_t>(header.height - 1);
-  const JpegRowsOutcome outcome = decoder.DecodeRows(topRow, -static_cast<ptrdiff_t>(stride), nullptr);
+  // Progressive files are sometimes decoded from their first scans alone, as a first view is.
+  const bool firstScans = decoder.Progressive() && size % 3 == 0;
+  const JpegRowsOutcome outcome = firstScans ? decoder.DecodeFirstScans(topRow, -static_cast<ptrdiff_t>(stride), nullptr)
+                                             : decoder.DecodeRows(topRow, -static_cast<ptrdiff_t>(stride), nullptr);
   Require(outcome != JpegRowsOutcome::kCancelled, "no cancel flag, no cancellation");
   Require(decoder.RowsDone() >= 0 && decoder.RowsDone() <= header.height, "rows done in range");
   if (outcome == JpegRowsOutcome::kDecoded) Require(decoder.RowsDone() == header.height, "every row written");

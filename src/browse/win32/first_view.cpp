@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "decode/jpeg/jpeg_rows.h"
 #include "decode/jpeg/win32/jpeg_decode.h"
 #include "picture/orientation.h"
 #include "picture/win32/image_edits.h"
@@ -49,18 +48,16 @@ void FirstViewBeside::Make(EncodedPicture picture) {
     // The fitted size before the turn.
     const int32_t viewWidth = quarter ? fitted.height : fitted.width;
     const int32_t viewHeight = quarter ? fitted.width : fitted.height;
-    const int denominator = ReductionForView(width, height, viewWidth, viewHeight);
-    if (denominator == 0) return;  // the full decode is nearly as quick
-    CImage reduced;
-    if (DecodeJpegReduced(picture, denominator, reduced) != FileDecodeOutcome::kDecoded || stop_) return;
+    CImage decoded;
+    if (DecodeJpegFirstView(picture, viewWidth, viewHeight, decoded) != FileDecodeOutcome::kDecoded || stop_) return;
     auto view = std::make_shared<FirstViewPicture>();
-    if (reduced.Width() == viewWidth && reduced.Height() == viewHeight) {
-      view->fitted.Swap(reduced);  // reduced to the very size shown
-    } else {
+    if (ReducesTo(decoded, viewWidth, viewHeight)) {
       FittedCopy copy;
-      if (!MakeFittedCopy(reduced, viewWidth, viewHeight, false, copy) || stop_) return;
-      reduced.Destroy();
+      if (!MakeFittedCopy(decoded, viewWidth, viewHeight, false, copy) || stop_) return;
+      decoded.Destroy();
       view->fitted.Swap(copy.image);
+    } else {
+      view->fitted.Swap(decoded);  // already the size shown (or smaller: then stretched when drawn)
     }
     if (turn != kTurnNone) RotateImage(view->fitted, turn, false);
     if (view->fitted.IsNull() || stop_) return;

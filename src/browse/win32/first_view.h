@@ -1,6 +1,7 @@
-// A first view of a big JPEG while its full decode runs: the same bytes decoded again, reduced
-// by libjpeg (a half, a quarter or an eighth of each side, the most that still gives a decoded
-// pixel per pixel shown) on a thread of its own, area-averaged to the fitted size, turned by the
+// A first view of a big or progressive JPEG while its full decode runs: the same bytes decoded
+// again on a thread of its own, reduced by libjpeg (a half, a quarter or an eighth of each side,
+// the most that still gives a decoded pixel per pixel shown) and, for a progressive file, from its
+// first scans only, area-averaged to the fitted size, turned by the
 // EXIF orientation, and sent to the window's thread, which shows it until the full picture comes.
 #pragma once
 #include <windows.h>

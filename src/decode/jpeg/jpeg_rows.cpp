@@ -60,6 +60,20 @@ bool JpegRowsDecoder::ScaleDown(int denominator, JpegRowsHeader& header) {
   return true;
 }
 
+bool JpegRowsDecoder::Progressive() const { return headerRead_ && JpegRowsProgressive(session_) != 0; }
+
+JpegRowsOutcome JpegRowsDecoder::DecodeFirstScans(uint8_t* topRow, ptrdiff_t pitch, const std::atomic<bool>* cancel) {
+  if (!headerRead_ || decodeStarted_ || topRow == nullptr || !Progressive()) return JpegRowsOutcome::kNotTaken;
+  decodeStarted_ = true;
+  int rows = 0;
+  const JpegRowsStatus status = JpegRowsDecodeFirstScans(session_, topRow, pitch,
+                                                         cancel != nullptr ? CancelRequested : nullptr,
+                                                         const_cast<std::atomic<bool>*>(cancel), &rows);
+  rowsDone_ = rows;
+  if (status == kJpegRowsOk) return JpegRowsOutcome::kDecoded;
+  return status == kJpegRowsStopped ? JpegRowsOutcome::kCancelled : JpegRowsOutcome::kNotTaken;
+}
+
 JpegRowsOutcome JpegRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch,
                                             const std::atomic<bool>* cancel) {
   if (!headerRead_ || decodeStarted_ || topRow == nullptr) return JpegRowsOutcome::kNotTaken;

@@ -72,6 +72,13 @@ class JpegRowsDecoder {
   // checked every few rows and between the scans of a progressive file. A file that ends before
   // its last row is not taken: the imaging library decides what such a file shows.
   JpegRowsOutcome DecodeRows(uint8_t* topRow, ptrdiff_t pitch, const std::atomic<bool>* cancel);
+  // After a successful ReadHeader: whether the file is progressive (its scans refine the whole
+  // picture one after the other).
+  bool Progressive() const;
+  // Instead of DecodeRows, for progressive files only: writes the picture the first scans give
+  // (every component's DC coefficients: a blurred but whole picture), far sooner than the full
+  // decode. kNotTaken for other files.
+  JpegRowsOutcome DecodeFirstScans(uint8_t* topRow, ptrdiff_t pitch, const std::atomic<bool>* cancel);
   // Rows written by DecodeRows so far, counted from the top.
   int32_t RowsDone() const { return rowsDone_; }
   // Before DecodeRows: progress hears the count of rows written after each batch, so another
