@@ -13,11 +13,10 @@ constexpr uint32_t kVp8xBytes = 10;
 constexpr uint32_t kMaxChunkPayload = ~0u - kChunkHeaderBytes - 1;
 constexpr uint64_t kMaxArea = uint64_t{1} << 32;
 constexpr uint32_t kAnimationFlag = 0x02;
-constexpr uint32_t kAlphaFlag = 0x10;
 constexpr uint32_t kIccFlag = 0x20;
 // Chunks before the picture's data: a handful in real files; a hostile one may hold many empty
-// ones.
-constexpr int kMaxChunks = 4096;
+// ones (8 bytes each), which are walked through the cursor's window at little cost.
+constexpr int kMaxChunks = 65536;
 
 bool TagIs(const uint8_t tag[4], const char* name) { return std::memcmp(tag, name, 4) == 0; }
 
@@ -44,52 +43,58 @@ bool ReadVp8Size(ByteCursor& cursor, uint64_t at, uint32_t chunkBytes, WebpLayou
 }
 
 // A lossless bitstream's header: the signature byte, then 14 bits of width - 1, 14 of height - 1,
-// the alpha bit and 3 bits of version, which must be 0.
+// the alpha bit and 3 bits of version, which must be 0. (Whether the picture has alpha is
+// libwebp's to say when it decodes.)
 bool ReadVp8lSize(ByteCursor& cursor, uint64_t at, WebpLayout& layout) {
   uint32_t signature = 0, bits = 0;
   if (!cursor.U8(at, signature) || !cursor.U32(at + 1, Endian::kLittle, bits)) return false;
   if (signature != 0x2F || (bits >> 29) != 0) return false;
   layout.width = (bits & 0x3FFF) + 1;
   layout.height = ((bits >> 14) & 0x3FFF) + 1;
-  layout.alpha = layout.alpha || ((bits >> 28) & 1) != 0;
   return true;
 }
 
-// The bitstream chunk at offset (tag already read), bounded by the RIFF length as libwebp bounds it.
-bool ReadBitstreamSize(ByteCursor& cursor, uint64_t offset, const uint8_t tag[4], uint32_t riffBytes,
-                       WebpLayout& layout) {
+enum class Bitstream { kSized, kCut, kContradicts };
+
+// The bitstream chunk at offset (its tag already read), bounded by the RIFF length as libwebp
+// bounds it.
+Bitstream ReadBitstreamSize(ByteCursor& cursor, uint64_t offset, const uint8_t tag[4], uint32_t riffBytes,
+                            WebpLayout& layout) {
+  const bool lossless = TagIs(tag, "VP8L");
   uint32_t bytes = 0;
-  if (!cursor.U32(offset + 4, Endian::kLittle, bytes) || bytes > riffBytes - 12) return false;
+  if (!cursor.U32(offset + 4, Endian::kLittle, bytes)) return Bitstream::kCut;
+  if (bytes > riffBytes - 12) return Bitstream::kContradicts;
   const uint64_t payload = offset + kChunkHeaderBytes;
-  return TagIs(tag, "VP8L") ? ReadVp8lSize(cursor, payload, layout) : ReadVp8Size(cursor, payload, bytes, layout);
+  if (!cursor.Holds(payload, lossless ? 5 : 10)) return Bitstream::kCut;
+  const bool read = lossless ? ReadVp8lSize(cursor, payload, layout) : ReadVp8Size(cursor, payload, bytes, layout);
+  return read ? Bitstream::kSized : Bitstream::kContradicts;
 }
 
 // The chunks after VP8X, up to the picture's data: the profile is noted on the way; a still
-// picture's bitstream must be the canvas's size. A file that ends before the bitstream keeps the
-// canvas's size, as libwebp reports it; the decode then fails on the missing data.
+// picture's bitstream must be the canvas's size. A file that ends before the bitstream's header
+// keeps the canvas's size, as libwebp reports it; the decode then fails on the missing data.
 bool ReadExtendedChunks(ByteCursor& cursor, uint32_t riffBytes, uint32_t flags, WebpLayout& layout) {
-  const uint64_t end = kChunkHeaderBytes + uint64_t{riffBytes};
   // Counted from "WEBP", as libwebp counts against the RIFF length.
   uint64_t used = 4 + kChunkHeaderBytes + kVp8xBytes;
   uint64_t at = kRiffHeaderBytes + kChunkHeaderBytes + kVp8xBytes;
   for (int i = 0; i < kMaxChunks; ++i) {
     uint8_t tag[4];
     uint32_t bytes = 0;
-    if (at >= end || !cursor.Read(at, tag, 4) || !cursor.U32(at + 4, Endian::kLittle, bytes)) return true;
+    if (!cursor.Read(at, tag, 4) || !cursor.U32(at + 4, Endian::kLittle, bytes)) return true;
     if (bytes > kMaxChunkPayload) return false;
     const uint64_t onDisk = (kChunkHeaderBytes + bytes + 1) & ~uint64_t{1};
     used += onDisk;
     if (used > riffBytes) return false;
     if (TagIs(tag, "VP8 ") || TagIs(tag, "VP8L")) {
-      if (layout.animated) return true;  // frames live in ANMF chunks; a stray bitstream is not read
       WebpLayout still;
-      if (!ReadBitstreamSize(cursor, at, tag, riffBytes, still)) {
-        // Cut inside the bitstream's header: the canvas stands, as for a file cut before it.
-        return !cursor.Holds(at + kChunkHeaderBytes, TagIs(tag, "VP8L") ? 5 : 10);
+      switch (ReadBitstreamSize(cursor, at, tag, riffBytes, still)) {
+        case Bitstream::kCut: return true;
+        case Bitstream::kContradicts: return false;
+        case Bitstream::kSized: return still.width == layout.width && still.height == layout.height;
       }
-      return still.width == layout.width && still.height == layout.height;
     }
-    if (TagIs(tag, "ANMF") || TagIs(tag, "ANIM")) return true;
+    // An animation's frames follow; the profile, if any, came before them.
+    if (layout.animated && (TagIs(tag, "ANIM") || TagIs(tag, "ANMF"))) return true;
     if (TagIs(tag, "ICCP") && (flags & kIccFlag) != 0 && layout.profileBytes == 0 && bytes != 0) {
       layout.profileOffset = at + kChunkHeaderBytes;
       layout.profileBytes = bytes;
@@ -116,7 +121,8 @@ bool ReadWebpLayout(ByteCursor& cursor, WebpLayout& layout) {
   // At least one chunk header after "WEBP"; no longer than a chunk may be.
   if (riffBytes < 4 + kChunkHeaderBytes || riffBytes > kMaxChunkPayload) return false;
   const uint8_t* tag = start + kRiffHeaderBytes;
-  if (TagIs(tag, "VP8 ") || TagIs(tag, "VP8L")) return ReadBitstreamSize(cursor, kRiffHeaderBytes, tag, riffBytes, layout);
+  if (TagIs(tag, "VP8 ") || TagIs(tag, "VP8L"))
+    return ReadBitstreamSize(cursor, kRiffHeaderBytes, tag, riffBytes, layout) == Bitstream::kSized;
   if (!TagIs(tag, "VP8X")) return false;
 
   uint32_t bytes = 0, flags = 0, widthLess1 = 0, heightLess1 = 0;
@@ -126,13 +132,12 @@ bool ReadWebpLayout(ByteCursor& cursor, WebpLayout& layout) {
       !U24(cursor, payload + 7, heightLess1)) {
     return false;
   }
-  layout.extended = true;
   layout.width = widthLess1 + 1;
   layout.height = heightLess1 + 1;
   if (uint64_t{layout.width} * layout.height >= kMaxArea) return false;
   layout.animated = (flags & kAnimationFlag) != 0;
-  layout.alpha = (flags & kAlphaFlag) != 0;
-  return ReadExtendedChunks(cursor, riffBytes, flags, layout);
+  // An animation is sized by its canvas alone, as libwebp sizes it; the walk only finds its profile.
+  return ReadExtendedChunks(cursor, riffBytes, flags, layout) || layout.animated;
 }
 
 void ReadWebpFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts) {

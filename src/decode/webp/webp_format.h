@@ -6,9 +6,9 @@
 // the VP8 (lossy) or VP8L (lossless) bitstream's own. A header that contradicts itself (a canvas
 // other than its still picture's, a chunk longer than its RIFF, a VP8 frame that is not a shown
 // key frame, a VP8L of an unknown version) or is cut before the size leaves the header unsized.
-// The profile is the ICCP chunk, when VP8X's flags announce one. WebP defines no orientation of
-// its own (an EXIF chunk's is not applied by the decoders that set the format's behaviour), so no
-// turn is ever reported.
+// The profile is the ICCP chunk, when VP8X's flags announce one (as libwebp's demuxer takes it).
+// WebP defines no orientation of its own and libwebp applies none, EXIF chunk or not, so no turn
+// is ever reported: a WebP is shown as its pixels are stored.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -21,9 +21,7 @@
 struct WebpLayout {
   uint32_t width = 0;
   uint32_t height = 0;
-  bool extended = false;  // a VP8X chunk leads
-  bool animated = false;  // VP8X's animation flag: frames in ANMF chunks, the size the canvas
-  bool alpha = false;     // VP8X's alpha flag, or the VP8L header's alpha bit
+  bool animated = false;  // VP8X's animation flag: frames in ANMF chunks, the size the canvas's
   uint64_t profileOffset = 0;  // the ICCP chunk's payload; profileBytes 0 for none
   uint32_t profileBytes = 0;
 };

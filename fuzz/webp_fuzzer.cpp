@@ -1,0 +1,72 @@
+// libFuzzer target: any bytes through our WebP header reader (over a source that aborts on any read
+// outside it), then libwebp's own look at the headers and the rows decoder, fed in chunks of a
+// size the input picks, into bottom-up rows, with a small decode limit so a header promising a
+// huge picture is refused rather than allocated. What must hold: a size we read is the one
+// libwebp reads, and a picture libwebp decodes from its chunks is one we sized, at the size
+// decoded.
+// Seeds (fuzz/corpus/webp/) are 16 x 12 pictures written as PAM and encoded by cwebp (lossy,
+// lossless, each with and without alpha), one given a 132-byte stand-in profile by webpmux and a
+// two-frame animation by img2webp, e.g.
+//   cwebp -q 50 rgba.pam -o lossy-alpha.webp; webpmux -set icc tiny.icc lossy.webp -o icc.webp
+#include <webp/decode.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "checks.h"
+#include "decode/webp/webp_format.h"
+#include "decode/webp/webp_rows.h"
+
+namespace {
+
+// 4 MiB at 4 bytes a pixel: a megapixel.
+constexpr uint64_t kFuzzDecodeLimit = 4u << 20;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  CheckedSource source(data, size);
+  PictureFacts facts;
+  if (IsWebpSignature(data, size)) {
+    ByteCursor cursor(source);
+    ReadWebpFacts(cursor, FactsWanted::kAll, facts);
+  }
+  const bool sized = facts.header.format == PictureFormat::kWebp;
+  WebPBitstreamFeatures features;
+  const bool libwebpSized = WebPGetFeatures(data, size, &features) == VP8_STATUS_OK;
+  if (sized) {
+    Require(facts.header.width > 0 && facts.header.height > 0 &&
+                uint64_t{facts.header.width} * facts.header.height < (uint64_t{1} << 32),
+            "a size read is whole and below libwebp's area");
+    Require(libwebpSized && static_cast<uint32_t>(features.width) == facts.header.width &&
+                static_cast<uint32_t>(features.height) == facts.header.height,
+            "our size is libwebp's");
+  }
+  Require(facts.profile.size() < size, "the profile lies inside the file");
+
+  WebpRowsDecoder decoder(data, size, kFuzzDecodeLimit);
+  WebpRowsHeader header;
+  if (!decoder.ReadHeader(header)) return 0;
+  const uint64_t pixelBytes = static_cast<uint64_t>(header.BitsPerPixel() / 8);
+  Require(header.width > 0 && header.height > 0 &&
+              static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height) * 4 <= kFuzzDecodeLimit,
+          "a header taken is within the limit");
+  const ptrdiff_t pitch = static_cast<ptrdiff_t>((static_cast<uint64_t>(header.width) * pixelBytes + 3) & ~uint64_t{3});
+  std::vector<uint8_t> rows(static_cast<size_t>(pitch) * static_cast<size_t>(header.height));
+  // The last byte picks the chunks: all at once (0) or 1 to 255 bytes at a time.
+  const size_t chunk = size > 0 ? data[size - 1] : 0;
+  const WebpRowsOutcome outcome =
+      decoder.DecodeRows(rows.data() + rows.size() - static_cast<size_t>(pitch), -pitch, nullptr, chunk);
+  // libwebp also decodes a bare bitstream right after "WEBP", without a chunk around it, which no
+  // encoder writes: we leave such files unsized, and so refused.
+  const bool chunked = size >= 16 && (std::memcmp(data + 12, "VP8 ", 4) == 0 || std::memcmp(data + 12, "VP8L", 4) == 0 ||
+                                      std::memcmp(data + 12, "VP8X", 4) == 0);
+  if (outcome == WebpRowsOutcome::kDecoded && chunked) {
+    Require(sized && facts.header.width == static_cast<uint32_t>(header.width) &&
+                facts.header.height == static_cast<uint32_t>(header.height),
+            "a picture libwebp decodes is one we sized, at its size");
+  }
+  return 0;
+}
