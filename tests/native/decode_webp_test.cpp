@@ -123,7 +123,9 @@ TEST(WebpHeader, ContradictionsLeaveItUnsizedAndEveryPrefixAgreesWithLibwebp) {
     const bool libwebp = WebPGetFeatures(cut.data(), cut.size(), &features) == VP8_STATUS_OK;
     const PictureFacts facts = FactsOf(cut);
     EXPECT_EQ(facts.header.format == PictureFormat::kWebp, libwebp) << "cut to " << length << " bytes";
-    if (libwebp) EXPECT_EQ(facts.header.width, static_cast<uint32_t>(features.width)) << "cut to " << length;
+    if (libwebp) {
+      EXPECT_EQ(facts.header.width, static_cast<uint32_t>(features.width)) << "cut to " << length;
+    }
   }
 }
 
