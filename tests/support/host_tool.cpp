@@ -30,7 +30,8 @@ int RunOnHost(const std::string& command, const std::wstring& folder, DWORD time
   if (unixStatus.empty() || command.find('"') != std::string::npos) return -1;
   // The status is written aside and moved into place, so a file that exists is complete.
   std::wstring line = L"Z:\\bin\\sh -c \"";
-  const std::string script = command + "; echo $? > '" + unixStatus + ".part'; mv '" + unixStatus + ".part' '" +
+  // Its output is not the test's; errors still reach the test's own stderr.
+  const std::string script = "{ " + command + "; } >/dev/null; echo $? > '" + unixStatus + ".part'; mv '" + unixStatus + ".part' '" +
                              unixStatus + "'";
   line += std::wstring(script.begin(), script.end()) + L"\"";
   std::vector<wchar_t> buffer(line.begin(), line.end());

@@ -134,7 +134,7 @@ TEST_F(ViewerWebp, ShownUprightComposedConvertedAndFailingQuietly) {
   EXPECT_EQ(clear, 0x00FAFAFAu) << "expected the background through the clear quarter, got " << std::hex << clear;
   // 128/255 of the colour over 127/255 of 250.
   for (const auto& [shift, want] : {std::pair{16, 30 / 2 + 125}, {8, 60 / 2 + 125}, {0, 210 / 2 + 125}})
-    EXPECT_NEAR(Channel(half, shift), want, 5) << "half-clear quarter: expected " << want << ", got " << std::hex << half;
+    EXPECT_NEAR(Channel(half, shift), want, 5) << "half-clear quarter: expected " << want << ", got " << Channel(half, shift);
 
   Step();  // d.webp: its AdobeRGB numbers converted
   ASSERT_EQ(viewState.loadFailed, 0) << "expected the tagged WebP to decode";
