@@ -72,11 +72,13 @@ int main() {
     const char* label;
     const char* options;
     const wchar_t* name;
-  } kinds[] = {{"lossy (cwebp -q 80)", "-q 80", L"lossy.webp"}, {"lossless (cwebp -lossless -z 1)", "-lossless -z 1", L"lossless.webp"}};
+  } kinds[] = {{"lossy (cwebp -q 80)", "-q 80", L"lossy.webp"},
+               {"lossless (cwebp -lossless -z 1)", "-lossless -z 1", L"lossless.webp"}};
   std::printf("| 12 MP WebP | DecodeFile | WebPDecodeBGRA | Vistrel / bare |\n|---|---|---|---|\n");
   for (const Kind& kind : kinds) {
     const std::wstring out = folder + L"\\" + kind.name;
-    const std::string command = std::string("/usr/bin/cwebp -quiet ") + kind.options + " '" + in + "' -o '" + UnixPathOf(out) + "'";
+    const std::string command =
+        std::string("/usr/bin/cwebp -quiet ") + kind.options + " '" + in + "' -o '" + UnixPathOf(out) + "'";
     if (RunOnHost(command, folder, 600000) != 0 || !Measure(kind.label, out)) {
       std::printf("%s: no figures (%s)\n", kind.label, command.c_str());
     }

@@ -5,8 +5,6 @@
 #pragma once
 #include <windows.h>
 
-#include <cstdint>
-#include <functional>
 #include <string>
 
 // The Unix spelling of a Windows path, as Wine maps it; empty outside Wine.
@@ -16,7 +14,3 @@ bool HostHasProgram(const std::string& program);
 // Runs command under /bin/sh, with its status file in folder, and waits up to timeoutMs: the
 // command's exit status, or -1 when it could not be started or did not end in time.
 int RunOnHost(const std::string& command, const std::wstring& folder, DWORD timeoutMs = 120000);
-// Writes a width x height picture as a PAM file (which cwebp reads), pixel(x, y) being 0xAARRGGBB;
-// the alpha samples only with alpha. False when the file could not be written.
-bool WritePam(const std::wstring& path, int32_t width, int32_t height, bool alpha,
-              const std::function<uint32_t(int32_t, int32_t)>& pixel);
