@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -25,6 +26,13 @@ WebpRowsDecoder::WebpRowsDecoder(const uint8_t* bytes, size_t size, uint64_t max
 
 bool WebpRowsDecoder::ReadHeader(WebpRowsHeader& header) {
   if (headerRead_ || bytes_ == nullptr) return false;
+  // Bytes past the RIFF's own length are not the picture's: libwebp's demuxer drops them too, and
+  // a damaged bitstream would otherwise read on into them, differently as the chunks fall.
+  if (size_ >= 8 && std::memcmp(bytes_, "RIFF", 4) == 0) {
+    const uint64_t riff = uint64_t{8} + (bytes_[4] | uint32_t{bytes_[5]} << 8 | uint32_t{bytes_[6]} << 16 |
+                                         uint32_t{bytes_[7]} << 24);
+    if (riff < size_) size_ = static_cast<size_t>(riff);
+  }
   WebPBitstreamFeatures features;
   if (WebPGetFeatures(bytes_, size_, &features) != VP8_STATUS_OK) return false;
   // Animations are for the demuxer; a still picture is what this decoder writes.
