@@ -67,6 +67,7 @@ Bitstream ReadBitstreamSize(ByteCursor& cursor, uint64_t offset, const uint8_t t
   const uint64_t payload = offset + kChunkHeaderBytes;
   if (!cursor.Holds(payload, lossless ? 5 : 10)) return Bitstream::kCut;
   const bool read = lossless ? ReadVp8lSize(cursor, payload, layout) : ReadVp8Size(cursor, payload, bytes, layout);
+  layout.bitstreamEnd = payload + bytes;
   return read ? Bitstream::kSized : Bitstream::kContradicts;
 }
 
@@ -90,7 +91,9 @@ bool ReadExtendedChunks(ByteCursor& cursor, uint32_t riffBytes, uint32_t flags, 
       switch (ReadBitstreamSize(cursor, at, tag, riffBytes, still)) {
         case Bitstream::kCut: return true;
         case Bitstream::kContradicts: return false;
-        case Bitstream::kSized: return still.width == layout.width && still.height == layout.height;
+        case Bitstream::kSized:
+          layout.bitstreamEnd = still.bitstreamEnd;
+          return still.width == layout.width && still.height == layout.height;
       }
     }
     // An animation's frames follow; the profile, if any, came before them.

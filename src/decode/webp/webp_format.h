@@ -22,6 +22,7 @@ struct WebpLayout {
   uint32_t width = 0;
   uint32_t height = 0;
   bool animated = false;  // VP8X's animation flag: frames in ANMF chunks, the size the canvas's
+  uint64_t bitstreamEnd = 0;   // just past a still picture's VP8 or VP8L chunk; 0 when not reached
   uint64_t profileOffset = 0;  // the ICCP chunk's payload; profileBytes 0 for none
   uint32_t profileBytes = 0;
 };

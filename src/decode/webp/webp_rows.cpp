@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <memory>
+
+#include "decode/byte_cursor.h"
+#include "decode/webp/webp_format.h"
 
 namespace {
 
@@ -26,13 +28,15 @@ WebpRowsDecoder::WebpRowsDecoder(const uint8_t* bytes, size_t size, uint64_t max
 
 bool WebpRowsDecoder::ReadHeader(WebpRowsHeader& header) {
   if (headerRead_ || bytes_ == nullptr) return false;
-  // Bytes past the RIFF's own length are not the picture's: libwebp's demuxer drops them too, and
-  // a damaged bitstream would otherwise read on into them, differently as the chunks fall.
-  if (size_ >= 8 && std::memcmp(bytes_, "RIFF", 4) == 0) {
-    const uint64_t riff = uint64_t{8} + (bytes_[4] | uint32_t{bytes_[5]} << 8 | uint32_t{bytes_[6]} << 16 |
-                                         uint32_t{bytes_[7]} << 24);
-    if (riff < size_) size_ = static_cast<size_t>(riff);
-  }
+  // Our own reader first: what it cannot size is refused, as the format table refuses it. The
+  // bytes past the picture's bitstream chunk are not libwebp's to read: a damaged bitstream would
+  // read on into them whole but not in pieces (so the outcome would hang on where the pieces fall),
+  // and libwebp's demuxer hands a decoder the chunk alone too.
+  MemoryByteSource source(bytes_, size_);
+  ByteCursor cursor(source);
+  WebpLayout layout;
+  if (!ReadWebpLayout(cursor, layout)) return false;
+  if (layout.bitstreamEnd != 0 && layout.bitstreamEnd < size_) size_ = static_cast<size_t>(layout.bitstreamEnd);
   WebPBitstreamFeatures features;
   if (WebPGetFeatures(bytes_, size_, &features) != VP8_STATUS_OK) return false;
   // Animations are for the demuxer; a still picture is what this decoder writes.

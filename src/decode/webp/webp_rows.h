@@ -38,9 +38,9 @@ class WebpRowsDecoder {
   WebpRowsDecoder(const WebpRowsDecoder&) = delete;
   WebpRowsDecoder& operator=(const WebpRowsDecoder&) = delete;
 
-  // Reads what libwebp finds in the headers; bytes past the RIFF's length are left out from here
-  // on. False: not a still WebP picture that fits the limit (not WebP, damaged, animated, or too
-  // large).
+  // Reads the headers, ours (webp_format.h) and then libwebp's; from here on the bytes past the
+  // picture's bitstream chunk are left out. False: not a still WebP picture that fits the limit
+  // (not WebP, unsized by our reader, damaged, animated, or too large).
   bool ReadHeader(WebpRowsHeader& header);
 
   // After a successful ReadHeader, once: writes row y (top row first) at topRow + y * pitch in the
