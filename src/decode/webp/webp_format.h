@@ -1,6 +1,7 @@
 // WebP's row of the format table: its signature (a RIFF file of form WEBP), and our own reader of
 // its size and profile over the byte cursor, so the decode limit can refuse a hostile header
-// before libwebp or the bitmap allocates anything. Platform-free.
+// before libwebp or the bitmap allocates anything. Platform-free; any thread, touching nothing but
+// the cursor it is given.
 //
 // The size is the one libwebp will decode to: the VP8X chunk's canvas when there is one, else
 // the VP8 (lossy) or VP8L (lossless) bitstream's own. A header that contradicts itself (a canvas
