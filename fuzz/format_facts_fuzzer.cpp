@@ -14,7 +14,8 @@
 namespace {
 
 constexpr PictureFormat kEveryFormat[] = {PictureFormat::kJpeg, PictureFormat::kPng,  PictureFormat::kGif,
-                                          PictureFormat::kBmp,  PictureFormat::kTiff, PictureFormat::kJpeg2000};
+                                          PictureFormat::kBmp,  PictureFormat::kTiff, PictureFormat::kJpeg2000,
+                                          PictureFormat::kWebp};
 
 }  // namespace
 

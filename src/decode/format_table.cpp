@@ -8,6 +8,7 @@
 #include "decode/jpeg2000/jpeg2000_format.h"
 #include "decode/png/png_format.h"
 #include "decode/tiff/tiff_format.h"
+#include "decode/webp/webp_format.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr FormatRow kFormats[] = {
     {PictureFormat::kBmp, "BMP", IsBmpSignature, ReadBmpFacts},
     {PictureFormat::kTiff, "TIFF", IsTiffSignature, ReadTiffFacts},
     {PictureFormat::kJpeg2000, "JPEG 2000", IsJpeg2000Signature, ReadJpeg2000Facts},
+    {PictureFormat::kWebp, "WebP", IsWebpSignature, ReadWebpFacts},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the colour scenario's pictures into OUT: eight flat patches (patches.png, untagged), the
-# same numbers tagged with free RGB profiles (Debian's colord-data) as JPEG, TIFF and PNG, references
+# same numbers tagged with free RGB profiles (Debian's colord-data) as JPEG, TIFF, PNG and lossless
+# WebP (cwebp, keeping the PNG's profile), references
 # converted to sRGB by Little CMS's own tificc (relative colorimetric; for the JPEGs, from their
 # decoded numbers), the profiles themselves (the
 # test writes a tagged JPEG 2000 file with them) and an sRGB-tagged JPEG beside its untagged twin.
@@ -10,8 +11,9 @@ out=$1
 rm -rf "$out"
 mkdir -p "$out"
 icc=/usr/share/color/icc/colord
-if ! command -v convert >/dev/null || ! command -v tificc >/dev/null || [ ! -f "$icc/AdobeRGB1998.icc" ]; then
-  echo "colour pictures: ImageMagick, tificc (liblcms2-utils) or colord-data missing; none made"
+if ! command -v convert >/dev/null || ! command -v tificc >/dev/null || ! command -v cwebp >/dev/null ||
+   [ ! -f "$icc/AdobeRGB1998.icc" ]; then
+  echo "colour pictures: ImageMagick, tificc (liblcms2-utils), cwebp (webp) or colord-data missing; none made"
   exit 0
 fi
 set -e
@@ -25,6 +27,7 @@ for name in AdobeRGB1998 ProPhotoRGB; do
   convert "$out/patches.png" -profile "$icc/$name.icc" -quality 95 "$out/$name.jpg"
   convert "$out/patches.png" -profile "$icc/$name.icc" -type TrueColor -compress none "$out/$name.tif"
   convert "$out/patches.png" -profile "$icc/$name.icc" -define png:color-type=2 "$out/$name.png"
+  cwebp -quiet -lossless -metadata icc "$out/$name.png" -o "$out/$name.webp"
   tificc -t 1 "$out/$name.tif" "$out/$name-reference.tif" >/dev/null 2>&1
   # The JPEG's own decoded numbers (lossy, so not quite the patches'), kept losslessly with their
   # profile, converted the same way.

@@ -63,6 +63,10 @@ std::vector<Sample> OneOfEach() {
       {"TIFF", LittleTiff(300, 200), PictureFormat::kTiff, 300, 200},
       {"JP2", EncodeJpeg2000(jp2, grey), PictureFormat::kJpeg2000, 21, 11},
       {"J2K", EncodeJpeg2000(j2k, grey), PictureFormat::kJpeg2000, 21, 11},
+      // RIFF, WEBP and a lossless bitstream's header: 19 x 12.
+      {"WebP", {'R', 'I', 'F', 'F', 18, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L', 5, 0, 0, 0, 0x2F, 0x12, 0xC0,
+                0x02, 0x00, 0},
+       PictureFormat::kWebp, 19, 12},
   };
 }
 

@@ -1,4 +1,4 @@
-// Pictures tagged with free wide-gamut profiles (colord-data), as JPEG, TIFF, PNG and JPEG 2000, decoded
+// Pictures tagged with free wide-gamut profiles (colord-data), as JPEG, TIFF, PNG, JPEG 2000 and WebP, decoded
 // as the worker decodes them: every flat patch within 2 levels on average of Little CMS's own
 // conversion to sRGB (tificc, relative colorimetric, of the numbers each file decodes to), while untagged and sRGB-tagged pictures keep
 // exactly the numbers they were decoded with. The pictures come from
@@ -73,7 +73,7 @@ TEST(DecodeColour, TaggedPicturesMatchLittleCmsAndUntaggedStayExact) {
   const std::wstring folder = BinaryDir() + L"\\..\\colour-pictures";
   if (GetFileAttributesW((folder + L"\\complete").c_str()) == INVALID_FILE_ATTRIBUTES) {
     GTEST_SKIP() << "no colour pictures in " << Narrow(folder)
-                 << " (ImageMagick, liblcms2-utils or colord-data missing when the build ran)";
+                 << " (ImageMagick, liblcms2-utils, webp or colord-data missing when the build ran)";
   }
   // What the display's profile is here decides the reference: Little CMS converted to sRGB.
   const auto displayProfile = DisplayProfileBytes(DisplayTargetOf(GetDesktopWindow()));
@@ -115,7 +115,7 @@ TEST(DecodeColour, TaggedPicturesMatchLittleCmsAndUntaggedStayExact) {
 
     const PatchMeans jpegReference = Decoded(base + L"-jpeg-reference.tif", false);
     ASSERT_TRUE(jpegReference.ok);
-    for (const wchar_t* extension : {L".jpg", L".tif", L".png", L".jp2"}) {
+    for (const wchar_t* extension : {L".jpg", L".tif", L".png", L".jp2", L".webp"}) {
       const PatchMeans& reference = extension[1] == L'j' && extension[2] == L'p' && extension[3] == L'g'
                                         ? jpegReference : lossless;
       const PatchMeans shown = Decoded(base + extension, true);
