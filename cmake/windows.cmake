@@ -31,6 +31,9 @@ foreach(layer ${VISTREL_LAYERS})
   set(below ${layer})
 endforeach()
 target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2)
+# libheif.dll and libde265.dll are built beside vistrel.exe but not imported by it: the HEIF
+# decoder loads them at its first use (decode/heif/win32/heif_library), so a start never waits for them.
+target_include_directories(vistrel_decode SYSTEM PUBLIC ${VISTREL_LIBHEIF_SOURCE})
 set_target_properties(vistrel_core PROPERTIES EXCLUDE_FROM_ALL TRUE)
 # What the program and its tests link: the top layer, and with it every one below.
 add_library(vistrel_win INTERFACE)
@@ -44,6 +47,7 @@ target_compile_options(vistrel PRIVATE ${VISTREL_WARNINGS})
 target_link_options(vistrel PRIVATE -municode)
 target_include_directories(vistrel PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(vistrel PRIVATE vistrel_win)
+add_dependencies(vistrel heif de265)
 set_source_files_properties(resources/vistrel.rc PROPERTIES OBJECT_DEPENDS
   "${CMAKE_SOURCE_DIR}/resources/vistrel.ico;${CMAKE_SOURCE_DIR}/resources/vistrel.manifest;${CMAKE_SOURCE_DIR}/resources/resource.h;${CMAKE_BINARY_DIR}/generated/version.h")
 

@@ -1,0 +1,43 @@
+#include "decode/heif/win32/heif_decode.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "decode/heif/heif_rows.h"
+#include "decode/heif/win32/heif_library.h"
+#include "decode/win32/colour_managed.h"
+
+namespace {
+
+// The window's thread sleeps while the worker decodes, so libheif may use every core for its tiles.
+int DecodeThreads() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)); }
+
+}  // namespace
+
+FileDecodeOutcome DecodeHeif(const EncodedPicture& picture, CImage& image) {
+  image.Destroy();
+  const HeifApi* api = HeifLibrary();
+  if (api == nullptr) return FileDecodeOutcome::kRefused;
+  HeifRowsDecoder decoder(*api, picture.bytes, picture.size, picture.cancelled);
+  HeifPicture decoded;
+  const auto outcomeOf = [](HeifOutcome outcome) {
+    return outcome == HeifOutcome::kCancelled ? FileDecodeOutcome::kCancelled : FileDecodeOutcome::kRefused;
+  };
+  HeifOutcome outcome = decoder.ReadHeader(decoded);
+  if (outcome != HeifOutcome::kDecoded) return outcomeOf(outcome);
+  const int threads = DecodeThreads();
+  outcome = decoder.Decode(threads);
+  if (outcome != HeifOutcome::kDecoded) return outcomeOf(outcome);
+  const bool alpha = decoded.layout == HeifRowLayout::kBgra32;
+  if (!image.Create(decoded.width, decoded.height, decoded.BitsPerPixel(), alpha)) return FileDecodeOutcome::kRefused;
+  decoder.WriteRows(image.TopRow(), image.Pitch(), threads);
+  if (picture.cancelled != nullptr && picture.cancelled->load(std::memory_order_relaxed)) {
+    image.Destroy();
+    return FileDecodeOutcome::kCancelled;
+  }
+  // The format table's reader has the colour box's profile already; libheif's is the same box.
+  std::vector<uint8_t> profile = picture.facts != nullptr ? picture.facts->profile : std::vector<uint8_t>{};
+  if (profile.empty()) profile = decoder.EmbeddedProfile();
+  ConvertColours(image, profile, *picture.display);
+  return FileDecodeOutcome::kDecoded;
+}
