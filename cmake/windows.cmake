@@ -125,3 +125,13 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/colour-pictures/made
   DEPENDS ${CMAKE_SOURCE_DIR}/tests/colour/make_colour_pictures.sh)
 add_custom_target(colour_pictures DEPENDS ${CMAKE_BINARY_DIR}/colour-pictures/made)
 add_dependencies(wine_tests colour_pictures)
+
+# The HEIF scenarios' pictures, written by heif-enc (Debian's libheif-examples) from ImageMagick's
+# (tests/heif/make_heif_pictures.sh; without the tools the scenarios skip).
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/heif-pictures/made
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/heif/make_heif_pictures.sh ${CMAKE_BINARY_DIR}/heif-pictures
+  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/heif-pictures/made
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/heif/make_heif_pictures.sh ${CMAKE_SOURCE_DIR}/tests/heif/add_irot.py)
+add_custom_target(heif_pictures DEPENDS ${CMAKE_BINARY_DIR}/heif-pictures/made)
+add_dependencies(wine_tests heif_pictures)
+add_dependencies(e2e_tests heif_pictures)

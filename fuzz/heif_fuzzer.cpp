@@ -1,0 +1,40 @@
+// libFuzzer target: any bytes through libheif and libde265 (both built with the fuzz build's
+// instrumentation, cmake/libheif.cmake) by way of the rows decoder, with a small decode limit so
+// that boxes promising a huge picture are refused rather than allocated. A decoded picture must be
+// the size the header said and fit the limit.
+// Seeds (fuzz/corpus/heif/) are tiny pictures written by heif-enc 1.15 from ImageMagick's, e.g.
+//   convert -size 8x6 xc:red xc:green +append ... -type TrueColor q.png
+//   heif-enc -L -p chroma=444 q.png -o upright.heic          (also alpha, 10-bit -b 10, lossy 4:2:0)
+//   tests/heif/add_irot.py stored.heic turned.heic 3         (an irot property patched in)
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "checks.h"
+#include "decode/heif/heif_linked_api.h"
+#include "decode/heif/heif_rows.h"
+
+namespace {
+
+// 4 MiB: a 1-megapixel picture at 4 bytes a pixel.
+constexpr uint64_t kFuzzDecodeLimit = 4u << 20;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  HeifRowsDecoder decoder(LinkedHeifApi(), data, size, nullptr, kFuzzDecodeLimit);
+  HeifPicture header;
+  if (decoder.ReadHeader(header) != HeifOutcome::kDecoded) return 0;
+  Require(header.width > 0 && header.height > 0 &&
+              static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height) * 4 <= kFuzzDecodeLimit,
+          "a size read is within the limit");
+  (void)decoder.EmbeddedProfile();
+  (void)decoder.Nclx();
+  if (decoder.Decode(1) != HeifOutcome::kDecoded) return 0;
+  const uint64_t pixelBytes = static_cast<uint64_t>(header.BitsPerPixel() / 8);
+  const ptrdiff_t pitch = static_cast<ptrdiff_t>((header.width * pixelBytes + 3) & ~uint64_t{3});
+  std::vector<uint8_t> rows(static_cast<size_t>(pitch) * static_cast<size_t>(header.height));
+  // Bottom-up, as the viewer's bitmaps are: every row is written through a negative pitch.
+  decoder.WriteRows(rows.data() + rows.size() - static_cast<size_t>(pitch), -pitch);
+  return 0;
+}

@@ -1,0 +1,110 @@
+// The HEIF libraries as a user meets them: vistrel.exe starts without loading libheif.dll or
+// libde265.dll, loads them from its own folder at the first HEIF picture and shows it; a copy of
+// vistrel.exe alone starts all the same, fails the HEIF picture quietly and still shows others.
+#include <psapi.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "viewer_fixture.h"
+
+namespace e2e {
+namespace {
+
+// The lower-case file names of the modules loaded in the process.
+std::vector<std::wstring> LoadedModules(DWORD processId) {
+  std::vector<std::wstring> names;
+  KernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  if (!process) return names;
+  std::vector<HMODULE> modules(512);
+  DWORD needed = 0;
+  if (!EnumProcessModules(process.Get(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed))
+    return names;
+  modules.resize(std::min<size_t>(modules.size(), needed / sizeof(HMODULE)));
+  for (HMODULE module : modules) {
+    wchar_t name[MAX_PATH] = {};
+    if (GetModuleBaseNameW(process.Get(), module, name, MAX_PATH) == 0) continue;
+    std::wstring lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return std::towlower(c); });
+    names.push_back(lower);
+  }
+  return names;
+}
+
+bool Loaded(const std::vector<std::wstring>& modules, const wchar_t* name) {
+  return std::find(modules.begin(), modules.end(), name) != modules.end();
+}
+
+class HeifLibraries : public ViewerTest {
+ protected:
+  void SetUp() override {
+    ViewerTest::SetUp();
+    heic_ = BinaryDir() + L"\\..\\heif-pictures\\deep.heic";
+    if (GetFileAttributesW(heic_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      GTEST_SKIP() << "no HEIF pictures beside the build (heif-enc or ImageMagick missing when it ran)";
+    }
+  }
+  // A folder with vistrel.exe, the libraries when asked for, a.bmp (blue) and b.heic (red).
+  std::wstring Folder(const wchar_t* name, bool libraries) {
+    const std::wstring folder = scratch_ + L"\\" + name;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    EXPECT_FALSE(CopyViewerInto(folder).empty());
+    if (libraries) {
+      for (const wchar_t* dll : {L"libheif.dll", L"libde265.dll"}) {
+        EXPECT_TRUE(CopyFileW((BinaryDir() + L"\\" + dll).c_str(), (folder + L"\\" + dll).c_str(), FALSE))
+            << "expected " << Narrow(dll) << " built beside vistrel.exe";
+      }
+    }
+    EXPECT_TRUE(WriteSolidBmp(folder + L"\\a.bmp", 60, 40, kBlue));
+    EXPECT_TRUE(CopyFileW(heic_.c_str(), (folder + L"\\b.heic").c_str(), FALSE));
+    return folder;
+  }
+  void ExpectCentre(const Rgb& colour, const char* what) {
+    const RECT client = viewer_.ClientScreenEdges();
+    Rgb seen;
+    EXPECT_TRUE(viewer_.WaitForClientPixel((client.right - client.left) / 2, (client.bottom - client.top) / 2, colour,
+                                           3, kStateTimeoutMs, &seen))
+        << what << ": expected " << ToString(colour) << " in the middle, got " << ToString(seen);
+  }
+  const Rgb kBlue{0, 0, 255};
+  const Rgb kRed{200, 40, 40};
+  std::wstring heic_;
+};
+
+TEST_F(HeifLibraries, LoadedAtTheFirstHeifPictureAndMissingOnesFailQuietly) {
+  const std::wstring with = Folder(L"with-libraries", true);
+  ASSERT_NO_FATAL_FAILURE(StartViewer(with + L"\\vistrel.exe", Quote(with + L"\\a.bmp")));
+  ExpectCentre(kBlue, "the BMP at start");
+  std::vector<std::wstring> modules = LoadedModules(viewer_.ProcessId());
+  ASSERT_TRUE(Loaded(modules, L"vistrel.exe")) << "expected to read the viewer's modules";
+  EXPECT_FALSE(Loaded(modules, L"libheif.dll")) << "expected no libheif.dll before a HEIF picture";
+  EXPECT_FALSE(Loaded(modules, L"libde265.dll")) << "expected no libde265.dll before a HEIF picture";
+  viewer_.PostKey(VK_RIGHT);
+  ExpectCentre(kRed, "the HEIF picture with the libraries beside the viewer");
+  modules = LoadedModules(viewer_.ProcessId());
+  EXPECT_TRUE(Loaded(modules, L"libheif.dll")) << "expected libheif.dll loaded for the HEIF picture";
+  EXPECT_TRUE(Loaded(modules, L"libde265.dll")) << "expected libde265.dll loaded for the HEIF picture";
+  ASSERT_NO_FATAL_FAILURE(CloseViewerAndWait());
+
+  // No libraries: the viewer starts, shows the bare background for the HEIF picture, no message,
+  // and the next picture as always.
+  const std::wstring without = Folder(L"without-libraries", false);
+  ASSERT_NO_FATAL_FAILURE(StartViewer(without + L"\\vistrel.exe", Quote(without + L"\\b.heic")));
+  std::wstring caption;
+  EXPECT_TRUE(viewer_.WaitForCaption(L"Vistrel - b.heic", kStateTimeoutMs, &caption))
+      << "expected the HEIF file listed and current, got the title " << Narrow(caption);
+  WaitForBareBackground(kLightGrey);
+  // Still bare once the decode had all the time it needs.
+  EXPECT_TRUE(viewer_.WaitForStillPicture(kStateTimeoutMs));
+  ExpectCentre(kLightGrey, "the HEIF picture without the libraries");
+  EXPECT_FALSE(viewer_.HasOtherWindow()) << "expected no message for the missing libraries";
+  viewer_.PostKey(VK_RIGHT);
+  ExpectCentre(kBlue, "the BMP after the HEIF picture that could not be decoded");
+  EXPECT_FALSE(Loaded(LoadedModules(viewer_.ProcessId()), L"libheif.dll"));
+  ASSERT_NO_FATAL_FAILURE(CloseViewerAndWait());
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,166 @@
+// HEIF pictures on the real viewer window, made by heif-enc when the build ran
+// (tests/heif/make_heif_pictures.sh): upright pixels, the file's irot applied once (its EXIF
+// orientation never on top), alpha composed over the background, an Adobe RGB profile converted,
+// a 10-bit picture, a HEIF named .jpg, and a cut file and a huge ispe failing quietly.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "decode/colour_transform.h"
+#include "decode/win32/display_profile.h"
+#include "decode/win32/picture_header_check.h"
+#include "resource.h"
+#include "support/test_paths.h"
+#include "view/fit_layout.h"
+#include "viewer_window_fixture.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+
+std::string Hex(uint32_t pixel) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06X", pixel);
+  return text;
+}
+
+// True when each channel of 0x00RRGGBB lies within tolerance of r, g, b.
+bool Near(uint32_t pixel, int r, int g, int b, int tolerance) {
+  const int pr = static_cast<int>(pixel >> 16 & 255), pg = static_cast<int>(pixel >> 8 & 255),
+            pb = static_cast<int>(pixel & 255);
+  return std::abs(pr - r) <= tolerance && std::abs(pg - g) <= tolerance && std::abs(pb - b) <= tolerance;
+}
+
+class ViewerHeif : public ViewerWindowTest {
+ protected:
+  void SetUp() override {
+    pictures_ = BinaryDir() + L"\\..\\heif-pictures";
+    if (GetFileAttributesW((pictures_ + L"\\complete").c_str()) == INVALID_FILE_ATTRIBUTES) {
+      GTEST_SKIP() << "no HEIF pictures in " << Narrow(pictures_)
+                   << " (heif-enc, ImageMagick, tificc or colord-data missing when the build ran)";
+    }
+    folder_ = MakeScratchDir(L"heif-pictures");
+  }
+  void TearDown() override {
+    if (!folder_.empty()) RemoveTree(folder_);
+  }
+  void Copy(const wchar_t* from, const wchar_t* to) {
+    ASSERT_TRUE(CopyFileW((pictures_ + L"\\" + from).c_str(), (folder_ + L"\\" + to).c_str(), FALSE))
+        << "could not copy " << Narrow(from);
+  }
+  void Step() {
+    SendMessageW(Hwnd(), WM_COMMAND, ID_NEXT, 0);
+    WaitForPicture();
+  }
+  // The frame's pixel at the centre of the given quarter of the fitted picture (0: left or top,
+  // 1: right or bottom).
+  uint32_t Quarter(int column, int row) {
+    int32_t width = 0, height = 0;
+    FrameSize(width, height);
+    const XywhRect fitted = FitImage(currentImage.Width(), currentImage.Height(), width, height);
+    return FramePixel(fitted.x + fitted.width * (1 + 2 * column) / 4, fitted.y + fitted.height * (1 + 2 * row) / 4);
+  }
+  // The four quadrants heif-enc was given: red, green over blue, yellow, on a 96 x 64 picture.
+  void ExpectQuadrants(const char* what) {
+    ASSERT_EQ(viewState.loadFailed, 0) << what << ": expected it to decode";
+    EXPECT_EQ(currentImage.Width(), 96) << what;
+    EXPECT_EQ(currentImage.Height(), 64) << what;
+    struct Expected {
+      int column, row, r, g, b;
+    };
+    for (const Expected& e : {Expected{0, 0, 200, 40, 40}, Expected{1, 0, 40, 180, 60}, Expected{0, 1, 30, 60, 210},
+                              Expected{1, 1, 230, 200, 40}}) {
+      const uint32_t got = Quarter(e.column, e.row);
+      EXPECT_TRUE(Near(got, e.r, e.g, e.b, 3))
+          << what << ": quarter " << e.column << "," << e.row << ": expected about (" << e.r << "," << e.g << ","
+          << e.b << "), got " << Hex(got);
+    }
+  }
+  std::wstring pictures_, folder_;
+};
+
+TEST_F(ViewerHeif, ShownUprightInTheirColoursAndFailingQuietly) {
+  Copy(L"upright.heic", L"a-upright.heic");
+  Copy(L"turned.heic", L"b-turned.HEIC");
+  Copy(L"alpha.heic", L"c-alpha.heif");
+  Copy(L"icc.heic", L"d-icc.hif");
+  Copy(L"deep.heic", L"e-deep.heic");
+  Copy(L"upright.heic", L"f-lying.jpg");
+  Copy(L"huge.heic", L"g-huge.heic");
+  Bytes whole;
+  ASSERT_TRUE(ReadFileBytes(pictures_ + L"\\upright.heic", &whole));
+  ASSERT_TRUE(WriteFileBytes(folder_ + L"\\h-cut.heic", Bytes(whole.begin(), whole.begin() + whole.size() * 2 / 3)));
+  ASSERT_TRUE(WriteSolidBmp(folder_ + L"\\i.bmp", 40, 30, Rgb{0, 0, 255}));
+  EXPECT_TRUE(PictureTooLargeToDecode(folder_ + L"\\g-huge.heic")) << "expected the ispe box to refuse it";
+  EXPECT_FALSE(PictureTooLargeToDecode(folder_ + L"\\a-upright.heic"));
+
+  ASSERT_NO_FATAL_FAILURE(OpenViewer());
+  OpenStartFile(true, folder_ + L"\\i.bmp");
+  ASSERT_EQ(ImageList.size(), 9u) << "expected every HEIF extension listed";
+
+  Step();
+  EXPECT_EQ(Caption(), L"Vistrel - a-upright.heic");
+  ExpectQuadrants("upright");
+  EXPECT_EQ(currentImage.BitsPerPixel(), 24);
+  EXPECT_FALSE(currentImage.HasAlpha());
+
+  // Stored 64 x 96 with irot (turn it back) and an EXIF orientation 6 (the same turn): one turn.
+  Step();
+  ExpectQuadrants("turned by its irot");
+
+  Step();
+  ASSERT_EQ(viewState.loadFailed, 0) << "expected the picture with alpha to decode";
+  EXPECT_EQ(currentImage.BitsPerPixel(), 32);
+  EXPECT_TRUE(currentImage.HasAlpha()) << "expected the alpha path";
+  // Red at alpha 128 over the light background (250), and opaque green.
+  const uint32_t over = Quarter(0, 0), opaque = Quarter(1, 0);
+  EXPECT_TRUE(Near(over, 252, 124, 124, 3)) << "expected half-transparent red over 250 grey, got " << Hex(over);
+  EXPECT_TRUE(Near(opaque, 0, 160, 0, 3)) << "expected opaque green, got " << Hex(opaque);
+
+  Step();
+  ASSERT_EQ(viewState.loadFailed, 0) << "expected the Adobe RGB picture to decode";
+  const auto display = DisplayProfileBytes(DisplayTargetOf(GetDesktopWindow()));
+  const ProfileKind kind = ClassifyProfile(*display);
+  if (kind == ProfileKind::kNone || kind == ProfileKind::kSrgb || kind == ProfileKind::kUnusable) {
+    int r = -1, g = -1, b = -1;
+    FILE* file = _wfopen((pictures_ + L"\\icc-reference.txt").c_str(), L"r");
+    ASSERT_NE(file, nullptr);
+    const int read = std::fscanf(file, "%d %d %d", &r, &g, &b);
+    std::fclose(file);
+    ASSERT_EQ(read, 3) << "expected Little CMS's reference";
+    const uint32_t got = CentreOfFrame();
+    EXPECT_TRUE(Near(got, r, g, b, 3)) << "expected Adobe RGB (40,180,60) converted to (" << r << "," << g << ","
+                                       << b << "), got " << Hex(got);
+    EXPECT_FALSE(Near(got, 40, 180, 60, 6)) << "expected the numbers converted, not kept: got " << Hex(got);
+  } else {
+    std::printf("the display has a profile other than sRGB: the Adobe RGB reference is not checked\n");
+  }
+
+  Step();
+  ASSERT_EQ(viewState.loadFailed, 0) << "expected the 10-bit picture to decode";
+  const uint32_t deep = CentreOfFrame();
+  EXPECT_TRUE(Near(deep, 200, 40, 40, 3)) << "expected the 10-bit red at 8 bits, got " << Hex(deep);
+
+  Step();
+  EXPECT_EQ(Caption(), L"Vistrel - f-lying.jpg");
+  ExpectQuadrants("a HEIF named .jpg");
+
+  for (const char* failing : {"g-huge.heic", "h-cut.heic"}) {
+    SCOPED_TRACE(failing);
+    Step();
+    EXPECT_EQ(viewState.loadFailed, 1) << "expected a quiet failure";
+    EXPECT_TRUE(currentImage.IsNull());
+  }
+  Step();
+  EXPECT_EQ(Caption(), L"Vistrel - i.bmp");
+  EXPECT_EQ(viewState.loadFailed, 0);
+  EXPECT_EQ(CentreOfFrame(), 0x000000FFu) << "expected the BMP after the HEIF pictures";
+}
+
+}  // namespace
