@@ -17,12 +17,17 @@ foreach(name bitstream box error heif heif_context heif_file heif_image heif_hev
              metadata_compression common_utils plugins/heif_decoder_libde265)
   list(APPEND heif_sources ${heif_dir}/${name}.cc)
 endforeach()
+# libde265's worker threads for each picture: the plugin's fixed count of one replaced by ours
+# (cmake/libheif/hevc_threads.cc), its call renamed for that one file.
+list(APPEND heif_sources ${CMAKE_SOURCE_DIR}/cmake/libheif/hevc_threads.cc)
+set_source_files_properties(${heif_dir}/plugins/heif_decoder_libde265.cc PROPERTIES COMPILE_DEFINITIONS
+                            de265_start_worker_threads=vistrel_de265_start_worker_threads)
 
 if(WIN32)
   # The exports: every function heif.h declares with LIBHEIF_API.
   file(READ ${heif_dir}/heif.h heif_header)
   string(REGEX MATCHALL "LIBHEIF_API[^;(#]*[ *]heif_[a-zA-Z0-9_]+[ ]*\\(" heif_declared "${heif_header}")
-  set(heif_def "LIBRARY libheif.dll\nEXPORTS\n")
+  set(heif_def "LIBRARY libheif.dll\nEXPORTS\n  vistrel_set_hevc_threads\n")
   foreach(decl ${heif_declared})
     string(REGEX MATCH "heif_[a-zA-Z0-9_]+[ ]*\\($" name "${decl}")
     string(REGEX REPLACE "[ ]*\\($" "" name "${name}")

@@ -1,6 +1,8 @@
 // The HEIF libraries as a user meets them: vistrel.exe starts without loading libheif.dll or
 // libde265.dll, loads them from its own folder at the first HEIF picture and shows it; a copy of
 // vistrel.exe alone starts all the same, fails the HEIF picture quietly and still shows others.
+#include <windows.h>
+
 #include <psapi.h>
 
 #include <algorithm>

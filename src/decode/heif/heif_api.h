@@ -4,6 +4,10 @@
 #pragma once
 #include <libheif/heif.h>
 
+// Our libheif's own addition (cmake/libheif/hevc_threads.cc): how many threads libde265 decodes
+// each HEVC picture with; 0 for the core count.
+extern "C" void vistrel_set_hevc_threads(int threads);
+
 struct HeifApi {
   decltype(&heif_context_alloc) contextAlloc = nullptr;
   decltype(&heif_context_free) contextFree = nullptr;
@@ -30,10 +34,12 @@ struct HeifApi {
   decltype(&heif_image_get_bits_per_pixel_range) imageBitsPerPixelRange = nullptr;
   decltype(&heif_image_get_plane_readonly) imagePlaneReadonly = nullptr;
   decltype(&heif_image_is_premultiplied_alpha) imageIsPremultiplied = nullptr;
+  // Optional (null in a libheif.dll of another build, which keeps its plugin's own count).
+  decltype(&vistrel_set_hevc_threads) setHevcThreads = nullptr;
 };
 
-// Calls f(name, slot) for every entry of the table, so the one list above names what a loader
-// must find.
+// Calls f(name, slot) for every entry of the table but the optional one, so the one list below
+// names what a loader must find.
 template <typename F>
 void ForEachHeifFunction(HeifApi& api, F&& f) {
   f("heif_context_alloc", api.contextAlloc);

@@ -31,6 +31,7 @@ inline const HeifApi& LinkedHeifApi() {
     table.imageBitsPerPixelRange = heif_image_get_bits_per_pixel_range;
     table.imagePlaneReadonly = heif_image_get_plane_readonly;
     table.imageIsPremultiplied = heif_image_is_premultiplied_alpha;
+    table.setHevcThreads = vistrel_set_hevc_threads;
     return table;
   }();
   return api;

@@ -117,8 +117,10 @@ HeifOutcome HeifRowsDecoder::Decode(int threads) {
   if (!s.headerRead || s.image != nullptr) return HeifOutcome::kFailed;
   if (s.Cancelled()) return HeifOutcome::kCancelled;
   const HeifApi& api = *s.api;
-  // Grid tiles on up to `threads` threads; 0 keeps libheif on the calling thread.
+  // Grid tiles on up to `threads` threads (0 keeps libheif on the calling thread), and as many
+  // for libde265 inside each picture where our libheif lets us choose.
   api.setMaxDecodingThreads(s.context, threads > 1 ? threads : 0);
+  if (api.setHevcThreads != nullptr) api.setHevcThreads(std::max(threads, 1));
 
   struct Options {
     const HeifApi& api;

@@ -58,7 +58,8 @@ class HeifRowsDecoder {
   // Reads the file's boxes and the primary image's size, alpha and depth, once.
   HeifOutcome ReadHeader(HeifPicture& picture);
   // After ReadHeader: decodes the whole picture, once. threads: how many grid tiles libheif may
-  // decode at a time (1: on the calling thread alone). libheif cannot be stopped inside a decode:
+  // decode at a time (1: on the calling thread alone), and how many threads libde265 may give
+  // each picture (our libheif only; the setting is process-wide, decodes run one at a time). libheif cannot be stopped inside a decode:
   // cancel is checked before and after it.
   HeifOutcome Decode(int threads = 1);
   // After Decode: writes row y (top row first) at topRow + y * pitch, picture.width pixels of

@@ -45,6 +45,8 @@ const HeifApi* HeifLibrary() {
     slot = reinterpret_cast<Slot>(reinterpret_cast<void*>(GetProcAddress(module.Get(), name)));
   });
   if (!HeifApiComplete(api)) return nullptr;  // the module is released here
+  api.setHevcThreads = reinterpret_cast<decltype(api.setHevcThreads)>(
+      reinterpret_cast<void*>(GetProcAddress(module.Get(), "vistrel_set_hevc_threads")));
   loaded = new LoadedHeif{std::move(module), api};
   return &loaded->api;
 }
