@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing, and fetches the
-# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2) into build/deps/ once (the
+# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2, dav1d) into build/deps/ once (the
 # build compiles them for each preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb x11-utils imagemagick
   nasm dpkg-dev wixl msitools zip
   liblcms2-utils colord-data icc-profiles-free libgs-common
+  libavif-bin
 )
 # The JPEG decoder: Debian bookworm's libjpeg-turbo, exactly this version.
 jpeg_source=libjpeg-turbo
@@ -24,6 +25,8 @@ sources=(
   # The JPEG 2000 decoder and the colour management engine (bookworm's).
   "openjpeg2=2.5.0-2+deb12u3 openjpeg2-2.5.0 src/lib/openjp2/openjpeg.c"
   "lcms2=2.14-2+deb12u1 lcms2-2.14 src/cmscnvrt.c"
+  # The AV1 decoder of AVIF pictures (bookworm's); the container is read by our own code.
+  "dav1d=1.0.0-2+deb12u1 dav1d-1.0.0 src/lib.c"
 )
 
 sudo=""
