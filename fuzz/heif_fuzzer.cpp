@@ -1,7 +1,8 @@
-// libFuzzer target: any bytes through libheif and libde265 (both built with the fuzz build's
-// instrumentation, cmake/libheif.cmake) by way of the rows decoder, with a small decode limit so
-// that boxes promising a huge picture are refused rather than allocated. A decoded picture must be
-// the size the header said and fit the limit.
+// libFuzzer target: any bytes as the viewer takes a HEIF file: the format table's facts (our
+// ISOBMFF reader) judge the size first, then libheif and libde265 (both built with the fuzz
+// build's instrumentation, cmake/libheif.cmake) decode it through the rows decoder, with a small
+// decode limit so that boxes promising a huge picture are refused rather than allocated. A decoded
+// picture must be the size libheif's header said and fit the limit.
 // Seeds (fuzz/corpus/heif/) are tiny pictures written by heif-enc 1.15 from ImageMagick's, e.g.
 //   convert -size 8x6 xc:red xc:green +append ... -type TrueColor q.png
 //   heif-enc -L -p chroma=444 q.png -o upright.heic          (also alpha, 10-bit -b 10, lossy 4:2:0)
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "checks.h"
+#include "decode/decode_limit.h"
+#include "decode/format_table.h"
 #include "decode/heif/heif_linked_api.h"
 #include "decode/heif/heif_rows.h"
 
@@ -22,6 +25,13 @@ constexpr uint64_t kFuzzDecodeLimit = 4u << 20;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  CheckedSource source(data, size);
+  const PictureFacts facts = ReadPictureFacts(source);
+  // As DecodeFile does: a size the facts read must fit (here the fuzz limit) before any decoder runs.
+  if (facts.header.format != PictureFormat::kUnknown &&
+      static_cast<uint64_t>(facts.header.width) * facts.header.height * 4 > kFuzzDecodeLimit) {
+    return 0;
+  }
   HeifRowsDecoder decoder(LinkedHeifApi(), data, size, nullptr, kFuzzDecodeLimit);
   HeifPicture header;
   if (decoder.ReadHeader(header) != HeifOutcome::kDecoded) return 0;

@@ -48,7 +48,8 @@ class HeifLibraries : public ViewerTest {
       GTEST_SKIP() << "no HEIF pictures beside the build (heif-enc or ImageMagick missing when it ran)";
     }
   }
-  // A folder with vistrel.exe, the libraries when asked for, a.bmp (blue) and b.heic (red).
+  // A folder with vistrel.exe, the libraries when asked for, a.bmp to d.bmp (blue) and e.heic
+  // (red): from b.bmp the pictures prepared ahead (a, c) are no HEIF.
   std::wstring Folder(const wchar_t* name, bool libraries) {
     const std::wstring folder = scratch_ + L"\\" + name;
     CreateDirectoryW(folder.c_str(), nullptr);
@@ -59,8 +60,10 @@ class HeifLibraries : public ViewerTest {
             << "expected " << Narrow(dll) << " built beside vistrel.exe";
       }
     }
-    EXPECT_TRUE(WriteSolidBmp(folder + L"\\a.bmp", 60, 40, kBlue));
-    EXPECT_TRUE(CopyFileW(heic_.c_str(), (folder + L"\\b.heic").c_str(), FALSE));
+    for (const wchar_t* bmp : {L"a.bmp", L"b.bmp", L"c.bmp", L"d.bmp"}) {
+      EXPECT_TRUE(WriteSolidBmp(folder + L"\\" + bmp, 60, 40, kBlue));
+    }
+    EXPECT_TRUE(CopyFileW(heic_.c_str(), (folder + L"\\e.heic").c_str(), FALSE));
     return folder;
   }
   void ExpectCentre(const Rgb& colour, const char* what) {
@@ -77,13 +80,17 @@ class HeifLibraries : public ViewerTest {
 
 TEST_F(HeifLibraries, LoadedAtTheFirstHeifPictureAndMissingOnesFailQuietly) {
   const std::wstring with = Folder(L"with-libraries", true);
-  ASSERT_NO_FATAL_FAILURE(StartViewer(with + L"\\vistrel.exe", Quote(with + L"\\a.bmp")));
+  ASSERT_NO_FATAL_FAILURE(StartViewer(with + L"\\vistrel.exe", Quote(with + L"\\b.bmp")));
   ExpectCentre(kBlue, "the BMP at start");
+  EXPECT_TRUE(viewer_.WaitForStillPicture(kStateTimeoutMs));
+  Sleep(500);  // the neighbours prepared ahead
   std::vector<std::wstring> modules = LoadedModules(viewer_.ProcessId());
   ASSERT_TRUE(Loaded(modules, L"vistrel.exe")) << "expected to read the viewer's modules";
   EXPECT_FALSE(Loaded(modules, L"libheif.dll")) << "expected no libheif.dll before a HEIF picture";
   EXPECT_FALSE(Loaded(modules, L"libde265.dll")) << "expected no libde265.dll before a HEIF picture";
-  viewer_.PostKey(VK_RIGHT);
+  for (int step = 0; step < 3; ++step) viewer_.PostKey(VK_RIGHT);
+  std::wstring caption;
+  EXPECT_TRUE(viewer_.WaitForCaption(L"Vistrel - e.heic", kStateTimeoutMs, &caption)) << Narrow(caption);
   ExpectCentre(kRed, "the HEIF picture with the libraries beside the viewer");
   modules = LoadedModules(viewer_.ProcessId());
   EXPECT_TRUE(Loaded(modules, L"libheif.dll")) << "expected libheif.dll loaded for the HEIF picture";
@@ -93,9 +100,8 @@ TEST_F(HeifLibraries, LoadedAtTheFirstHeifPictureAndMissingOnesFailQuietly) {
   // No libraries: the viewer starts, shows the bare background for the HEIF picture, no message,
   // and the next picture as always.
   const std::wstring without = Folder(L"without-libraries", false);
-  ASSERT_NO_FATAL_FAILURE(StartViewer(without + L"\\vistrel.exe", Quote(without + L"\\b.heic")));
-  std::wstring caption;
-  EXPECT_TRUE(viewer_.WaitForCaption(L"Vistrel - b.heic", kStateTimeoutMs, &caption))
+  ASSERT_NO_FATAL_FAILURE(StartViewer(without + L"\\vistrel.exe", Quote(without + L"\\e.heic")));
+  EXPECT_TRUE(viewer_.WaitForCaption(L"Vistrel - e.heic", kStateTimeoutMs, &caption))
       << "expected the HEIF file listed and current, got the title " << Narrow(caption);
   WaitForBareBackground(kLightGrey);
   // Still bare once the decode had all the time it needs.

@@ -25,6 +25,14 @@ FileDecodeOutcome DecodeHeif(const EncodedPicture& picture, CImage& image) {
   };
   HeifOutcome outcome = decoder.ReadHeader(decoded);
   if (outcome != HeifOutcome::kDecoded) return outcomeOf(outcome);
+  // The decode limit judged the size our reader found; libheif must not find a larger picture
+  // (its cropping may make it smaller).
+  const PictureHeader* sized = picture.facts != nullptr ? &picture.facts->header : nullptr;
+  if (sized != nullptr && sized->format == PictureFormat::kHeif &&
+      static_cast<uint64_t>(decoded.width) * static_cast<uint64_t>(decoded.height) >
+          static_cast<uint64_t>(sized->width) * sized->height) {
+    return FileDecodeOutcome::kRefused;
+  }
   const int threads = DecodeThreads();
   outcome = decoder.Decode(threads);
   if (outcome != HeifOutcome::kDecoded) return outcomeOf(outcome);
