@@ -135,3 +135,5 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/heif-pictures/made
 add_custom_target(heif_pictures DEPENDS ${CMAKE_BINARY_DIR}/heif-pictures/made)
 add_dependencies(wine_tests heif_pictures)
 add_dependencies(e2e_tests heif_pictures)
+# The HEIF benchmark's bare call links libheif.dll directly (the program loads it).
+target_link_libraries(heif_bench PRIVATE heif)

@@ -5,7 +5,7 @@
 # that turns it back (turned.heic: heif-enc 1.15 writes no irot), half-transparent red beside
 # opaque green (alpha.heic), flat patches tagged Adobe RGB (icc.heic, with Little CMS's tificc
 # reference in icc-reference.tif), a 10-bit picture (deep.heic), and a copy of the
-# first whose ispe promises 30000 x 30000 (huge.heic). Without heif-enc, ImageMagick or tificc it
+# first whose ispe boxes promise 30000 x 30000 (huge.heic). Without heif-enc, ImageMagick or tificc it
 # makes nothing, and the scenario says it skips.
 set -uo pipefail
 out=$1
@@ -51,15 +51,18 @@ tificc -t 1 "$out/patch-adobe.tif" "$out/icc-reference.tif" >/dev/null 2>&1
 convert "$out/icc-reference.tif" -depth 8 -format '%[fx:int(255*p{32,32}.r+0.5)] %[fx:int(255*p{32,32}.g+0.5)] %[fx:int(255*p{32,32}.b+0.5)]' info: > "$out/icc-reference.txt"
 
 # A 10-bit picture (from a 16-bit PNG); heif-enc 1.15 writes no nclx box for it.
-convert -size 64x64 xc:'rgb(200,40,40)' -depth 16 -define png:color-type=2 "$out/deep.png"
+convert -size 64x64 xc:'rgb(200,40,40)' -depth 16 PNG48:"$out/deep.png"
 heif-enc "${lossless[@]}" -b 10 "$out/deep.png" -o "$out/deep.heic" >/dev/null
 
 python3 - "$out/upright.heic" "$out/huge.heic" <<'PY'
 import struct, sys
 data = bytearray(open(sys.argv[1], 'rb').read())
+# Every ispe: heif-enc writes a lossless picture as a grid of one tile, each item with its own.
 at = data.find(b'ispe')
 assert at > 0, 'no ispe box'
-data[at + 8:at + 16] = struct.pack('>II', 30000, 30000)
+while at > 0:
+    data[at + 8:at + 16] = struct.pack('>II', 30000, 30000)
+    at = data.find(b'ispe', at + 4)
 open(sys.argv[2], 'wb').write(data)
 PY
 rm -f "$out"/*.png "$out"/*.jpg "$out/patch-adobe.tif" "$out/exif6.heic"

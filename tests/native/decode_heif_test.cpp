@@ -108,14 +108,17 @@ TEST(DecodeHeif, FailuresStayQuiet) {
   // The size is judged from the boxes, before any pixel exists: 16 x 12 at 4 bytes is 768 bytes.
   EXPECT_EQ(Decode(upright, nullptr, 767).header, HeifOutcome::kFailed) << "expected the limit to refuse it";
   EXPECT_EQ(Decode(upright, nullptr, 768).outcome, HeifOutcome::kDecoded) << "expected the limit to admit it";
-  // An ispe of 30000 x 30000 (3.6 GB as 4-byte pixels) is refused from the header.
+  // ispe boxes of 30000 x 30000 (3.6 GB as 4-byte pixels; heif-enc wrote the seed as a grid of one
+  // tile, each with its own) are refused from the header.
   Bytes huge = upright;
   const std::string text(huge.begin(), huge.end());
-  const size_t ispe = text.find("ispe");
-  ASSERT_NE(ispe, std::string::npos);
-  for (size_t i : {ispe + 8, ispe + 12}) {
-    huge[i] = 0, huge[i + 1] = 0, huge[i + 2] = 0x75, huge[i + 3] = 0x30;
+  size_t patched = 0;
+  for (size_t ispe = text.find("ispe"); ispe != std::string::npos; ispe = text.find("ispe", ispe + 4), ++patched) {
+    for (size_t i : {ispe + 8, ispe + 12}) {
+      huge[i] = 0, huge[i + 1] = 0, huge[i + 2] = 0x75, huge[i + 3] = 0x30;
+    }
   }
+  ASSERT_GT(patched, 0u);
   EXPECT_EQ(Decode(huge).header, HeifOutcome::kFailed) << "expected the huge ispe refused before decoding";
 
   std::atomic<bool> cancel{true};
