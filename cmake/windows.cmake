@@ -153,7 +153,7 @@ add_dependencies(wine_tests colour_pictures)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/heif-pictures/made
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/heif/make_heif_pictures.sh ${CMAKE_BINARY_DIR}/heif-pictures
   COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/heif-pictures/made
-  DEPENDS ${CMAKE_SOURCE_DIR}/tests/heif/make_heif_pictures.sh ${CMAKE_SOURCE_DIR}/tests/heif/add_irot.py)
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/heif/make_heif_pictures.sh ${CMAKE_SOURCE_DIR}/tests/heif/add_property.py)
 add_custom_target(heif_pictures DEPENDS ${CMAKE_BINARY_DIR}/heif-pictures/made)
 add_dependencies(wine_tests heif_pictures)
 add_dependencies(e2e_tests heif_pictures)

@@ -6,7 +6,7 @@
 // Seeds (fuzz/corpus/heif/) are tiny pictures written by heif-enc 1.15 from ImageMagick's, e.g.
 //   convert -size 8x6 xc:red xc:green +append ... -type TrueColor q.png
 //   heif-enc -L -p chroma=444 q.png -o upright.heic          (also alpha, 10-bit -b 10, lossy 4:2:0)
-//   tests/heif/add_irot.py stored.heic turned.heic 3         (an irot property patched in)
+//   tests/heif/add_property.py stored.heic turned.heic irot 03   (an irot property patched in)
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -38,13 +38,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(header.width > 0 && header.height > 0 &&
               static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height) * 4 <= kFuzzDecodeLimit,
           "a size read is within the limit");
-  (void)decoder.EmbeddedProfile();
-  (void)decoder.Nclx();
-  if (decoder.Decode(1) != HeifOutcome::kDecoded) return 0;
+  // The colours as the viewer plans them (the reader's profile and code points, else libheif's).
+  const HeifColourPlan colour = PlanHeifColour(facts.profile.empty() ? decoder.EmbeddedProfile() : facts.profile,
+                                               facts.cicp.present ? facts.cicp : decoder.Nclx(), header.bitDepth);
+  if (decoder.Decode(1, colour.deep) != HeifOutcome::kDecoded) return 0;
   const uint64_t pixelBytes = static_cast<uint64_t>(header.BitsPerPixel() / 8);
   const ptrdiff_t pitch = static_cast<ptrdiff_t>((header.width * pixelBytes + 3) & ~uint64_t{3});
   std::vector<uint8_t> rows(static_cast<size_t>(pitch) * static_cast<size_t>(header.height));
   // Bottom-up, as the viewer's bitmaps are: every row is written through a negative pitch.
-  decoder.WriteRows(rows.data() + rows.size() - static_cast<size_t>(pitch), -pitch);
+  uint8_t* top = rows.data() + rows.size() - static_cast<size_t>(pitch);
+  if (colour.deep) {
+    const DeepPixels samples = decoder.DeepSamples();
+    Require(samples.width == header.width && samples.height == header.height && samples.bitDepth >= 8 &&
+                samples.bitDepth <= 16,
+            "the samples are the picture's");
+    Require(WriteDeepRowsAsDisplay(samples, colour.transfer, colour.profile, {}, top, -pitch,
+                                   header.layout == HeifRowLayout::kBgra32),
+            "decoded samples are written");
+  } else {
+    decoder.WriteRows(top, -pitch);
+  }
   return 0;
 }

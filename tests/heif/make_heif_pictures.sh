@@ -4,7 +4,8 @@
 # quarter to the left with an EXIF orientation 6 and, patched into its boxes, an irot property
 # that turns it back (turned.heic: heif-enc 1.15 writes no irot), half-transparent red beside
 # opaque green (alpha.heic), flat patches tagged Adobe RGB (icc.heic, with Little CMS's tificc
-# reference in icc-reference.tif), a 10-bit picture (deep.heic), and a copy of the
+# reference in icc-reference.tif), the same numbers named Display P3 by an nclx box patched in
+# (nclx.heic, its reference computed from the primaries), a 10-bit picture (deep.heic), and a copy of the
 # first whose ispe boxes promise 30000 x 30000 (huge.heic). Without heif-enc, ImageMagick or tificc it
 # makes nothing, and the scenario says it skips.
 set -uo pipefail
@@ -37,7 +38,7 @@ payload = b'Exif\x00\x00' + tiff
 open(sys.argv[2], 'wb').write(jpeg[:2] + b'\xff\xe1' + struct.pack('>H', len(payload) + 2) + payload + jpeg[2:])
 PY
 heif-enc "${lossless[@]}" "$out/exif6.jpg" -o "$out/exif6.heic" >/dev/null
-python3 "$(dirname "$0")/add_irot.py" "$out/exif6.heic" "$out/turned.heic" 3
+python3 "$(dirname "$0")/add_property.py" "$out/exif6.heic" "$out/turned.heic" irot 03
 
 convert -size 48x64 xc:'rgba(255,0,0,0.5)' xc:'rgba(0,160,0,1)' +append -depth 8 PNG32:"$out/alpha.png"
 heif-enc "${lossless[@]}" "$out/alpha.png" -o "$out/alpha.heic" >/dev/null
@@ -49,6 +50,44 @@ heif-enc "${lossless[@]}" "$out/patch-adobe.png" -o "$out/icc.heic" >/dev/null
 convert "$out/patch.png" -profile "$icc/AdobeRGB1998.icc" -type TrueColor -compress none "$out/patch-adobe.tif"
 tificc -t 1 "$out/patch-adobe.tif" "$out/icc-reference.tif" >/dev/null 2>&1
 convert "$out/icc-reference.tif" -depth 8 -format '%[fx:int(255*p{32,32}.r+0.5)] %[fx:int(255*p{32,32}.g+0.5)] %[fx:int(255*p{32,32}.b+0.5)]' info: > "$out/icc-reference.txt"
+
+# The same numbers named Display P3 by an nclx colour box (primaries 12, sRGB curve, BT.601 matrix
+# and full range as heif-enc coded them), and their sRGB reference: linear light through the
+# matrix that the two sets of primaries (both D65) make, relative colorimetric, clipped.
+heif-enc "${lossless[@]}" "$out/patch.png" -o "$out/patch.heic" >/dev/null
+python3 "$(dirname "$0")/add_property.py" "$out/patch.heic" "$out/nclx.heic" colr 6e636c78000c000d000680
+python3 - > "$out/nclx-reference.txt" <<'PY'
+def solve(m, v):
+    import copy
+    a = [row[:] + [x] for row, x in zip(copy.deepcopy(m), v)]
+    for i in range(3):
+        p = max(range(i, 3), key=lambda r: abs(a[r][i]))
+        a[i], a[p] = a[p], a[i]
+        for r in range(3):
+            if r != i:
+                f = a[r][i] / a[i][i]
+                a[r] = [x - f * y for x, y in zip(a[r], a[i])]
+    return [a[i][3] / a[i][i] for i in range(3)]
+def to_xyz(primaries, white=(0.3127, 0.3290)):
+    cols = [[x / y, 1.0, (1 - x - y) / y] for x, y in primaries]
+    w = [white[0] / white[1], 1.0, (1 - white[0] - white[1]) / white[1]]
+    m = [[cols[c][r] for c in range(3)] for r in range(3)]
+    s = solve(m, w)
+    return [[m[r][c] * s[c] for c in range(3)] for r in range(3)]
+def mul(a, b):
+    return [[sum(a[r][k] * b[k][c] for k in range(3)) for c in range(3)] for r in range(3)]
+def inverse(m):
+    cols = [solve(m, [1.0 if i == j else 0.0 for i in range(3)]) for j in range(3)]
+    return [[cols[c][r] for c in range(3)] for r in range(3)]
+srgb = to_xyz([(0.64, 0.33), (0.30, 0.60), (0.15, 0.06)])
+p3 = to_xyz([(0.680, 0.320), (0.265, 0.690), (0.150, 0.060)])
+m = mul(inverse(srgb), p3)
+lin = lambda v: v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+enc = lambda v: 12.92 * v if v <= 0.0031308 else 1.055 * v ** (1 / 2.4) - 0.055
+light = [lin(v / 255) for v in (40, 180, 60)]
+out = [enc(min(1.0, max(0.0, sum(m[r][c] * light[c] for c in range(3))))) for r in range(3)]
+print(' '.join(str(int(v * 255 + 0.5)) for v in out))
+PY
 
 # A 10-bit picture (from a 16-bit PNG); heif-enc 1.15 writes no nclx box for it.
 convert -size 64x64 xc:'rgb(200,40,40)' -depth 16 PNG48:"$out/deep.png"
@@ -65,5 +104,5 @@ while at > 0:
     at = data.find(b'ispe', at + 4)
 open(sys.argv[2], 'wb').write(data)
 PY
-rm -f "$out"/*.png "$out"/*.jpg "$out/patch-adobe.tif" "$out/exif6.heic"
+rm -f "$out"/*.png "$out"/*.jpg "$out/patch-adobe.tif" "$out/exif6.heic" "$out/patch.heic"
 touch "$out/complete"

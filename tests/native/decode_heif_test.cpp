@@ -39,16 +39,22 @@ struct Decoded {
 };
 
 Decoded Decode(const Bytes& file, const std::atomic<bool>* cancel = nullptr, uint64_t limit = kMaxDecodedBytes,
-               int threads = 2) {
+               int threads = 2, bool deep = false) {
   HeifRowsDecoder decoder(LinkedHeifApi(), file.data(), file.size(), cancel, limit);
   Decoded d;
   d.header = decoder.ReadHeader(d.picture);
   if (d.header != HeifOutcome::kDecoded) return d;
-  d.outcome = decoder.Decode(threads);
+  d.outcome = decoder.Decode(threads, deep);
   if (d.outcome != HeifOutcome::kDecoded) return d;
   d.pitch = -((d.picture.width * d.picture.BitsPerPixel() / 8 + 3) & ~3);
   d.rows.assign(static_cast<size_t>(-d.pitch) * static_cast<size_t>(d.picture.height), 0);
-  decoder.WriteRows(d.rows.data() + d.rows.size() + d.pitch, d.pitch, threads);
+  uint8_t* top = d.rows.data() + d.rows.size() + d.pitch;
+  if (!deep) {
+    decoder.WriteRows(top, d.pitch, threads);
+  } else if (!WriteDeepRowsAsDisplay(decoder.DeepSamples(), 2, {}, {}, top, d.pitch,
+                                     d.picture.layout == HeifRowLayout::kBgra32, threads)) {
+    d.outcome = HeifOutcome::kFailed;
+  }
   return d;
 }
 
@@ -88,10 +94,36 @@ TEST(DecodeHeif, UprightTurnedAlphaAndDeepPictures) {
   ExpectNear(alpha.At(3, 5), {0, 0, 255, 128}, 2, "half-transparent red");
   ExpectNear(alpha.At(12, 5), {0, 160, 0, 255}, 2, "opaque green");
 
+  // 10 bits: brought to 8 by libheif, and kept as 16-bit samples for the conversion at full depth.
   const Decoded deep = Decode(Seed("deep.heic"));
   ASSERT_EQ(deep.outcome, HeifOutcome::kDecoded);
   EXPECT_EQ(deep.picture.bitDepth, 10);
   ExpectNear(deep.At(8, 6), {40, 40, 200}, 2, "10-bit red at 8 bits");
+  const Decoded samples = Decode(Seed("deep.heic"), nullptr, kMaxDecodedBytes, 2, true);
+  ASSERT_EQ(samples.outcome, HeifOutcome::kDecoded) << "expected the 16-bit samples";
+  ExpectNear(samples.At(8, 6), {40, 40, 200}, 2, "10-bit red through the deep rows");
+  const Decoded alphaSamples = Decode(Seed("alpha.heic"), nullptr, kMaxDecodedBytes, 2, true);
+  ASSERT_EQ(alphaSamples.outcome, HeifOutcome::kDecoded);
+  ExpectNear(alphaSamples.At(3, 5), {0, 0, 255, 128}, 2, "half-transparent red through the deep rows");
+}
+
+TEST(DecodeHeif, ColourPlans) {
+  const std::vector<uint8_t> icc = {1, 2, 3};
+  Cicp p3;
+  p3.present = true, p3.primaries = 12, p3.transfer = 13;
+  // An ICC profile wins over code points; code points make one; sRGB needs none.
+  EXPECT_EQ(PlanHeifColour(icc, p3, 8).profile, icc);
+  EXPECT_FALSE(PlanHeifColour({}, p3, 8).profile.empty()) << "expected a profile for Display P3";
+  EXPECT_FALSE(PlanHeifColour({}, p3, 8).deep);
+  Cicp srgb = p3;
+  srgb.primaries = 1;
+  EXPECT_TRUE(PlanHeifColour({}, srgb, 8).profile.empty());
+  EXPECT_TRUE(PlanHeifColour({}, Cicp{}, 10).deep) << "expected 10 bits converted at full depth";
+  Cicp pq = srgb;
+  pq.transfer = 16;
+  const HeifColourPlan hdr = PlanHeifColour({}, pq, 8);
+  EXPECT_TRUE(hdr.deep) << "expected PQ tone-mapped at full depth";
+  EXPECT_EQ(hdr.transfer, 16);
 }
 
 TEST(DecodeHeif, FailuresStayQuiet) {

@@ -1,7 +1,7 @@
 // HEIF pictures on the real viewer window, made by heif-enc when the build ran
 // (tests/heif/make_heif_pictures.sh): upright pixels, the file's irot applied once (its EXIF
-// orientation never on top), alpha composed over the background, an Adobe RGB profile converted,
-// a 10-bit picture, a HEIF named .jpg, and a cut file and a huge ispe failing quietly.
+// orientation never on top), alpha composed over the background, an Adobe RGB profile and Display
+// P3 code points converted, a 10-bit picture, a HEIF named .jpg, and a cut file and a huge ispe failing quietly.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -90,19 +90,20 @@ TEST_F(ViewerHeif, ShownUprightInTheirColoursAndFailingQuietly) {
   Copy(L"turned.heic", L"b-turned.HEIC");
   Copy(L"alpha.heic", L"c-alpha.heif");
   Copy(L"icc.heic", L"d-icc.hif");
-  Copy(L"deep.heic", L"e-deep.heic");
-  Copy(L"upright.heic", L"f-lying.jpg");
-  Copy(L"huge.heic", L"g-huge.heic");
+  Copy(L"nclx.heic", L"e-nclx.heic");
+  Copy(L"deep.heic", L"f-deep.heic");
+  Copy(L"upright.heic", L"g-lying.jpg");
+  Copy(L"huge.heic", L"h-huge.heic");
   Bytes whole;
   ASSERT_TRUE(ReadFileBytes(pictures_ + L"\\upright.heic", &whole));
-  ASSERT_TRUE(WriteFileBytes(folder_ + L"\\h-cut.heic", Bytes(whole.begin(), whole.begin() + whole.size() * 2 / 3)));
-  ASSERT_TRUE(WriteSolidBmp(folder_ + L"\\i.bmp", 40, 30, Rgb{0, 0, 255}));
-  EXPECT_TRUE(PictureTooLargeToDecode(folder_ + L"\\g-huge.heic")) << "expected the ispe box to refuse it";
+  ASSERT_TRUE(WriteFileBytes(folder_ + L"\\i-cut.heic", Bytes(whole.begin(), whole.begin() + whole.size() * 2 / 3)));
+  ASSERT_TRUE(WriteSolidBmp(folder_ + L"\\j.bmp", 40, 30, Rgb{0, 0, 255}));
+  EXPECT_TRUE(PictureTooLargeToDecode(folder_ + L"\\h-huge.heic")) << "expected the ispe box to refuse it";
   EXPECT_FALSE(PictureTooLargeToDecode(folder_ + L"\\a-upright.heic"));
 
   ASSERT_NO_FATAL_FAILURE(OpenViewer());
-  OpenStartFile(true, folder_ + L"\\i.bmp");
-  ASSERT_EQ(ImageList.size(), 9u) << "expected every HEIF extension listed";
+  OpenStartFile(true, folder_ + L"\\j.bmp");
+  ASSERT_EQ(ImageList.size(), 10u) << "expected every HEIF extension listed";
 
   Step();
   EXPECT_EQ(Caption(), L"Vistrel - a-upright.heic");
@@ -123,23 +124,28 @@ TEST_F(ViewerHeif, ShownUprightInTheirColoursAndFailingQuietly) {
   EXPECT_TRUE(Near(over, 252, 124, 124, 3)) << "expected half-transparent red over 250 grey, got " << Hex(over);
   EXPECT_TRUE(Near(opaque, 0, 160, 0, 3)) << "expected opaque green, got " << Hex(opaque);
 
-  Step();
-  ASSERT_EQ(viewState.loadFailed, 0) << "expected the Adobe RGB picture to decode";
+  // The same numbers as Adobe RGB (an ICC profile) and as Display P3 (nclx code points), each
+  // against its reference in sRGB: Little CMS's tificc, and a conversion from the primaries.
   const auto display = DisplayProfileBytes(DisplayTargetOf(GetDesktopWindow()));
   const ProfileKind kind = ClassifyProfile(*display);
-  if (kind == ProfileKind::kNone || kind == ProfileKind::kSrgb || kind == ProfileKind::kUnusable) {
+  const bool srgbDisplay = kind == ProfileKind::kNone || kind == ProfileKind::kSrgb || kind == ProfileKind::kUnusable;
+  if (!srgbDisplay) std::printf("the display has a profile other than sRGB: the tagged references are not checked\n");
+  for (const wchar_t* tagged : {L"icc", L"nclx"}) {
+    const std::string name = Narrow(tagged);
+    SCOPED_TRACE(name);
+    Step();
+    ASSERT_EQ(viewState.loadFailed, 0) << "expected the tagged picture to decode";
+    if (!srgbDisplay) continue;
     int r = -1, g = -1, b = -1;
-    FILE* file = _wfopen((pictures_ + L"\\icc-reference.txt").c_str(), L"r");
+    FILE* file = _wfopen((pictures_ + L"\\" + tagged + L"-reference.txt").c_str(), L"r");
     ASSERT_NE(file, nullptr);
     const int read = std::fscanf(file, "%d %d %d", &r, &g, &b);
     std::fclose(file);
-    ASSERT_EQ(read, 3) << "expected Little CMS's reference";
+    ASSERT_EQ(read, 3) << "expected the reference";
     const uint32_t got = CentreOfFrame();
-    EXPECT_TRUE(Near(got, r, g, b, 3)) << "expected Adobe RGB (40,180,60) converted to (" << r << "," << g << ","
+    EXPECT_TRUE(Near(got, r, g, b, 3)) << name << ": expected (40,180,60) converted to (" << r << "," << g << ","
                                        << b << "), got " << Hex(got);
-    EXPECT_FALSE(Near(got, 40, 180, 60, 6)) << "expected the numbers converted, not kept: got " << Hex(got);
-  } else {
-    std::printf("the display has a profile other than sRGB: the Adobe RGB reference is not checked\n");
+    EXPECT_FALSE(Near(got, 40, 180, 60, 6)) << name << ": expected the numbers converted, not kept: got " << Hex(got);
   }
 
   Step();
@@ -148,17 +154,17 @@ TEST_F(ViewerHeif, ShownUprightInTheirColoursAndFailingQuietly) {
   EXPECT_TRUE(Near(deep, 200, 40, 40, 3)) << "expected the 10-bit red at 8 bits, got " << Hex(deep);
 
   Step();
-  EXPECT_EQ(Caption(), L"Vistrel - f-lying.jpg");
+  EXPECT_EQ(Caption(), L"Vistrel - g-lying.jpg");
   ExpectQuadrants("a HEIF named .jpg");
 
-  for (const char* failing : {"g-huge.heic", "h-cut.heic"}) {
+  for (const char* failing : {"h-huge.heic", "i-cut.heic"}) {
     SCOPED_TRACE(failing);
     Step();
     EXPECT_EQ(viewState.loadFailed, 1) << "expected a quiet failure";
     EXPECT_TRUE(currentImage.IsNull());
   }
   Step();
-  EXPECT_EQ(Caption(), L"Vistrel - i.bmp");
+  EXPECT_EQ(Caption(), L"Vistrel - j.bmp");
   EXPECT_EQ(viewState.loadFailed, 0);
   EXPECT_EQ(CentreOfFrame(), 0x000000FFu) << "expected the BMP after the HEIF pictures";
 }

@@ -17,6 +17,7 @@ struct HeifSession {
   HeifPicture picture;
   bool headerRead = false;
   bool premultiplied = false;
+  bool deep = false;
 
   bool Cancelled() const { return cancel != nullptr && cancel->load(std::memory_order_relaxed); }
 
@@ -112,7 +113,15 @@ HeifOutcome HeifRowsDecoder::ReadHeader(HeifPicture& picture) {
   return s.Cancelled() ? HeifOutcome::kCancelled : HeifOutcome::kDecoded;
 }
 
-HeifOutcome HeifRowsDecoder::Decode(int threads) {
+HeifColourPlan PlanHeifColour(std::vector<uint8_t> profile, const Cicp& cicp, int bitDepth) {
+  HeifColourPlan plan;
+  plan.transfer = cicp.present ? cicp.transfer : 2;
+  plan.profile = profile.empty() && cicp.present ? ProfileForCicp(cicp.primaries, cicp.transfer) : std::move(profile);
+  plan.deep = bitDepth > 8 || HdrCurveOf(plan.transfer) != HdrCurve::kNone;
+  return plan;
+}
+
+HeifOutcome HeifRowsDecoder::Decode(int threads, bool deep) {
   HeifSession& s = *session_;
   if (!s.headerRead || s.image != nullptr) return HeifOutcome::kFailed;
   if (s.Cancelled()) return HeifOutcome::kCancelled;
@@ -130,32 +139,52 @@ HeifOutcome HeifRowsDecoder::Decode(int threads) {
     }
   } options{api, api.decodingOptionsAlloc()};
   if (options.options == nullptr) return HeifOutcome::kFailed;
-  // Deeper pictures come as 8 bits a channel: the bitmap's.
-  if (options.options->version >= 2) options.options->convert_hdr_to_8bit = 1;
+  // Otherwise deeper pictures come as 8 bits a channel: the bitmap's.
+  if (!deep && options.options->version >= 2) options.options->convert_hdr_to_8bit = 1;
 
   const bool alpha = s.picture.layout == HeifRowLayout::kBgra32;
-  const heif_chroma chroma = alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB;
+  const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+                                  : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
   if (!Ok(api.decodeImage(s.handle, &s.image, heif_colorspace_RGB, chroma, options.options)) || s.image == nullptr)
     return s.Cancelled() ? HeifOutcome::kCancelled : HeifOutcome::kFailed;
   if (s.Cancelled()) return HeifOutcome::kCancelled;
-  // What came out must be what the rows expect: the handle's size, 8 bits, the chosen layout.
+  // What came out must be what the rows expect: the handle's size, the depth, the chosen layout.
+  const int bits = api.imageBitsPerPixelRange(s.image, heif_channel_interleaved);
   if (api.imageChroma(s.image) != chroma ||
       api.imageWidth(s.image, heif_channel_interleaved) != s.picture.width ||
       api.imageHeight(s.image, heif_channel_interleaved) != s.picture.height ||
-      api.imageBitsPerPixelRange(s.image, heif_channel_interleaved) != 8) {
+      (deep ? bits < 8 || bits > 16 : bits != 8)) {
     return HeifOutcome::kFailed;
   }
   int stride = 0;
   const uint8_t* plane = api.imagePlaneReadonly(s.image, heif_channel_interleaved, &stride);
-  const int pixelBytes = alpha ? 4 : 3;
+  const int pixelBytes = (alpha ? 4 : 3) * (deep ? 2 : 1);
   if (plane == nullptr || stride < s.picture.width * pixelBytes) return HeifOutcome::kFailed;
+  if (deep && (stride % 2 != 0 || reinterpret_cast<uintptr_t>(plane) % 2 != 0)) return HeifOutcome::kFailed;
   s.premultiplied = alpha && api.imageIsPremultiplied(s.image) != 0;
+  s.deep = deep;
+  s.picture.bitDepth = deep ? bits : s.picture.bitDepth;
   return HeifOutcome::kDecoded;
+}
+
+DeepPixels HeifRowsDecoder::DeepSamples() const {
+  const HeifSession& s = *session_;
+  DeepPixels pixels;
+  if (s.image == nullptr || !s.deep) return pixels;
+  int stride = 0;
+  const uint8_t* plane = s.api->imagePlaneReadonly(s.image, heif_channel_interleaved, &stride);
+  pixels.top = reinterpret_cast<const uint16_t*>(plane);
+  pixels.pitchBytes = stride;
+  pixels.width = s.picture.width;
+  pixels.height = s.picture.height;
+  pixels.bitDepth = s.picture.bitDepth;
+  pixels.hasAlpha = s.picture.layout == HeifRowLayout::kBgra32;
+  return pixels;
 }
 
 void HeifRowsDecoder::WriteRows(uint8_t* topRow, ptrdiff_t pitch, int threads) const {
   const HeifSession& s = *session_;
-  if (s.image == nullptr) return;
+  if (s.image == nullptr || s.deep) return;
   int stride = 0;
   const uint8_t* plane = s.api->imagePlaneReadonly(s.image, heif_channel_interleaved, &stride);
   if (plane == nullptr) return;
@@ -190,9 +219,9 @@ std::vector<uint8_t> HeifRowsDecoder::EmbeddedProfile() const {
   return profile;
 }
 
-HeifNclx HeifRowsDecoder::Nclx() const {
+Cicp HeifRowsDecoder::Nclx() const {
   const HeifSession& s = *session_;
-  HeifNclx nclx;
+  Cicp nclx;
   if (s.handle == nullptr) return nclx;
   heif_color_profile_nclx* profile = nullptr;
   if (!Ok(s.api->handleNclxProfile(s.handle, &profile)) || profile == nullptr) return nclx;

@@ -11,7 +11,9 @@
 #include <memory>
 #include <vector>
 
+#include "decode/cicp_colour.h"
 #include "decode/decode_limit.h"
+#include "decode/format_table.h"
 #include "decode/heif/heif_api.h"
 
 enum class HeifRowLayout {
@@ -27,14 +29,16 @@ struct HeifPicture {
   int32_t BitsPerPixel() const { return layout == HeifRowLayout::kBgr24 ? 24 : 32; }
 };
 
-// The colour code points of an nclx colour box (ISO/IEC 23091-2 values).
-struct HeifNclx {
-  bool present = false;
-  uint16_t primaries = 2;  // 2: unspecified
-  uint16_t transfer = 2;
-  uint16_t matrix = 2;
-  bool fullRange = false;
+// How a picture's colours reach the display: through an ICC profile (the colour box's, else one made
+// for its nclx code points, cicp_colour.h; empty: sRGB) and, for samples deeper than 8 bits or
+// under a PQ or HLG curve, at 16 bits through WriteDeepRowsAsDisplay before they are rounded.
+struct HeifColourPlan {
+  std::vector<uint8_t> profile;
+  uint16_t transfer = 2;  // H.273; 2: unspecified
+  bool deep = false;
 };
+// profile: the colour box's ICC profile (empty for none); cicp: its nclx code points.
+HeifColourPlan PlanHeifColour(std::vector<uint8_t> profile, const Cicp& cicp, int bitDepth);
 
 enum class HeifOutcome {
   kDecoded,    // ReadHeader: the picture's size is known and fits; Decode: its pixels are held
@@ -61,15 +65,18 @@ class HeifRowsDecoder {
   // decode at a time (1: on the calling thread alone), and how many threads libde265 may give
   // each picture (our libheif only; the setting is process-wide, decodes run one at a time). libheif cannot be stopped inside a decode:
   // cancel is checked before and after it.
-  HeifOutcome Decode(int threads = 1);
+  // deep: the samples as 16-bit containers of bitDepth bits (DeepSamples), else 8 bits (WriteRows).
+  HeifOutcome Decode(int threads = 1, bool deep = false);
+  // After Decode(deep): libheif's samples, top row first, for WriteDeepRowsAsDisplay.
+  DeepPixels DeepSamples() const;
   // After Decode: writes row y (top row first) at topRow + y * pitch, picture.width pixels of
   // picture.layout each; pitch is negative for bottom-up bitmaps. threads: how many threads share
   // the rows.
   void WriteRows(uint8_t* topRow, ptrdiff_t pitch, int threads = 1) const;
   // After ReadHeader: the ICC profile of the primary image's colour box (empty for none), and its
-  // nclx code points.
+  // nclx code points, as libheif reads them (the format table's reader gives the same).
   std::vector<uint8_t> EmbeddedProfile() const;
-  HeifNclx Nclx() const;
+  Cicp Nclx() const;
 
  private:
   std::unique_ptr<HeifSession> session_;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "decode/cicp_colour.h"
 #include "decode/heif/heif_rows.h"
 #include "decode/heif/win32/heif_library.h"
 #include "decode/win32/colour_managed.h"
@@ -33,19 +36,31 @@ FileDecodeOutcome DecodeHeif(const EncodedPicture& picture, CImage& image) {
           static_cast<uint64_t>(sized->width) * sized->height) {
     return FileDecodeOutcome::kRefused;
   }
+  // The colour box as our reader found it, else as libheif did (the same box).
+  std::vector<uint8_t> profile = picture.facts != nullptr ? picture.facts->profile : std::vector<uint8_t>{};
+  if (profile.empty()) profile = decoder.EmbeddedProfile();
+  const Cicp cicp = picture.facts != nullptr && picture.facts->cicp.present ? picture.facts->cicp : decoder.Nclx();
+  const HeifColourPlan colour = PlanHeifColour(std::move(profile), cicp, decoded.bitDepth);
+
   const int threads = DecodeThreads();
-  outcome = decoder.Decode(threads);
+  outcome = decoder.Decode(threads, colour.deep);
   if (outcome != HeifOutcome::kDecoded) return outcomeOf(outcome);
   const bool alpha = decoded.layout == HeifRowLayout::kBgra32;
   if (!image.Create(decoded.width, decoded.height, decoded.BitsPerPixel(), alpha)) return FileDecodeOutcome::kRefused;
-  decoder.WriteRows(image.TopRow(), image.Pitch(), threads);
+  if (colour.deep) {
+    // Converted at 16 bits (tone-mapped under PQ or HLG), then rounded into the bitmap.
+    if (!WriteDeepRowsAsDisplay(decoder.DeepSamples(), colour.transfer, colour.profile, *picture.display,
+                                image.TopRow(), image.Pitch(), alpha, threads)) {
+      image.Destroy();
+      return FileDecodeOutcome::kRefused;
+    }
+  } else {
+    decoder.WriteRows(image.TopRow(), image.Pitch(), threads);
+    ConvertColours(image, colour.profile, *picture.display);
+  }
   if (picture.cancelled != nullptr && picture.cancelled->load(std::memory_order_relaxed)) {
     image.Destroy();
     return FileDecodeOutcome::kCancelled;
   }
-  // The format table's reader has the colour box's profile already; libheif's is the same box.
-  std::vector<uint8_t> profile = picture.facts != nullptr ? picture.facts->profile : std::vector<uint8_t>{};
-  if (profile.empty()) profile = decoder.EmbeddedProfile();
-  ConvertColours(image, profile, *picture.display);
   return FileDecodeOutcome::kDecoded;
 }

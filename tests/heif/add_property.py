@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Adds an irot property (ANGLE quarter turns to the left) to the primary item of a HEIF file that
-heif-enc wrote, shifting the iloc offsets into mdat by the bytes added. Usage: IN OUT ANGLE."""
+"""Adds a property box to the primary item of a HEIF file that heif-enc wrote (which writes no
+irot, and no nclx colour box), shifting the iloc offsets into mdat by the bytes added.
+Usage: IN OUT TYPE CONTENT, CONTENT in hex: "irot 03" turns three quarters to the left,
+"colr 6e636c78000c000d000680" names Display P3 (primaries 12, sRGB curve 13, matrix 6, full range)."""
 import struct
 import sys
 
@@ -26,7 +28,7 @@ def child(data, parent, kind, full=False):
     for box in boxes(data, first, start + size):
         if box[0] == kind:
             return box
-    raise SystemExit(f'add_irot: no {kind} box')
+    raise SystemExit(f'add_property: no {kind} box')
 
 
 def grow(data, box, by):
@@ -37,7 +39,8 @@ def grow(data, box, by):
 
 def main():
     data = bytearray(open(sys.argv[1], 'rb').read())
-    angle = int(sys.argv[3]) & 3
+    kind, content = sys.argv[3].encode('latin-1'), bytes.fromhex(sys.argv[4])
+    assert len(kind) == 4
     top = list(boxes(data, 0, len(data)))
     meta = next(b for b in top if b[0] == 'meta')
     pitm = child(data, meta, 'pitm', full=True)
@@ -64,8 +67,8 @@ def main():
         at += 3 + n
     assert insert_at is not None, 'primary item has no properties'
     association = bytes([0x80 | (properties + 1)])  # essential, 1-based index of the new box
-    irot = struct.pack('>I4sB', 9, b'irot', angle)
-    added = len(association) + len(irot)
+    box = struct.pack('>I4s', 8 + len(content), kind) + content
+    added = len(association) + len(box)
 
     # iloc offsets point into mdat, which moves by `added`.
     loc = iloc[1] + 12
@@ -111,8 +114,8 @@ def main():
     data[insert_at:insert_at] = association
     grow(data, ipma, len(association))
     ipco_end = ipco[1] + ipco[2]
-    data[ipco_end:ipco_end] = irot
-    grow(data, ipco, len(irot))
+    data[ipco_end:ipco_end] = box
+    grow(data, ipco, len(box))
     grow(data, iprp, added)
     grow(data, meta, added)
     open(sys.argv[2], 'wb').write(data)
