@@ -84,6 +84,8 @@ TEST(DecodeHeif, UprightTurnedAlphaAndDeepPictures) {
   ASSERT_FALSE(upright.empty() || turned.empty()) << "expected the seeds in fuzz/corpus/heif";
   ExpectQuadrants(Decode(upright), "upright");
   ExpectQuadrants(Decode(upright, nullptr, kMaxDecodedBytes, 1), "upright, one thread");
+  // 8 bits as 16-bit samples too (the route of an 8-bit picture under PQ or HLG).
+  ExpectQuadrants(Decode(upright, nullptr, kMaxDecodedBytes, 2, true), "upright, 16-bit samples");
   // Stored 12 x 16, turned back by its irot property.
   ExpectQuadrants(Decode(turned), "turned by irot");
 
