@@ -57,36 +57,20 @@ convert "$out/icc-reference.tif" -depth 8 -format '%[fx:int(255*p{32,32}.r+0.5)]
 heif-enc "${lossless[@]}" "$out/patch.png" -o "$out/patch.heic" >/dev/null
 python3 "$(dirname "$0")/add_property.py" "$out/patch.heic" "$out/nclx.heic" colr 6e636c78000c000d000680
 python3 - > "$out/nclx-reference.txt" <<'PY'
-def solve(m, v):
-    import copy
-    a = [row[:] + [x] for row, x in zip(copy.deepcopy(m), v)]
-    for i in range(3):
-        p = max(range(i, 3), key=lambda r: abs(a[r][i]))
-        a[i], a[p] = a[p], a[i]
-        for r in range(3):
-            if r != i:
-                f = a[r][i] / a[i][i]
-                a[r] = [x - f * y for x, y in zip(a[r], a[i])]
-    return [a[i][3] / a[i][i] for i in range(3)]
-def to_xyz(primaries, white=(0.3127, 0.3290)):
-    cols = [[x / y, 1.0, (1 - x - y) / y] for x, y in primaries]
-    w = [white[0] / white[1], 1.0, (1 - white[0] - white[1]) / white[1]]
-    m = [[cols[c][r] for c in range(3)] for r in range(3)]
-    s = solve(m, w)
+det = lambda m: (m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
+                 + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]))
+solve = lambda m, v: [det([[v[r] if c == k else m[r][c] for c in range(3)] for r in range(3)]) / det(m) for k in range(3)]
+def to_xyz(primaries):  # RGB to XYZ for these primaries and a D65 white
+    m = [[x / y for x, y in primaries], [1.0] * 3, [(1 - x - y) / y for x, y in primaries]]
+    s = solve(m, [0.3127 / 0.3290, 1.0, 0.3583 / 0.3290])
     return [[m[r][c] * s[c] for c in range(3)] for r in range(3)]
-def mul(a, b):
-    return [[sum(a[r][k] * b[k][c] for k in range(3)) for c in range(3)] for r in range(3)]
-def inverse(m):
-    cols = [solve(m, [1.0 if i == j else 0.0 for i in range(3)]) for j in range(3)]
-    return [[cols[c][r] for c in range(3)] for r in range(3)]
-srgb = to_xyz([(0.64, 0.33), (0.30, 0.60), (0.15, 0.06)])
-p3 = to_xyz([(0.680, 0.320), (0.265, 0.690), (0.150, 0.060)])
-m = mul(inverse(srgb), p3)
 lin = lambda v: v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
 enc = lambda v: 12.92 * v if v <= 0.0031308 else 1.055 * v ** (1 / 2.4) - 0.055
+p3 = to_xyz([(0.680, 0.320), (0.265, 0.690), (0.150, 0.060)])
 light = [lin(v / 255) for v in (40, 180, 60)]
-out = [enc(min(1.0, max(0.0, sum(m[r][c] * light[c] for c in range(3))))) for r in range(3)]
-print(' '.join(str(int(v * 255 + 0.5)) for v in out))
+xyz = [sum(p3[r][c] * light[c] for c in range(3)) for r in range(3)]
+srgb = solve(to_xyz([(0.64, 0.33), (0.30, 0.60), (0.15, 0.06)]), xyz)
+print(' '.join(str(int(enc(min(1.0, max(0.0, v))) * 255 + 0.5)) for v in srgb))
 PY
 
 # A 10-bit picture (from a 16-bit PNG); heif-enc 1.15 writes no nclx box for it.
