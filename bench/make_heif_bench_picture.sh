@@ -7,7 +7,7 @@ out=${1:-$(cd "$(dirname "$0")/.." && pwd)/build/windows/heif-bench/bench.heic}
 mkdir -p "$(dirname "$out")"
 png=$(mktemp --suffix=.png)
 trap 'rm -f "$png"' EXIT
-convert -seed 7 -size 4000x3000 plasma:tan-steelblue -blur 0x1 -attenuate 0.3 +noise Gaussian \
+convert -seed 7 -size 4000x3000 plasma:tan-steelblue -blur 0x1 -attenuate 0.1 +noise Gaussian \
   -depth 8 -type TrueColor -define png:color-type=2 "$png"
 heif-enc -q 80 "$png" -o "$out" >/dev/null
 echo "$out"

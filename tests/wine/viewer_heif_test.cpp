@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,18 +22,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-
-std::string Hex(uint32_t pixel) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%06X", pixel);
-  return text;
-}
-
-// True when each channel of 0x00RRGGBB lies within tolerance of r, g, b.
-bool Near(uint32_t pixel, int r, int g, int b, int tolerance) {
-  const int pr = static_cast<int>(pixel >> 16 & 255), pg = static_cast<int>(pixel >> 8 & 255),
-            pb = static_cast<int>(pixel & 255);
-  return std::abs(pr - r) <= tolerance && std::abs(pg - g) <= tolerance && std::abs(pb - b) <= tolerance;
+// Expects the frame's pixel (0x00RRGGBB) within 3 of `expected` in every channel.
+void ExpectNear(uint32_t pixel, const Rgb& expected, const std::string& what) {
+  EXPECT_TRUE(Near(ToRgb(pixel), expected, 3))
+      << what << ": expected about " << ToString(expected) << ", got " << ToString(ToRgb(pixel));
 }
 
 class ViewerHeif : public ViewerWindowTest {
@@ -67,20 +58,14 @@ class ViewerHeif : public ViewerWindowTest {
     return FramePixel(fitted.x + fitted.width * (1 + 2 * column) / 4, fitted.y + fitted.height * (1 + 2 * row) / 4);
   }
   // The four quadrants heif-enc was given: red, green over blue, yellow, on a 96 x 64 picture.
-  void ExpectQuadrants(const char* what) {
+  void ExpectQuadrants(const std::string& what) {
     ASSERT_EQ(viewState.loadFailed, 0) << what << ": expected it to decode";
     EXPECT_EQ(currentImage.Width(), 96) << what;
     EXPECT_EQ(currentImage.Height(), 64) << what;
-    struct Expected {
-      int column, row, r, g, b;
-    };
-    for (const Expected& e : {Expected{0, 0, 200, 40, 40}, Expected{1, 0, 40, 180, 60}, Expected{0, 1, 30, 60, 210},
-                              Expected{1, 1, 230, 200, 40}}) {
-      const uint32_t got = Quarter(e.column, e.row);
-      EXPECT_TRUE(Near(got, e.r, e.g, e.b, 3))
-          << what << ": quarter " << e.column << "," << e.row << ": expected about (" << e.r << "," << e.g << ","
-          << e.b << "), got " << Hex(got);
-    }
+    ExpectNear(Quarter(0, 0), Rgb{200, 40, 40}, what + ", top left");
+    ExpectNear(Quarter(1, 0), Rgb{40, 180, 60}, what + ", top right");
+    ExpectNear(Quarter(0, 1), Rgb{30, 60, 210}, what + ", bottom left");
+    ExpectNear(Quarter(1, 1), Rgb{230, 200, 40}, what + ", bottom right");
   }
   std::wstring pictures_, folder_;
 };
@@ -120,9 +105,8 @@ TEST_F(ViewerHeif, ShownUprightInTheirColoursAndFailingQuietly) {
   EXPECT_EQ(currentImage.BitsPerPixel(), 32);
   EXPECT_TRUE(currentImage.HasAlpha()) << "expected the alpha path";
   // Red at alpha 128 over the light background (250), and opaque green.
-  const uint32_t over = Quarter(0, 0), opaque = Quarter(1, 0);
-  EXPECT_TRUE(Near(over, 252, 124, 124, 3)) << "expected half-transparent red over 250 grey, got " << Hex(over);
-  EXPECT_TRUE(Near(opaque, 0, 160, 0, 3)) << "expected opaque green, got " << Hex(opaque);
+  ExpectNear(Quarter(0, 0), Rgb{252, 124, 124}, "half-transparent red over 250 grey");
+  ExpectNear(Quarter(1, 0), Rgb{0, 160, 0}, "opaque green");
 
   // The same numbers as Adobe RGB (an ICC profile) and as Display P3 (nclx code points), each
   // against its reference in sRGB: Little CMS's tificc, and a conversion from the primaries.
@@ -136,22 +120,19 @@ TEST_F(ViewerHeif, ShownUprightInTheirColoursAndFailingQuietly) {
     Step();
     ASSERT_EQ(viewState.loadFailed, 0) << "expected the tagged picture to decode";
     if (!srgbDisplay) continue;
-    int r = -1, g = -1, b = -1;
-    FILE* file = _wfopen((pictures_ + L"\\" + tagged + L"-reference.txt").c_str(), L"r");
-    ASSERT_NE(file, nullptr);
-    const int read = std::fscanf(file, "%d %d %d", &r, &g, &b);
-    std::fclose(file);
-    ASSERT_EQ(read, 3) << "expected the reference";
-    const uint32_t got = CentreOfFrame();
-    EXPECT_TRUE(Near(got, r, g, b, 3)) << name << ": expected (40,180,60) converted to (" << r << "," << g << ","
-                                       << b << "), got " << Hex(got);
-    EXPECT_FALSE(Near(got, 40, 180, 60, 6)) << name << ": expected the numbers converted, not kept: got " << Hex(got);
+    Bytes text;
+    Rgb reference{-1, -1, -1};
+    ASSERT_TRUE(ReadFileBytes(pictures_ + L"\\" + tagged + L"-reference.txt", &text));
+    text.push_back(0);
+    ASSERT_EQ(std::sscanf(reinterpret_cast<const char*>(text.data()), "%d %d %d", &reference.r, &reference.g,
+                          &reference.b), 3);
+    ExpectNear(CentreOfFrame(), reference, name + ": (40,180,60) converted");
+    EXPECT_FALSE(Near(ToRgb(CentreOfFrame()), Rgb{40, 180, 60}, 6)) << name << ": expected the numbers converted";
   }
 
   Step();
   ASSERT_EQ(viewState.loadFailed, 0) << "expected the 10-bit picture to decode";
-  const uint32_t deep = CentreOfFrame();
-  EXPECT_TRUE(Near(deep, 200, 40, 40, 3)) << "expected the 10-bit red at 8 bits, got " << Hex(deep);
+  ExpectNear(CentreOfFrame(), Rgb{200, 40, 40}, "10-bit red");
 
   Step();
   EXPECT_EQ(Caption(), L"Vistrel - g-lying.jpg");
