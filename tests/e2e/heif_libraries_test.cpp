@@ -6,37 +6,24 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <string>
-#include <vector>
 
 #include "viewer_fixture.h"
 
 namespace e2e {
 namespace {
 
-// The lower-case file names of the modules loaded in the process.
-std::vector<std::wstring> LoadedModules(DWORD processId) {
-  std::vector<std::wstring> names;
+// Whether the process has a module of this file name loaded; false too when it cannot be asked.
+bool Loaded(DWORD processId, const wchar_t* name) {
   KernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
-  if (!process) return names;
-  std::vector<HMODULE> modules(512);
+  HMODULE modules[512] = {};
   DWORD needed = 0;
-  if (!EnumProcessModules(process.Get(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed))
-    return names;
-  modules.resize(std::min<size_t>(modules.size(), needed / sizeof(HMODULE)));
-  for (HMODULE module : modules) {
-    wchar_t name[MAX_PATH] = {};
-    if (GetModuleBaseNameW(process.Get(), module, name, MAX_PATH) == 0) continue;
-    std::wstring lower(name);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return std::towlower(c); });
-    names.push_back(lower);
+  if (!process || !EnumProcessModules(process.Get(), modules, sizeof modules, &needed)) return false;
+  for (DWORD i = 0; i < std::min<DWORD>(needed / sizeof(HMODULE), 512); ++i) {
+    wchar_t base[MAX_PATH] = {};
+    if (GetModuleBaseNameW(process.Get(), modules[i], base, MAX_PATH) != 0 && _wcsicmp(base, name) == 0) return true;
   }
-  return names;
-}
-
-bool Loaded(const std::vector<std::wstring>& modules, const wchar_t* name) {
-  return std::find(modules.begin(), modules.end(), name) != modules.end();
+  return false;
 }
 
 class HeifLibraries : public ViewerTest {
@@ -84,17 +71,16 @@ TEST_F(HeifLibraries, LoadedAtTheFirstHeifPictureAndMissingOnesFailQuietly) {
   ExpectCentre(kBlue, "the BMP at start");
   EXPECT_TRUE(viewer_.WaitForStillPicture(kStateTimeoutMs));
   Sleep(500);  // the neighbours prepared ahead
-  std::vector<std::wstring> modules = LoadedModules(viewer_.ProcessId());
-  ASSERT_TRUE(Loaded(modules, L"vistrel.exe")) << "expected to read the viewer's modules";
-  EXPECT_FALSE(Loaded(modules, L"libheif.dll")) << "expected no libheif.dll before a HEIF picture";
-  EXPECT_FALSE(Loaded(modules, L"libde265.dll")) << "expected no libde265.dll before a HEIF picture";
+  const DWORD id = viewer_.ProcessId();
+  ASSERT_TRUE(Loaded(id, L"vistrel.exe")) << "expected to read the viewer's modules";
+  EXPECT_FALSE(Loaded(id, L"libheif.dll")) << "expected no libheif.dll before a HEIF picture";
+  EXPECT_FALSE(Loaded(id, L"libde265.dll")) << "expected no libde265.dll before a HEIF picture";
   for (int step = 0; step < 3; ++step) viewer_.PostKey(VK_RIGHT);
   std::wstring caption;
   EXPECT_TRUE(viewer_.WaitForCaption(L"Vistrel - e.heic", kStateTimeoutMs, &caption)) << Narrow(caption);
   ExpectCentre(kRed, "the HEIF picture with the libraries beside the viewer");
-  modules = LoadedModules(viewer_.ProcessId());
-  EXPECT_TRUE(Loaded(modules, L"libheif.dll")) << "expected libheif.dll loaded for the HEIF picture";
-  EXPECT_TRUE(Loaded(modules, L"libde265.dll")) << "expected libde265.dll loaded for the HEIF picture";
+  EXPECT_TRUE(Loaded(id, L"libheif.dll")) << "expected libheif.dll loaded for the HEIF picture";
+  EXPECT_TRUE(Loaded(id, L"libde265.dll")) << "expected libde265.dll loaded for the HEIF picture";
   ASSERT_NO_FATAL_FAILURE(CloseViewerAndWait());
 
   // No libraries: the viewer starts, shows the bare background for the HEIF picture, no message,
@@ -110,7 +96,7 @@ TEST_F(HeifLibraries, LoadedAtTheFirstHeifPictureAndMissingOnesFailQuietly) {
   EXPECT_FALSE(viewer_.HasOtherWindow()) << "expected no message for the missing libraries";
   viewer_.PostKey(VK_RIGHT);
   ExpectCentre(kBlue, "the BMP after the HEIF picture that could not be decoded");
-  EXPECT_FALSE(Loaded(LoadedModules(viewer_.ProcessId()), L"libheif.dll"));
+  EXPECT_FALSE(Loaded(viewer_.ProcessId(), L"libheif.dll"));
   ASSERT_NO_FATAL_FAILURE(CloseViewerAndWait());
 }
 
