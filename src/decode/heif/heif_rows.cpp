@@ -1,8 +1,12 @@
 #include "decode/heif/heif_rows.h"
 
 #include <algorithm>
+#include <utility>
 #include <system_error>
 #include <thread>
+
+#include "decode/byte_cursor.h"
+#include "decode/isobmff/isobmff_format.h"
 
 // libheif's objects for one picture, released together, in the order libheif needs.
 struct HeifSession {
@@ -35,6 +39,41 @@ namespace {
 constexpr int kMaxSide = 32768;
 
 bool Ok(const heif_error& error) { return error.code == heif_error_Ok; }
+
+// libheif 1.15 decodes an item by decoding, recursively, the items it is derived from (a grid's
+// tiles, iden's and iovl's inputs: dimg) and its alpha plane (the item whose auxl names it), with
+// no guard against a file whose references lead back to an item on the way: its stack overflows.
+// True when, from the primary item, those references end within a few steps without a cycle
+// (read by our own bounded reader; a file it cannot read is not handed to libheif either).
+bool DerivationsEnd(const uint8_t* bytes, size_t size) {
+  MemoryByteSource source(bytes, size);
+  ByteCursor cursor(source);
+  IsobmffMeta meta;
+  if (!ReadIsobmffMeta(cursor, meta) || meta.Item(meta.primary) == nullptr) return false;
+  const uint32_t dimg = FourCc("dimg"), auxl = FourCc("auxl");
+  // The depth-first walk: each entry an item and the depth it was reached at; the path so far.
+  constexpr size_t kMaxDepth = 8;
+  constexpr size_t kMaxVisits = 1u << 16;
+  std::vector<std::pair<uint32_t, size_t>> pending = {{meta.primary, 0}};
+  std::vector<uint32_t> path;
+  size_t visits = 0;
+  while (!pending.empty()) {
+    const auto [id, depth] = pending.back();
+    pending.pop_back();
+    if (++visits > kMaxVisits || depth >= kMaxDepth) return false;
+    path.resize(depth);
+    if (std::find(path.begin(), path.end(), id) != path.end()) return false;
+    path.push_back(id);
+    for (const IsobmffReference& reference : meta.references) {
+      if (reference.type == dimg && reference.from == id) {
+        for (uint32_t to : reference.to) pending.emplace_back(to, depth + 1);
+      } else if (reference.type == auxl && std::find(reference.to.begin(), reference.to.end(), id) != reference.to.end()) {
+        pending.emplace_back(reference.from, depth + 1);
+      }
+    }
+  }
+  return true;
+}
 
 // One band of rows, from libheif's interleaved RGB(A) to the caller's BGR(A).
 void WriteBand(const uint8_t* source, int sourceStride, int32_t width, int32_t first, int32_t last, bool alpha,
@@ -90,6 +129,7 @@ HeifOutcome HeifRowsDecoder::ReadHeader(HeifPicture& picture) {
   HeifSession& s = *session_;
   if (s.context != nullptr || s.bytes == nullptr || s.size == 0) return HeifOutcome::kFailed;
   if (s.Cancelled()) return HeifOutcome::kCancelled;
+  if (!DerivationsEnd(s.bytes, s.size)) return HeifOutcome::kFailed;
   const HeifApi& api = *s.api;
   s.context = api.contextAlloc();
   if (s.context == nullptr) return HeifOutcome::kFailed;
