@@ -143,6 +143,7 @@ TEST(DecodeHeif, FailuresStayQuiet) {
   // The size is judged from the boxes, before any pixel exists: 16 x 12 at 4 bytes is 768 bytes.
   EXPECT_EQ(Decode(upright, nullptr, 767).header, HeifOutcome::kFailed) << "expected the limit to refuse it";
   EXPECT_EQ(Decode(upright, nullptr, 768).outcome, HeifOutcome::kDecoded) << "expected the limit to admit it";
+  EXPECT_EQ(Decode(upright, nullptr, 768, 2, true).outcome, HeifOutcome::kFailed) << "expected 16-bit samples refused";
   // ispe boxes of 30000 x 30000 (3.6 GB as 4-byte pixels; heif-enc wrote the seed as a grid of one
   // tile, each with its own) are refused from the header.
   Bytes huge = upright;

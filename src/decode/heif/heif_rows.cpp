@@ -165,6 +165,9 @@ HeifOutcome HeifRowsDecoder::Decode(int threads, bool deep) {
   HeifSession& s = *session_;
   if (!s.headerRead || s.image != nullptr) return HeifOutcome::kFailed;
   if (s.Cancelled()) return HeifOutcome::kCancelled;
+  // 16-bit samples take 8 bytes a pixel: within the limit too.
+  if (deep && static_cast<uint64_t>(s.picture.width) > s.maxDecodedBytes / 8 / static_cast<uint64_t>(s.picture.height))
+    return HeifOutcome::kFailed;
   const HeifApi& api = *s.api;
   // Grid tiles on up to `threads` threads (0 keeps libheif on the calling thread), and as many
   // for libde265 inside each picture where our libheif lets us choose.

@@ -65,7 +65,8 @@ class HeifRowsDecoder {
   // decode at a time (1: on the calling thread alone), and how many threads libde265 may give
   // each picture (our libheif only; the setting is process-wide, decodes run one at a time). libheif cannot be stopped inside a decode:
   // cancel is checked before and after it.
-  // deep: the samples as 16-bit containers of bitDepth bits (DeepSamples), else 8 bits (WriteRows).
+  // deep: the samples as 16-bit containers of bitDepth bits (DeepSamples; 8 bytes a pixel, which
+  // must fit the limit too), else 8 bits (WriteRows).
   HeifOutcome Decode(int threads = 1, bool deep = false);
   // After Decode(deep): libheif's samples, top row first, for WriteDeepRowsAsDisplay.
   DeepPixels DeepSamples() const;
