@@ -13,7 +13,9 @@ if(VISTREL_WIXL AND VISTREL_MSIBUILD AND VISTREL_ZIP)
   add_custom_command(OUTPUT ${VISTREL_MSI} ${VISTREL_PORTABLE_ZIP}
     COMMAND ${CMAKE_SOURCE_DIR}/packaging/build-packages.sh $<TARGET_FILE:vistrel>
             ${CMAKE_SOURCE_DIR}/resources/vistrel.ico ${PROJECT_VERSION} ${VISTREL_DIST_DIR}
-    DEPENDS vistrel packaging/vistrel.wxs packaging/build-packages.sh packaging/portable-readme.txt
+            $<TARGET_FILE:heif> $<TARGET_FILE:de265>
+            ${VISTREL_LIBHEIF_SOURCE}/COPYING ${VISTREL_LIBDE265_SOURCE}/COPYING
+    DEPENDS vistrel heif de265 packaging/vistrel.wxs packaging/build-packages.sh packaging/portable-readme.txt
             resources/vistrel.ico
     COMMENT "Packaging Vistrel ${PROJECT_VERSION}: installer and portable zip"
     VERBATIM)

@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr PictureFormat kEveryFormat[] = {PictureFormat::kJpeg, PictureFormat::kPng,  PictureFormat::kGif,
-                                          PictureFormat::kBmp,  PictureFormat::kTiff, PictureFormat::kJpeg2000,
-                                          PictureFormat::kWebp};
+constexpr PictureFormat kEveryFormat[] = {PictureFormat::kJpeg, PictureFormat::kPng,      PictureFormat::kGif,
+                                          PictureFormat::kBmp,  PictureFormat::kTiff,     PictureFormat::kJpeg2000,
+                                          PictureFormat::kWebp, PictureFormat::kAvif,     PictureFormat::kHeif};
 
 }  // namespace
 

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the two release packages from a built vistrel.exe:
 #   OUTDIR/vistrel-VERSION-x64.msi           the Windows Installer package (vistrel.wxs)
-#   OUTDIR/vistrel-VERSION-x64-portable.zip  the exe and portable-readme.txt in a vistrel-VERSION folder
-# Usage: build-packages.sh VISTREL_EXE ICON VERSION OUTDIR
+#   OUTDIR/vistrel-VERSION-x64-portable.zip  the exe, the HEIF libraries, their licences and
+#                                            portable-readme.txt in a vistrel-VERSION folder
+# Usage: build-packages.sh VISTREL_EXE ICON VERSION OUTDIR LIBHEIF_DLL LIBDE265_DLL LIBHEIF_COPYING LIBDE265_COPYING
+# The two DLLs (LGPL) go beside vistrel.exe, replaceable, with their source packages' COPYING
+# files as COPYING.libheif.txt and COPYING.libde265.txt.
 # Needs wixl and msibuild (Debian packages wixl, msitools) and zip. Called by the "dist" target.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -12,6 +15,15 @@ version=$3
 out=$(realpath -m "$4")
 msi=$out/vistrel-$version-x64.msi
 zipfile=$out/vistrel-$version-x64-portable.zip
+libraries=("$(realpath "$5")" "$(realpath "$6")")
+licences=("$(realpath "$7")" "$(realpath "$8")")
+# Copies the libraries and their licences, under their shipped names, into folder $1.
+add_libraries() {
+  cp "${libraries[0]}" "$1/libheif.dll"
+  cp "${libraries[1]}" "$1/libde265.dll"
+  sed 's/$/\r/' "${licences[0]}" > "$1/COPYING.libheif.txt"
+  sed 's/$/\r/' "${licences[1]}" > "$1/COPYING.libde265.txt"
+}
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -20,6 +32,7 @@ mkdir -p "$out"
 # wixl resolves source files against the current folder and rejects absolute paths.
 cp "$exe" "$stage/vistrel.exe"
 cp "$icon" "$stage/vistrel.ico"
+add_libraries "$stage"
 (cd "$stage" && wixl --arch x64 -D Version="$version" -D ExePath=vistrel.exe -D IconPath=vistrel.ico \
   -o package.msi "$here/vistrel.wxs")
 
@@ -42,6 +55,7 @@ mv "$stage/package.msi" "$msi"
 folder=$stage/vistrel-$version
 mkdir "$folder"
 cp "$exe" "$folder/vistrel.exe"
+add_libraries "$folder"
 # Windows line ends, so that every editor shows the readme as written.
 sed "s/@VERSION@/$version/g; s/\$/\r/" "$here/portable-readme.txt" > "$folder/readme.txt"
 rm -f "$zipfile.tmp"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing, and fetches the
-# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2, libwebp) into build/deps/ once (the
-# build compiles them for each preset).
+# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2, libwebp, dav1d, libheif,
+# libde265) into build/deps/ once (the build compiles them for each preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
@@ -10,7 +10,7 @@ packages=(
   wine wine64 xvfb x11-utils imagemagick
   nasm dpkg-dev wixl msitools zip
   liblcms2-utils colord-data icc-profiles-free libgs-common
-  webp
+  webp libavif-bin libheif-examples
 )
 # The JPEG decoder: Debian bookworm's libjpeg-turbo, exactly this version.
 jpeg_source=libjpeg-turbo
@@ -27,6 +27,11 @@ sources=(
   "lcms2=2.14-2+deb12u1 lcms2-2.14 src/cmscnvrt.c"
   # The WebP decoder (bookworm's; its encoder tools come with the webp package above, for the tests).
   "libwebp=1.2.4-0.2+deb12u1 libwebp-1.2.4 src/dec/vp8_dec.c"
+  # The AV1 decoder of AVIF pictures (bookworm's); the container is read by our own code.
+  "dav1d=1.0.0-2+deb12u1 dav1d-1.0.0 src/lib.c"
+  # The HEIF reader and its HEVC decoder (bookworm's), built as replaceable DLLs for Windows.
+  "libheif=1.15.1-1+deb12u1 libheif-1.15.1 libheif/heif_context.cc"
+  "libde265=1.0.11-1+deb12u2 libde265-1.0.11 libde265/decctx.cc"
 )
 
 sudo=""

@@ -4,6 +4,7 @@
 
 #include "decode/bmp/bmp_format.h"
 #include "decode/gif/gif_format.h"
+#include "decode/isobmff/isobmff_format.h"
 #include "decode/jpeg/jpeg_format.h"
 #include "decode/jpeg2000/jpeg2000_format.h"
 #include "decode/png/png_format.h"
@@ -21,6 +22,9 @@ constexpr FormatRow kFormats[] = {
     {PictureFormat::kTiff, "TIFF", IsTiffSignature, ReadTiffFacts},
     {PictureFormat::kJpeg2000, "JPEG 2000", IsJpeg2000Signature, ReadJpeg2000Facts},
     {PictureFormat::kWebp, "WebP", IsWebpSignature, ReadWebpFacts},
+    // One ISOBMFF reader for both: the brands choose the row.
+    {PictureFormat::kAvif, "AVIF", IsAvifSignature, ReadIsobmffFacts},
+    {PictureFormat::kHeif, "HEIF", IsHeifSignature, ReadIsobmffFacts},
 };
 
 }  // namespace

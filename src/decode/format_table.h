@@ -14,6 +14,25 @@
 #include "decode/byte_cursor.h"
 #include "decode/image_header.h"
 
+// Colour named by code points (ITU-T H.273) instead of a profile, as an AVIF's or a HEIF's nclx
+// colour box gives it. Unspecified (2) unless present.
+struct Cicp {
+  bool present = false;
+  uint16_t primaries = 2;
+  uint16_t transfer = 2;
+  uint16_t matrix = 2;
+  bool fullRange = false;
+};
+
+// A picture's own turn from its container (an AVIF's or a HEIF's irot and imir), which its decoder
+// applies: first mirrored left to right when flipped, then turned quarterTurns x 90 degrees
+// anticlockwise. Never an EXIF orientation, which the viewer's rules treat otherwise.
+struct OwnTransform {
+  bool flipLeftRight = false;
+  uint8_t quarterTurns = 0;  // 0..3, anticlockwise
+  bool IsIdentity() const { return !flipLeftRight && quarterTurns == 0; }
+};
+
 // What a picture file's own bytes say before any decoder runs.
 struct PictureFacts {
   PictureFormat format = PictureFormat::kUnknown;  // by the signature alone
@@ -22,6 +41,8 @@ struct PictureFacts {
   std::vector<uint8_t> profile;  // the embedded ICC profile; empty for none
   int32_t exifOrientation = 0;   // valid when orientationFound
   bool orientationFound = false;
+  Cicp cicp;                     // nclx colour (AVIF, HEIF); beside a profile when both are given
+  OwnTransform ownTransform;     // AVIF, HEIF
 };
 
 // How much of the facts a caller needs: the size alone (a cheap look, as the window's thread takes
@@ -29,7 +50,8 @@ struct PictureFacts {
 enum class FactsWanted { kSize, kAll };
 
 // The most bytes a signature test is shown.
-constexpr size_t kSignatureBytes = 16;
+// 64: an ISOBMFF file's brands (AVIF, HEIF) follow its first 16 bytes.
+constexpr size_t kSignatureBytes = 64;
 
 struct FormatRow {
   PictureFormat format;

@@ -9,7 +9,8 @@
    there before the install, stay as they were.
 2. Opening samples through a ProgID and through the Applications entry (ShellExecuteEx with that
    class, as Explorer does) starts the installed viewer with the title "Vistrel - <file name>".
-3. A silent uninstall removes the program, the shortcut and everything it wrote in the registry
+   libheif.dll and libde265.dll lie beside vistrel.exe as built, with their licences.
+3. A silent uninstall removes the program, its libraries and licences, the shortcut and everything it wrote in the registry
    (the whole registry is compared with the one exported before the install) and keeps the
    settings file the viewer wrote.
 4. A per-user install (ALLUSERS empty: what Windows makes of MSIINSTALLPERUSER=1; Wine 8 ignores
@@ -282,6 +283,16 @@ class Scenario:
         built = self.build / "bin/vistrel.exe"
         same = exe.is_file() and exe.read_bytes() == built.read_bytes()
         self.checks.expect(f"{exe} identical to {built}", True, same)
+        # The HEIF libraries beside it, as built (replaceable), and their licences, as shipped.
+        for dll in ("libheif.dll", "libde265.dll"):
+            installed, made = self.drive_c / "Program Files/Vistrel" / dll, self.build / "bin" / dll
+            self.checks.expect(f"{installed} identical to {made}", True,
+                               installed.is_file() and installed.read_bytes() == made.read_bytes())
+        for name, package in (("libheif", "libheif-1.15.1"), ("libde265", "libde265-1.0.11")):
+            licence = self.drive_c / f"Program Files/Vistrel/COPYING.{name}.txt"
+            source = self.source / "build/deps" / package / "COPYING"
+            text = licence.read_bytes().replace(b"\r\n", b"\n") if licence.is_file() else None
+            self.checks.expect(f"{licence} holding {source}", source.read_bytes(), text)
         # Windows puts a per-machine shortcut in the common Start menu; Wine 8 puts it in the user's.
         shortcuts = self.shortcuts()
         if self.checks.expect("Start-menu shortcuts named Vistrel", 1, len(shortcuts)):

@@ -2,6 +2,7 @@
 // size, the embedded profile and the EXIF orientation together.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "decode/jpeg/jpeg_format.h"
 #include "exif_builder.h"
 #include "support/raw_pictures.h"
+#include "support/test_isobmff.h"
 #include "support/test_gif.h"
 #include "support/test_jpeg.h"
 #include "support/test_jpeg2000.h"
@@ -54,6 +56,11 @@ std::vector<Sample> OneOfEach() {
   png.width = 17, png.height = 9;
   RawBmp bmp;
   bmp.width = 15, bmp.height = 8;
+  isobmff::File avif;
+  avif.items.push_back({1, "av01", {1, 2, 3}, {isobmff::Ispe(41, 27)}});
+  isobmff::File heif = avif;
+  heif.brands = {"mif1", "heic"};
+  heif.items[0].type = "hvc1";
   return {
       {"JPEG", bytesOf(MakeTestJpeg(JpegOptions(TestJpegColour::kYcc420, 33, 19))), PictureFormat::kJpeg, 33, 19},
       {"PNG", MakeRawPng(png, [](int32_t x, int32_t, int) { return static_cast<uint32_t>(x); }), PictureFormat::kPng,
@@ -67,22 +74,24 @@ std::vector<Sample> OneOfEach() {
       {"WebP", {'R', 'I', 'F', 'F', 18, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L', 5, 0, 0, 0, 0x2F, 0x12, 0xC0,
                 0x02, 0x00, 0},
        PictureFormat::kWebp, 19, 12},
+      {"AVIF", isobmff::Build(avif), PictureFormat::kAvif, 41, 27},
+      {"HEIF", isobmff::Build(heif), PictureFormat::kHeif, 41, 27},
   };
 }
 
 // Every format's own bytes choose its row and are sized by it, whatever name the file has. Cut to
-// any length under the signature's, in a buffer of exactly that length (the sanitizer sees a read
-// past it), they choose that row or none, never another.
+// any length under the signature's (or the file's), in a buffer of exactly that length (the
+// sanitizer sees a read past it), they choose that row or none, never another.
 TEST(FormatTable, EachFormatIsChosenByItsOwnBytesAndNoShortStartIsMistaken) {
   for (const Sample& sample : OneOfEach()) {
-    ASSERT_GT(sample.bytes.size(), kSignatureBytes) << sample.what << ": the encoder wrote nothing";
+    ASSERT_GT(sample.bytes.size(), 16u) << sample.what << ": the encoder wrote nothing";
     const PictureFacts facts = FactsOf(sample.bytes);
     EXPECT_EQ(facts.format, sample.format)
         << sample.what << ": expected " << NameOf(sample.format) << ", got " << NameOf(facts.format);
     EXPECT_EQ(facts.header.format, sample.format) << sample.what << ": expected it sized";
     EXPECT_EQ(facts.header.width, sample.width) << sample.what << ": expected width " << sample.width;
     EXPECT_EQ(facts.header.height, sample.height) << sample.what << ": expected height " << sample.height;
-    for (size_t length = 0; length < kSignatureBytes; ++length) {
+    for (size_t length = 0; length < std::min(kSignatureBytes, sample.bytes.size()); ++length) {
       std::unique_ptr<uint8_t[]> cut(new uint8_t[length == 0 ? 1 : length]);
       std::memcpy(cut.get(), sample.bytes.data(), length);
       const FormatRow* row = ChooseFormat(cut.get(), length);

@@ -1,6 +1,7 @@
 #include "decode/win32/format_decoders.h"
 
 #include "decode/bmp/win32/bmp_decode.h"
+#include "decode/heif/win32/heif_decode.h"
 #include "decode/jpeg/win32/jpeg_decode.h"
 #include "decode/jpeg2000/win32/jpeg2000_decode.h"
 #include "decode/png/win32/png_decode.h"
@@ -23,6 +24,7 @@ constexpr DecoderRow kDecoders[] = {
     {PictureFormat::kTiff, DecodeWithImagingLibrary},
     {PictureFormat::kJpeg2000, DecodeJpeg2000},
     {PictureFormat::kWebp, DecodeWebp},
+    {PictureFormat::kHeif, DecodeHeif},
 };
 
 }  // namespace
