@@ -29,6 +29,7 @@ struct JpegRowsSession {
   void* stopContext;
   JpegRowsProgressFn rowsWritten;
   void* rowsWrittenContext;
+  JDIMENSION outputWidth, outputHeight; /* what the decode must give: the frame, or its reduction */
   unsigned char chunk[kChunkBytes];
 };
 
@@ -151,6 +152,26 @@ JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int takeCmyk, int* w
     return kJpegRowsFailed; /* the rest go to the imaging library */
   }
   if (d->image_width == 0 || d->image_height == 0) return kJpegRowsFailed;
+  session->outputWidth = d->image_width;
+  session->outputHeight = d->image_height;
+  return kJpegRowsOk;
+}
+
+JpegRowsStatus JpegRowsScaleDown(JpegRowsSession* session, int denominator, int* width, int* height) {
+  struct jpeg_decompress_struct* d = &session->decoder;
+  if (denominator != 2 && denominator != 4 && denominator != 8) return kJpegRowsFailed;
+  if (setjmp(session->failed)) return session->reason;
+  d->scale_num = 1;
+  d->scale_denom = (unsigned int)denominator;
+  /* A preview: the fast integer transform and plain upsampling cost least and differ from the
+     exact ones by less than the reduction that follows can show. */
+  d->dct_method = JDCT_IFAST;
+  d->do_fancy_upsampling = FALSE;
+  jpeg_calc_output_dimensions(d);
+  session->outputWidth = d->output_width;
+  session->outputHeight = d->output_height;
+  *width = (int)d->output_width;
+  *height = (int)d->output_height;
   return kJpegRowsOk;
 }
 
@@ -168,8 +189,8 @@ JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, p
   if (setjmp(session->failed)) return session->reason;
   jpeg_start_decompress(d);
   if ((d->output_components != 4 && d->output_components != 3 && d->output_components != 1) ||
-      d->output_width != d->image_width ||
-      d->output_height != d->image_height) {
+      d->output_width != session->outputWidth ||
+      d->output_height != session->outputHeight) {
     return kJpegRowsFailed;
   }
   while (d->output_scanline < d->output_height) {

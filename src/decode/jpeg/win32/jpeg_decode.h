@@ -18,6 +18,11 @@
 // too large to decode is kRefused, whatever its kind. Any thread, for its own image.
 FileDecodeOutcome DecodeJpeg(const EncodedPicture& picture, CImage& image);
 
+// A quick look at the picture: decoded reduced by `denominator` (2, 4 or 8, see ReductionForView)
+// into image, in the display's colours, for a first view while the full decode runs. Colour and
+// greyscale files only; anything else is kNotTaken. Any thread, for its own image.
+FileDecodeOutcome DecodeJpegReduced(const EncodedPicture& picture, int denominator, CImage& image);
+
 // The same for the file at path (read once), with embedded as its profile (empty: no conversion,
 // CMYK declined) and the primary monitor's colours. For tests and benchmarks.
 FileDecodeOutcome DecodeJpegFile(const std::wstring& path, CImage& image, const std::atomic<bool>* cancel = nullptr,
