@@ -121,3 +121,12 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/colour-pictures/made
   DEPENDS ${CMAKE_SOURCE_DIR}/tests/colour/make_colour_pictures.sh)
 add_custom_target(colour_pictures DEPENDS ${CMAKE_BINARY_DIR}/colour-pictures/made)
 add_dependencies(wine_tests colour_pictures)
+
+# The AVIF scenario's pictures: drawn by ImageMagick, encoded by avifenc when the tests are built
+# (tests/avif/make_avif_pictures.sh).
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/avif-pictures/made
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/avif/make_avif_pictures.sh ${CMAKE_BINARY_DIR}/avif-pictures
+  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/avif-pictures/made
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/avif/make_avif_pictures.sh)
+add_custom_target(avif_pictures DEPENDS ${CMAKE_BINARY_DIR}/avif-pictures/made)
+add_dependencies(wine_tests avif_pictures)

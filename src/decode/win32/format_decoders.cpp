@@ -1,5 +1,6 @@
 #include "decode/win32/format_decoders.h"
 
+#include "decode/avif/win32/avif_decode.h"
 #include "decode/bmp/win32/bmp_decode.h"
 #include "decode/jpeg/win32/jpeg_decode.h"
 #include "decode/jpeg2000/win32/jpeg2000_decode.h"
@@ -21,6 +22,7 @@ constexpr DecoderRow kDecoders[] = {
     {PictureFormat::kBmp, DecodeBmp},
     {PictureFormat::kTiff, DecodeWithImagingLibrary},
     {PictureFormat::kJpeg2000, DecodeJpeg2000},
+    {PictureFormat::kAvif, DecodeAvif},
 };
 
 }  // namespace
