@@ -52,7 +52,7 @@ foreach(layer ${VISTREL_LAYERS})
   endif()
   set(below ${layer})
 endforeach()
-target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2 vistrel_webp)
+target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2 vistrel_webp dav1d)
 # libheif.dll and libde265.dll are built beside vistrel.exe but not imported by it: the HEIF
 # decoder loads them at its first use (decode/heif/win32/heif_library), so a start never waits for them.
 target_include_directories(vistrel_decode SYSTEM PUBLIC ${VISTREL_LIBHEIF_SOURCE})
@@ -159,3 +159,11 @@ add_dependencies(wine_tests heif_pictures)
 add_dependencies(e2e_tests heif_pictures)
 # The HEIF benchmark's bare call links libheif.dll directly (the program loads it).
 target_link_libraries(heif_bench PRIVATE heif)
+# The AVIF scenario's pictures: drawn by ImageMagick, encoded by avifenc when the tests are built
+# (tests/avif/make_avif_pictures.sh).
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/avif-pictures/made
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/avif/make_avif_pictures.sh ${CMAKE_BINARY_DIR}/avif-pictures
+  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/avif-pictures/made
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/avif/make_avif_pictures.sh)
+add_custom_target(avif_pictures DEPENDS ${CMAKE_BINARY_DIR}/avif-pictures/made)
+add_dependencies(wine_tests avif_pictures)

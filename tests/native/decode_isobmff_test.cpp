@@ -57,6 +57,14 @@ TEST(IsobmffBrands, MajorOrCompatibleBrandsChooseTheRowAndAvifWins) {
   std::memcpy(minor.data() + 12, "avif", 4);
   EXPECT_EQ(IsobmffBrandFormat(minor.data(), minor.size()), PictureFormat::kHeif)
       << "expected the minor version field to be no brand";
+  // A JPEG 2000 codestream (FF4FFF51) or a JPEG whose next bytes spell ftyp and a brand stays
+  // what its first bytes say (found by the format table's fuzzer).
+  for (const Bytes& other : {Bytes{0xFF, 0x4F, 0xFF, 0x51, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'm', 'i', 'a', 'a', 'a'},
+                             Bytes{0xFF, 0xD8, 0xFF, 0xE0, 'f', 't', 'y', 'p', 'a', 'v', 'i', 'f', 0, 0, 0, 0}}) {
+    const FormatRow* row = ChooseFormat(other.data(), other.size());
+    EXPECT_TRUE(row == nullptr || (row->format != PictureFormat::kAvif && row->format != PictureFormat::kHeif))
+        << "expected another format's first word never to pass for an ftyp box's size, got " << row->name;
+  }
   Bytes past = Ftyp({"isom", "mp41"});
   past.insert(past.end(), {'h', 'e', 'i', 'c'});
   EXPECT_EQ(IsobmffBrandFormat(past.data(), past.size()), PictureFormat::kUnknown)

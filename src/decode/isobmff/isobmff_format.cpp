@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr uint32_t kMaxFtypBytes = 4096;
+
 struct Box {
   uint32_t type = 0;
   uint64_t start = 0;    // the box's first byte
@@ -281,7 +283,10 @@ uint32_t CodecBitDepth(ByteCursor& cursor, const IsobmffMeta& meta, const Isobmf
 PictureFormat IsobmffBrandFormat(const uint8_t* first, size_t count) {
   if (count < 16 || std::memcmp(first + 4, "ftyp", 4) != 0) return PictureFormat::kUnknown;
   const uint32_t size = (uint32_t{first[0]} << 24) | (uint32_t{first[1]} << 16) | (uint32_t{first[2]} << 8) | first[3];
-  if (size < 16) return PictureFormat::kUnknown;
+  // An ftyp box is a few brands long, whole 4-byte words. Requiring that keeps every other
+  // format's first word (a JPEG 2000 codestream's FF4FFF51, a JPEG's FFD8FFxx) from passing for a
+  // size.
+  if (size < 16 || size > kMaxFtypBytes || size % 4 != 0) return PictureFormat::kUnknown;
   const size_t end = std::min<size_t>(size, count);
   static const char* const kAvifBrands[] = {"avif", "avis"};
   static const char* const kHeifBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1"};

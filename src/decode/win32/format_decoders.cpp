@@ -1,5 +1,6 @@
 #include "decode/win32/format_decoders.h"
 
+#include "decode/avif/win32/avif_decode.h"
 #include "decode/bmp/win32/bmp_decode.h"
 #include "decode/heif/win32/heif_decode.h"
 #include "decode/jpeg/win32/jpeg_decode.h"
@@ -25,6 +26,7 @@ constexpr DecoderRow kDecoders[] = {
     {PictureFormat::kJpeg2000, DecodeJpeg2000},
     {PictureFormat::kWebp, DecodeWebp},
     {PictureFormat::kHeif, DecodeHeif},
+    {PictureFormat::kAvif, DecodeAvif},
 };
 
 }  // namespace
