@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing, and fetches the
-# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2) into build/deps/ once (the
-# build compiles them for each preset).
+# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2, libjxl, highway, brotli)
+# into build/deps/ once (the build compiles them for each preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb x11-utils imagemagick
   nasm dpkg-dev wixl msitools zip
   liblcms2-utils colord-data icc-profiles-free libgs-common
+  libjxl-tools
 )
 # The JPEG decoder: Debian bookworm's libjpeg-turbo, exactly this version.
 jpeg_source=libjpeg-turbo
@@ -24,6 +25,10 @@ sources=(
   # The JPEG 2000 decoder and the colour management engine (bookworm's).
   "openjpeg2=2.5.0-2+deb12u3 openjpeg2-2.5.0 src/lib/openjp2/openjpeg.c"
   "lcms2=2.14-2+deb12u1 lcms2-2.14 src/cmscnvrt.c"
+  # The JPEG XL decoder with its SIMD library and its Brotli decoder (bookworm's).
+  "jpeg-xl=0.7.0-10+deb12u1 jpeg-xl-0.7.0 lib/jxl/decode.cc"
+  "highway=1.0.3-3+deb12u1 highway-1.0.3 hwy/targets.cc"
+  "brotli=1.0.9-2 brotli-1.0.9 c/dec/decode.c"
 )
 
 sudo=""
@@ -93,7 +98,9 @@ for entry in "${wanted[@]}"; do
   read -r spec dir check <<<"$entry"
   fetch() {
     rm -rf "${work:?}"/*
-    (cd "$work" && "${apt[@]}" source -qq "$spec" >/dev/null 2>"$work.log")
+    # --only-source: the names are source packages' (brotli is also a binary package, whose
+    # version would otherwise pick the source).
+    (cd "$work" && "${apt[@]}" source -qq --only-source "$spec" >/dev/null 2>"$work.log")
   }
   echo "deps: fetching source package $spec"
   if ! fetch; then

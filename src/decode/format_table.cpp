@@ -6,6 +6,7 @@
 #include "decode/gif/gif_format.h"
 #include "decode/jpeg/jpeg_format.h"
 #include "decode/jpeg2000/jpeg2000_format.h"
+#include "decode/jxl/jxl_format.h"
 #include "decode/png/png_format.h"
 #include "decode/tiff/tiff_format.h"
 
@@ -19,6 +20,7 @@ constexpr FormatRow kFormats[] = {
     {PictureFormat::kBmp, "BMP", IsBmpSignature, ReadBmpFacts},
     {PictureFormat::kTiff, "TIFF", IsTiffSignature, ReadTiffFacts},
     {PictureFormat::kJpeg2000, "JPEG 2000", IsJpeg2000Signature, ReadJpeg2000Facts},
+    {PictureFormat::kJxl, "JPEG XL", IsJxlSignature, ReadJxlFacts},
 };
 
 }  // namespace
