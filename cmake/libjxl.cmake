@@ -53,6 +53,11 @@ file(CONFIGURE OUTPUT ${jxl_generated}/jxl/jxl_threads_export.h CONTENT
 
 # NDEBUG keeps libjxl's error messages off stderr in every build; its internal checks stay on.
 set(jxl_definitions JXL_INTERNAL_LIBRARY_BUILD JPEGXL_ENABLE_TRANSCODE_JPEG=0 NDEBUG)
+# The fuzz build turns on libjxl's own limits on what one picture may allocate and compute, as its
+# own fuzzers do, so that a small file cannot exhaust the fuzzer's memory from inside libjxl.
+if(VISTREL_FUZZ)
+  list(APPEND jxl_definitions FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
+endif()
 
 add_library(jxl_dec STATIC ${jxl_dec_files})
 target_include_directories(jxl_dec PRIVATE ${VISTREL_LIBJXL_SOURCE})

@@ -21,21 +21,17 @@ struct Box {
   uint8_t type[4] = {};
 };
 
-// The box at offset in a file of size bytes: a 32-bit length (1: a 64-bit one follows; 0: to the
-// end of the file) and a type.
+// The box at offset in a file of size bytes: a 32-bit length (0: to the end of the file) and a
+// type. A 64-bit length (1) is refused: libjxl 0.7 reads it before the type, against the
+// container's layout, so the two would never find the same codestream; such a file stays unsized
+// and its decode is refused.
 bool ReadBox(ByteCursor& cursor, uint64_t offset, Box& box) {
   const uint64_t size = cursor.Size();
   uint32_t length = 0;
-  if (!cursor.U32(offset, Endian::kBig, length) || !cursor.Read(offset + 4, box.type, 4)) return false;
-  uint64_t total = length;
+  if (!cursor.U32(offset, Endian::kBig, length) || length == 1 || !cursor.Read(offset + 4, box.type, 4)) return false;
+  uint64_t total = length == 0 ? size - offset : length;
   box.content = offset + 8;
-  if (length == 1) {
-    if (!cursor.U64(offset + 8, Endian::kBig, total)) return false;
-    box.content = offset + 16;
-  } else if (length == 0) {
-    total = size - offset;
-  }
-  if (total < box.content - offset || total > size - offset) return false;
+  if (total < 8 || total > size - offset) return false;
   box.end = offset + total;
   return true;
 }

@@ -3,6 +3,7 @@
 #include "decode/bmp/win32/bmp_decode.h"
 #include "decode/jpeg/win32/jpeg_decode.h"
 #include "decode/jpeg2000/win32/jpeg2000_decode.h"
+#include "decode/jxl/win32/jxl_decode.h"
 #include "decode/png/win32/png_decode.h"
 #include "decode/win32/imaging_library.h"
 
@@ -21,6 +22,7 @@ constexpr DecoderRow kDecoders[] = {
     {PictureFormat::kBmp, DecodeBmp},
     {PictureFormat::kTiff, DecodeWithImagingLibrary},
     {PictureFormat::kJpeg2000, DecodeJpeg2000},
+    {PictureFormat::kJxl, DecodeJxl},
 };
 
 }  // namespace
