@@ -20,12 +20,19 @@ if(WIN32)
 else()
   set(VISTREL_HWY_FLAGS -DHWY_COMPILE_ONLY_STATIC -msse4.2 -mpclmul -maes)
 endif()
-# Optimised even in the Debug tests (libjxl at -O0 takes seconds for a small picture); the fuzz
-# build gives both libraries libFuzzer's coverage and ASan, like the code that calls them (the
-# sanitizer build's flags already apply to every target).
+# Optimised even in the Debug tests (libjxl at -O0 takes seconds for a small picture). The native
+# and fuzz builds give both libraries ASan, like the code that calls them, so every buffer that
+# crosses into libjxl is checked; the fuzz build adds libFuzzer's coverage. UBSan, which checks our
+# own arithmetic, is left out of libjxl's (not ours to fix, and it doubles the time libjxl takes to
+# compile), and line tables are debug information enough for a report's stack.
 set(VISTREL_HWY_BUILD_FLAGS -O2 -w ${VISTREL_HWY_FLAGS})
+if(NOT WIN32)
+  list(APPEND VISTREL_HWY_BUILD_FLAGS -g1)
+endif()
 if(VISTREL_FUZZ)
   list(APPEND VISTREL_HWY_BUILD_FLAGS -fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer)
+elseif(VISTREL_SANITIZE)
+  list(APPEND VISTREL_HWY_BUILD_FLAGS -fno-sanitize=undefined)
 endif()
 
 add_library(hwy STATIC ${VISTREL_HIGHWAY_SOURCE}/hwy/aligned_allocator.cc
