@@ -70,7 +70,7 @@ done
 source bench/wine_session.sh
 fresh_wine_session
 
-declare -A runs
+declare -A runs firsts
 # One start of a subject; appends its time to runs[name], or "x" when it failed.
 run_one() {
   local name=$1 round=$2 kind file command result=$work/result.txt reference=(--reference "$work/$1.ref")
@@ -88,9 +88,11 @@ run_one() {
     "$watch" --area "$area" --runs 1 --warmup 0 "${reference[@]}" --result "$result" -- \
       feh --geometry "$area" --scale-down --image-bg black --no-menus "$command" >/dev/null 2>&1
   fi
-  local ms
+  local ms first
   ms=$(awk '$1 != "failed" {print $1}' "$result" 2>/dev/null)
+  first=$(awk '$1 != "failed" && $3 >= 0 {print $3}' "$result" 2>/dev/null)
   runs[$name]+="${ms:-x} "
+  firsts[$name]+="${first:-x} "
 }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -116,6 +118,13 @@ for name in "${names[@]}"; do
   m[$name]=$(median "${runs[$name]}")
   printf '  %-14s %8.0f ms %8.0f ms   runs: %s\n' "$name" "${m[$name]}" "$(counted "${runs[$name]}" | head -1)" "${runs[$name]}"
 done
+echo
+echo "start -> first picture (the first capture within 40 levels of the final one on 90 % of the area; medians)"
+declare -A f
+for name in "${names[@]}"; do
+  f[$name]=$(median "${firsts[$name]}")
+  printf '  %-14s %8.0f ms   runs: %s\n' "${name}" "${f[$name]}" "${firsts[$name]}"
+done
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
 diff_ms() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%+.0f ms", a-b}'; }
 echo
@@ -124,11 +133,15 @@ echo "  24 MP:  vistrel / feh            $(ratio "${m[vistrel-24mp]}" "${m[feh-2
 echo "  24 MP:  vistrel - bare window    $(diff_ms "${m[vistrel-24mp]}" "${m[bare]}")   (<= +200 ms)"
 echo "  100 MP: vistrel / feh            $(ratio "${m[vistrel-100mp]}" "${m[feh-100mp]}")   (<= 0.9)"
 echo "  1 MP:   vistrel - bare window    $(diff_ms "${m[vistrel-1mp]}" "${m[bare]}")   (<= +40 ms)"
+echo "  first picture, 24 MP: vistrel - bare window   $(diff_ms "${f[vistrel-24mp]}" "${m[bare]}")   (<= +100 ms)"
+echo "  first picture, 100 MP: vistrel / feh          $(ratio "${f[vistrel-100mp]}" "${m[feh-100mp]}")   (<= 0.9)"
+echo "  first picture, 1 MP: vistrel - bare window    $(diff_ms "${f[vistrel-1mp]}" "${m[bare]}")   (<= +40 ms)"
 echo "  20,000-file / 1-file folder      $(ratio "${m[vistrel-many]}" "${m[vistrel-24mp]}")   (<= 1.1)"
 for kind in png24 pngalpha12 bmp24; do
   [ -n "${m[vistrel-$kind]:-}" ] || continue
   larger=$(awk -v a="${m[feh-$kind]}" -v b="${m[bare]}" 'BEGIN{print (a > b ? a : b)}')
   echo "  $kind: vistrel / larger of feh and bare window   $(ratio "${m[vistrel-$kind]}" "$larger")   (<= 1.25)"
+  echo "  $kind: vistrel - bare window vs feh's start    $(diff_ms "${m[vistrel-$kind]}" "${m[bare]}") vs ${m[feh-$kind]} ms"
 done
 echo "also: 1 MP vistrel / feh $(ratio "${m[vistrel-1mp]}" "${m[feh-1mp]}"), bare window / 24 MP feh $(ratio "${m[bare]}" "${m[feh-24mp]}")"
 echo

@@ -8,7 +8,29 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${VISTRE
 add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
 # Static runtime: vistrel.exe needs nothing beyond the system DLLs.
 add_link_options(-static -static-libgcc -static-libstdc++)
-set(VISTREL_WIN32_LIBS gdiplus msimg32 comctl32 shlwapi shell32 ole32 gdi32 user32 kernel32)
+# Under Wine every DLL a program imports is loaded, with its own imports, before the program's
+# first line, and the first picture needs neither the imaging library (GDI+), nor the shell's
+# string and stream helpers, nor alpha blending: those are bound on their first call instead
+# (delay-load import libraries made here from mingw's own, and libdelayimp's binder).
+find_program(VISTREL_NM NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-nm x86_64-w64-mingw32-nm REQUIRED)
+find_program(VISTREL_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool x86_64-w64-mingw32-dlltool REQUIRED)
+set(VISTREL_DELAY_LOADED "")
+foreach(dll gdiplus shlwapi msimg32)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=lib${dll}.a OUTPUT_VARIABLE import
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(delay ${CMAKE_BINARY_DIR}/delay-load/lib${dll}_delay.a)
+  if(NOT EXISTS ${delay} OR ${import} IS_NEWER_THAN ${delay})
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/delay-load)
+    execute_process(COMMAND ${CMAKE_SOURCE_DIR}/cmake/delay-load.sh ${VISTREL_NM} ${VISTREL_DLLTOOL} ${import}
+                            ${dll}.dll ${delay}
+                    RESULT_VARIABLE made)
+    if(NOT made EQUAL 0)
+      message(FATAL_ERROR "Could not make the delay-load library for ${dll}.dll")
+    endif()
+  endif()
+  list(APPEND VISTREL_DELAY_LOADED ${delay})
+endforeach()
+set(VISTREL_WIN32_LIBS ${VISTREL_DELAY_LOADED} delayimp comctl32 shell32 ole32 gdi32 user32 kernel32)
 
 # One static library per folder, each linked only to the folder below it in the layer order of
 # docs/architecture.md, so a use of a folder above fails to link (the include check catches the

@@ -13,7 +13,7 @@ namespace {
 constexpr int kPhases = static_cast<int>(StartPhase::kCount);
 constexpr const char* kPhaseNames[kPhases] = {
     "process entry", "framework ready", "imaging library started", "window created", "window shown",
-    "first paint", "decode start", "decode end", "averaging end", "first blit",
+    "first paint", "decode start", "decode end", "first view", "averaging end", "first blit",
 };
 
 std::atomic<int64_t> marks[kPhases];  // performance-counter ticks; 0 while unmarked

@@ -12,6 +12,7 @@ enum class StartPhase {
   kFirstPaint,
   kDecodeStart,      // the start file's decode, on the worker
   kDecodeEnd,
+  kFirstView,        // a first view, from a reduced decode, on the screen
   kAveragingEnd,     // the fitted copy made
   kFirstBlit,        // the first picture on the screen
   kCount,

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -58,6 +59,27 @@ class TaskRunner {
           mailbox->Post([reply_, result] { (*reply_)(*result); });
         },
         placement);
+  }
+
+  // What a task has to show before it ends (a first view of a picture still decoding) goes to
+  // the window's thread through this, in order with the replies. Unlike a reply, an early one
+  // is delivered even when its task was cancelled meanwhile: it must check for itself that what
+  // it belongs to is still wanted.
+  class EarlyReplies {
+   public:
+    // Any thread.
+    void Post(std::function<void()> reply) const {
+      if (mailbox_) mailbox_->Post(std::move(reply));
+    }
+
+   private:
+    friend class TaskRunner;
+    std::shared_ptr<WindowMailbox> mailbox_;
+  };
+  EarlyReplies EarlyRepliesToWindow() const {
+    EarlyReplies replies;
+    replies.mailbox_ = mailbox_;
+    return replies;
   }
 
   // Removes a queued task or asks the running one to stop; either way it does not reply. Task 0

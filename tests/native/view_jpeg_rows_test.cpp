@@ -321,3 +321,66 @@ TEST(ViewJpegRows, CmykWithItsProfileMatchesLittleCms) {
 }
 
 }  // namespace
+
+namespace {
+
+// A reduced decode, as a first view takes it: the reduced size libjpeg rounds up to, and pixels
+// close to the box average of the full decode (the reduced transforms are a box filter of sorts).
+TEST(ViewJpegRows, ReducedDecodesAreTheBoxAverageOfTheFullOne) {
+  EXPECT_EQ(ReductionForView(6000, 4000, 1500, 1000), 4);
+  EXPECT_EQ(ReductionForView(6000, 4000, 750, 500), 8);
+  EXPECT_EQ(ReductionForView(6001, 4000, 751, 500), 8) << "a reduced size rounds up";
+  EXPECT_EQ(ReductionForView(6000, 4000, 3000, 2000), 2);
+  EXPECT_EQ(ReductionForView(6000, 4000, 3001, 2000), 0) << "more than half the size: no first view";
+  EXPECT_EQ(ReductionForView(6000, 4000, 0, 0), 0);
+
+  // Baseline files decode every scan reduced; progressive ones only their first scans (the DC
+  // coefficients, at the reduced size), which is all a reduction by 8 keeps anyway.
+  for (bool progressive : {false, true}) {
+  TestJpegOptions options = JpegOptions(TestJpegColour::kYcc420, 803, 597);
+  options.quality = 95;
+  options.progressive = progressive;
+  const std::string bytes = MakeTestJpeg(options);
+  int32_t width = 0, height = 0;
+  const std::vector<uint8_t> full = ReferenceDecode(bytes, JCS_EXT_BGR, width, height);
+  for (int denominator : {2, 4, 8}) {
+    MemoryReader reader(bytes, 4096);
+    JpegRowsDecoder decoder(reader);
+    JpegRowsHeader header;
+    ASSERT_TRUE(decoder.ReadHeader(header));
+    EXPECT_EQ(decoder.Progressive(), progressive);
+    ASSERT_TRUE(decoder.ScaleDown(denominator, header));
+    EXPECT_EQ(header.width, (803 + denominator - 1) / denominator);
+    EXPECT_EQ(header.height, (597 + denominator - 1) / denominator);
+    std::vector<uint8_t> rows(static_cast<size_t>(header.RowBytes()) * header.height);
+    const JpegRowsOutcome outcome = progressive ? decoder.DecodeFirstScans(rows.data(), header.RowBytes(), nullptr)
+                                                : decoder.DecodeRows(rows.data(), header.RowBytes(), nullptr);
+    ASSERT_EQ(outcome, JpegRowsOutcome::kDecoded);
+    // Whole boxes only; the mean difference from the box average stays within a few levels.
+    double difference = 0;
+    int64_t count = 0;
+    for (int32_t y = 0; y < height / denominator; ++y) {
+      for (int32_t x = 0; x < width / denominator; ++x) {
+        for (int c = 0; c < 3; ++c) {
+          int sum = 0;
+          for (int dy = 0; dy < denominator; ++dy) {
+            for (int dx = 0; dx < denominator; ++dx) {
+              sum += full[(static_cast<size_t>(y * denominator + dy) * width + x * denominator + dx) * 3 + c];
+            }
+          }
+          const double box = static_cast<double>(sum) / (denominator * denominator);
+          difference += std::abs(box - rows[(static_cast<size_t>(y) * header.width + x) * 3 + c]);
+          ++count;
+        }
+      }
+    }
+    // The first scans alone lose the detail inside each 8 x 8 block that smaller reductions keep.
+    const double allowed = progressive ? 32.0 / denominator : 3.0;
+    EXPECT_LT(difference / count, allowed) << (progressive ? "progressive " : "baseline ") << "1/" << denominator
+                                           << ": expected the box average, got a mean difference of "
+                                           << difference / count;
+  }
+  }
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "browse/win32/first_view.h"
 #include "framework/start_profile.h"
 #include "imagelist/image_rules.h"
 #include "imagelist/win32/image_list.h"
@@ -97,10 +98,11 @@ SIZE PictureArea(HWND viewer) {
 // Worker thread: everything here works on the picture's own images only. The picture decoded
 // from one read of its file, turned upright and then by `turns`, premultiplied, without its
 // fitted copy yet.
-void DecodePicture(PreparedPicture& picture, RotateRequest turns, const std::atomic<bool>& cancelled) {
+void DecodePicture(PreparedPicture& picture, RotateRequest turns, const std::atomic<bool>& cancelled,
+                   BesideDecode* firstView = nullptr) {
   MarkStartPhase(StartPhase::kDecodeStart);
   DecodeFacts facts;
-  const bool decoded = DecodeFile(picture.path, picture.target, picture.image, facts, &cancelled);
+  const bool decoded = DecodeFile(picture.path, picture.target, picture.image, facts, &cancelled, firstView);
   picture.identity = facts.identity;
   if (!decoded || cancelled) return;
   MarkStartPhase(StartPhase::kDecodeEnd);
@@ -272,6 +274,25 @@ const DisplayTarget& CurrentTarget(Browser& browser) {
   return state.target;
 }
 
+// Window's thread: a first view is shown while its picture is still the one awaited (or the
+// start's), in the list's current entry and not shown itself yet.
+void TakeFirstView(Browser& browser, const FirstViewPicture& view) {
+  const LoaderState& state = browser.loader;
+  const bool asked = (state.early && state.early->serial == view.serial) ||
+                     std::any_of(state.inFlight.begin(), state.inFlight.end(),
+                                 [&](const PendingPreparation& j) { return j.serial == view.serial; });
+  const std::wstring* current = CurrentPath();
+  if (!asked || current == nullptr || *current != view.path) return;
+  if (!currentImage.IsNull() && browser.view.shown.rules.path == view.path) return;  // the picture came first
+  ShowFirstView(browser.view, view.fitted, view.pictureWidth, view.pictureHeight);
+}
+
+FirstViewBeside::Taker FirstViewTaker(Browser& browser) {
+  return [&browser](std::shared_ptr<FirstViewPicture>& view) {
+    if (view) TakeFirstView(browser, *view);
+  };
+}
+
 uint64_t ImageBytes(const CImage& image) {
   return image.IsNull() ? 0 : static_cast<uint64_t>(image.Height()) * static_cast<uint64_t>(std::abs(image.Pitch()));
 }
@@ -284,11 +305,16 @@ void Submit(Browser& browser, const std::wstring& path, TaskRunner::Placement pl
   // The colours of the monitor the window is on now (its profile's name; the file is read on
   // the worker).
   const DisplayTarget target = CurrentTarget(browser);
+  // A picture the user waits for gets a first view while it decodes; one prepared ahead does not
+  // (nobody is looking, and its decode should have both cores).
+  const bool withFirstView = purpose == PreparationFor::kShow;
   const TaskRunner::TaskId task = browser.tasks.PostTaskAndReply(
       placement,
-      [path, area, target, turns](const std::atomic<bool>& cancelled) {
+      [path, area, target, turns, withFirstView, serial, replies = browser.tasks.EarlyRepliesToWindow(),
+       take = FirstViewTaker(browser)](const std::atomic<bool>& cancelled) {
         return PreparedOrFailed(path, target, [&](PreparedPicture& result) {
-          DecodePicture(result, turns, cancelled);
+          FirstViewBeside firstView(path, serial, [area](SIZE& known) { known = area; return true; }, replies, take);
+          DecodePicture(result, turns, cancelled, withFirstView ? &firstView : nullptr);
           FitPicture(result, area, cancelled, ZoomLevels::kMake);
         });
       },
@@ -484,11 +510,15 @@ void PreparePictureEarly(Browser& browser, const std::wstring& path, HMONITOR op
   std::shared_ptr<StartWindow> window = early.window;
   early.task = browser.tasks.PostTaskAndReply(
       TaskRunner::Placement::kFirst,
-      [path, window, opensOn](const std::atomic<bool>& cancelled) -> std::shared_ptr<PreparedPicture> {
+      [path, window, opensOn, serial, replies = browser.tasks.EarlyRepliesToWindow(),
+       take = FirstViewTaker(browser)](const std::atomic<bool>& cancelled) -> std::shared_ptr<PreparedPicture> {
         // No window yet: the start picture takes the colours of the monitor it will open on (the
         // profile's name asked here, beside the window's creation rather than before it).
-        auto picture = PreparedOrFailed(path, DisplayTargetOfMonitor(opensOn),
-                                        [&](PreparedPicture& result) { DecodePicture(result, kTurnNone, cancelled); });
+        auto picture = PreparedOrFailed(path, DisplayTargetOfMonitor(opensOn), [&](PreparedPicture& result) {
+          FirstViewBeside firstView(path, serial, [window](SIZE& area) { return window->WaitForAnArea(area); },
+                                    replies, take);
+          DecodePicture(result, kTurnNone, cancelled, &firstView);
+        });
         SIZE fittedFor{}, area{};
         if (!window->WaitForAnArea(fittedFor)) return nullptr;
         const auto fit = [&](SIZE size) {

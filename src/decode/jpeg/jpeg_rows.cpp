@@ -1,5 +1,7 @@
 #include "decode/jpeg/jpeg_rows.h"
 
+#include <initializer_list>
+
 #include "decode/jpeg/jpeg_rows_session.h"
 
 namespace {
@@ -46,6 +48,32 @@ bool JpegRowsDecoder::ReadHeader(JpegRowsHeader& header) {
   return true;
 }
 
+bool JpegRowsDecoder::ScaleDown(int denominator, JpegRowsHeader& header) {
+  if (!headerRead_ || decodeStarted_) return false;
+  int width = 0, height = 0;
+  if (JpegRowsScaleDown(session_, denominator, &width, &height) != kJpegRowsOk || width <= 0 || height <= 0) {
+    headerRead_ = false;  // libjpeg may be half-way through a change: nothing more from it
+    return false;
+  }
+  header.width = width;
+  header.height = height;
+  return true;
+}
+
+bool JpegRowsDecoder::Progressive() const { return headerRead_ && JpegRowsProgressive(session_) != 0; }
+
+JpegRowsOutcome JpegRowsDecoder::DecodeFirstScans(uint8_t* topRow, ptrdiff_t pitch, const std::atomic<bool>* cancel) {
+  if (!headerRead_ || decodeStarted_ || topRow == nullptr || !Progressive()) return JpegRowsOutcome::kNotTaken;
+  decodeStarted_ = true;
+  int rows = 0;
+  const JpegRowsStatus status = JpegRowsDecodeFirstScans(session_, topRow, pitch,
+                                                         cancel != nullptr ? CancelRequested : nullptr,
+                                                         const_cast<std::atomic<bool>*>(cancel), &rows);
+  rowsDone_ = rows;
+  if (status == kJpegRowsOk) return JpegRowsOutcome::kDecoded;
+  return status == kJpegRowsStopped ? JpegRowsOutcome::kCancelled : JpegRowsOutcome::kNotTaken;
+}
+
 JpegRowsOutcome JpegRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch,
                                             const std::atomic<bool>* cancel) {
   if (!headerRead_ || decodeStarted_ || topRow == nullptr) return JpegRowsOutcome::kNotTaken;
@@ -64,4 +92,15 @@ JpegRowsOutcome JpegRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch,
     case kJpegRowsEndOfData: break;
   }
   return JpegRowsOutcome::kNotTaken;
+}
+
+int ReductionForView(int32_t width, int32_t height, int32_t viewWidth, int32_t viewHeight) {
+  if (width <= 0 || height <= 0 || viewWidth <= 0 || viewHeight <= 0) return 0;
+  for (int denominator : {8, 4, 2}) {
+    // libjpeg rounds a reduced size up.
+    const int64_t reducedWidth = (static_cast<int64_t>(width) + denominator - 1) / denominator;
+    const int64_t reducedHeight = (static_cast<int64_t>(height) + denominator - 1) / denominator;
+    if (reducedWidth >= viewWidth && reducedHeight >= viewHeight) return denominator;
+  }
+  return 0;
 }

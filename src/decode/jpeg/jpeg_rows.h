@@ -63,11 +63,22 @@ class JpegRowsDecoder {
   // header's width and height then still hold the frame's size when libjpeg could read the
   // frame header (0 when it could not), so a caller can apply its size limit to every kind.
   bool ReadHeader(JpegRowsHeader& header);
+  // After a successful ReadHeader, before DecodeRows: the picture comes reduced by `denominator`
+  // (2, 4 or 8) in each direction, far faster than whole (at 8 the inverse transform is skipped);
+  // header's width and height become the reduced size. False leaves the decoder unusable.
+  bool ScaleDown(int denominator, JpegRowsHeader& header);
   // After a successful ReadHeader, once: writes row y (top row first) at topRow + y * pitch, with
   // header.RowBytes() bytes each; pitch is negative for bottom-up bitmaps. cancel (may be null) is
   // checked every few rows and between the scans of a progressive file. A file that ends before
   // its last row is not taken: the imaging library decides what such a file shows.
   JpegRowsOutcome DecodeRows(uint8_t* topRow, ptrdiff_t pitch, const std::atomic<bool>* cancel);
+  // After a successful ReadHeader: whether the file is progressive (its scans refine the whole
+  // picture one after the other).
+  bool Progressive() const;
+  // Instead of DecodeRows, for progressive files only: writes the picture the first scans give
+  // (every component's DC coefficients: a blurred but whole picture), far sooner than the full
+  // decode. kNotTaken for other files.
+  JpegRowsOutcome DecodeFirstScans(uint8_t* topRow, ptrdiff_t pitch, const std::atomic<bool>* cancel);
   // Rows written by DecodeRows so far, counted from the top.
   int32_t RowsDone() const { return rowsDone_; }
   // Before DecodeRows: progress hears the count of rows written after each batch, so another
@@ -83,3 +94,9 @@ class JpegRowsDecoder {
   int32_t rowsDone_ = 0;
   RowProgress* published_ = nullptr;
 };
+
+// The reduction (2, 4 or 8) a first view of a width x height JPEG shown at viewWidth x
+// viewHeight is decoded at: the largest that still gives at least one decoded pixel per pixel
+// shown. 0 when even a halving would give fewer (the view is more than half the picture's size):
+// the full decode is then the first view.
+int ReductionForView(int32_t width, int32_t height, int32_t viewWidth, int32_t viewHeight);

@@ -29,6 +29,7 @@ struct JpegRowsSession {
   void* stopContext;
   JpegRowsProgressFn rowsWritten;
   void* rowsWrittenContext;
+  JDIMENSION outputWidth, outputHeight; /* what the decode must give: the frame, or its reduction */
   unsigned char chunk[kChunkBytes];
 };
 
@@ -151,12 +152,84 @@ JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int takeCmyk, int* w
     return kJpegRowsFailed; /* the rest go to the imaging library */
   }
   if (d->image_width == 0 || d->image_height == 0) return kJpegRowsFailed;
+  session->outputWidth = d->image_width;
+  session->outputHeight = d->image_height;
+  return kJpegRowsOk;
+}
+
+JpegRowsStatus JpegRowsScaleDown(JpegRowsSession* session, int denominator, int* width, int* height) {
+  struct jpeg_decompress_struct* d = &session->decoder;
+  if (denominator != 2 && denominator != 4 && denominator != 8) return kJpegRowsFailed;
+  if (setjmp(session->failed)) return session->reason;
+  d->scale_num = 1;
+  d->scale_denom = (unsigned int)denominator;
+  /* A preview: the fast integer transform and plain upsampling cost least and differ from the
+     exact ones by less than the reduction that follows can show. */
+  d->dct_method = JDCT_IFAST;
+  d->do_fancy_upsampling = FALSE;
+  jpeg_calc_output_dimensions(d);
+  session->outputWidth = d->output_width;
+  session->outputHeight = d->output_height;
+  *width = (int)d->output_width;
+  *height = (int)d->output_height;
   return kJpegRowsOk;
 }
 
 void JpegRowsSetProgress(JpegRowsSession* session, JpegRowsProgressFn progress, void* progressContext) {
   session->rowsWritten = progress;
   session->rowsWrittenContext = progressContext;
+}
+
+int JpegRowsProgressive(JpegRowsSession* session) { return session->decoder.progressive_mode ? 1 : 0; }
+
+/* Every component has its DC coefficients, at some precision: the first scans are enough for a
+   picture of every colour. */
+static int EveryComponentHasItsDc(const struct jpeg_decompress_struct* d) {
+  int c;
+  if (d->coef_bits == NULL) return 0;
+  for (c = 0; c < d->num_components; ++c) {
+    if (d->coef_bits[c][0] < 0) return 0;
+  }
+  return 1;
+}
+
+JpegRowsStatus JpegRowsDecodeFirstScans(JpegRowsSession* session, unsigned char* topRow, ptrdiff_t pitch,
+                                        JpegRowsStopFn stop, void* stopContext, int* rowsDone) {
+  struct jpeg_decompress_struct* d = &session->decoder;
+  int status = JPEG_SUSPENDED;
+  *rowsDone = 0;
+  session->stop = stop;
+  session->stopContext = stopContext;
+  if (setjmp(session->failed)) return session->reason;
+  if (!d->progressive_mode) return kJpegRowsFailed;
+  d->buffered_image = TRUE;
+  /* Reduced, each block's DC is the average of its pixels already; smoothing, which guesses the
+     missing coefficients from the neighbours' DCs, would blend neighbouring blocks into it. */
+  if (d->scale_denom > d->scale_num) d->do_block_smoothing = FALSE;
+  jpeg_start_decompress(d);
+  if ((d->output_components != 3 && d->output_components != 1) || d->output_width != session->outputWidth ||
+      d->output_height != session->outputHeight) {
+    return kJpegRowsFailed;
+  }
+  /* Our source never suspends: each call reads on until a scan ends or the file does. */
+  do {
+    status = jpeg_consume_input(d);
+    if (stop != NULL && stop(stopContext)) return kJpegRowsStopped;
+  } while (status != JPEG_REACHED_EOI && !(status == JPEG_SCAN_COMPLETED && EveryComponentHasItsDc(d)));
+  jpeg_start_output(d, d->input_scan_number);
+  while (d->output_scanline < d->output_height) {
+    JSAMPROW rows[kRowsPerCall];
+    const JDIMENSION first = d->output_scanline;
+    JDIMENSION count = d->output_height - first;
+    JDIMENSION i;
+    if (count > kRowsPerCall) count = kRowsPerCall;
+    for (i = 0; i < count; ++i) rows[i] = topRow + (ptrdiff_t)(first + i) * pitch;
+    if (jpeg_read_scanlines(d, rows, count) == 0) return kJpegRowsFailed;
+    *rowsDone = (int)d->output_scanline;
+    if (stop != NULL && stop(stopContext)) return kJpegRowsStopped;
+  }
+  /* The rest of the file is the full decode's: this session ends here. */
+  return kJpegRowsOk;
 }
 
 JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, ptrdiff_t pitch,
@@ -168,8 +241,8 @@ JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, p
   if (setjmp(session->failed)) return session->reason;
   jpeg_start_decompress(d);
   if ((d->output_components != 4 && d->output_components != 3 && d->output_components != 1) ||
-      d->output_width != d->image_width ||
-      d->output_height != d->image_height) {
+      d->output_width != session->outputWidth ||
+      d->output_height != session->outputHeight) {
     return kJpegRowsFailed;
   }
   while (d->output_scanline < d->output_height) {

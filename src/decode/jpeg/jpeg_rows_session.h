@@ -48,6 +48,18 @@ void JpegRowsClose(JpegRowsSession* session);
 JpegRowsStatus JpegRowsReadHeader(JpegRowsSession* session, int takeCmyk, int* width, int* height,
                                   JpegRowsColour* colour);
 
+/* After a successful JpegRowsReadHeader, before JpegRowsDecode: the rows come reduced by 2, 4 or
+   8 in each direction (libjpeg's reduced inverse transforms), at the size width and height get. */
+JpegRowsStatus JpegRowsScaleDown(JpegRowsSession* session, int denominator, int* width, int* height);
+
+/* After a successful JpegRowsReadHeader: nonzero for a progressive file. */
+int JpegRowsProgressive(JpegRowsSession* session);
+/* Instead of JpegRowsDecode, for progressive files only: reads the scans until every component
+   has its DC coefficients (usually the first scan alone) and writes the picture they give, as
+   JpegRowsDecode would write the whole one. */
+JpegRowsStatus JpegRowsDecodeFirstScans(JpegRowsSession* session, unsigned char* topRow, ptrdiff_t pitch,
+                                        JpegRowsStopFn stop, void* stopContext, int* rowsDone);
+
 /* Decodes every row, top row first, into topRow + y * pitch (pitch may be negative for bottom-up
    bitmaps; each row needs width * 3, width * 4 or width bytes). stop, when not null, is asked every few rows
    and between the scans of a progressive file. *rowsDone tells how many rows were written. */

@@ -7,7 +7,7 @@
 #include "decode/win32/imaging_library.h"
 
 bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& image, DecodeFacts& facts,
-                const std::atomic<bool>* cancelled) {
+                const std::atomic<bool>* cancelled, BesideDecode* beside) {
   image.Destroy();
   facts = DecodeFacts{};
   FileBytes file;
@@ -28,6 +28,13 @@ bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& i
   if (cancelled != nullptr && cancelled->load(std::memory_order_relaxed)) return false;
   const auto display = DisplayProfileBytes(target);
   const EncodedPicture encoded{file.bytes.get(), file.size, &picture, display.get(), cancelled};
+  if (beside == nullptr) return DecodeByFormat(encoded, image);
+  struct FinishOnEveryPath {
+    BesideDecode* work;
+    ~FinishOnEveryPath() { work->Finish(); }
+  };
+  beside->Start(encoded);
+  const FinishOnEveryPath finish{beside};
   return DecodeByFormat(encoded, image);
 }
 

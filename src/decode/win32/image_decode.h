@@ -29,8 +29,22 @@ struct DecodeFacts {
 // picture, is too large, is damaged, or whose decode was cancelled). cancelled (may be null) lets
 // a decode on the worker stop early when its picture is no longer wanted. Any thread, one image
 // per caller.
+//
+// beside (may be null): work that runs beside the decode from the same bytes, on a thread of its
+// own (a first view), started once the bytes are read and their facts known.
+class BesideDecode {
+ public:
+  // The decoding thread, before the decode: the bytes stay valid until Finish returns.
+  virtual void Start(const EncodedPicture& picture) = 0;
+  // The decoding thread, once the decode has ended, on every path after Start: must not return
+  // while the work still reads the bytes.
+  virtual void Finish() noexcept = 0;
+
+ protected:
+  ~BesideDecode() = default;
+};
 bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& image, DecodeFacts& facts,
-                const std::atomic<bool>* cancelled);
+                const std::atomic<bool>* cancelled, BesideDecode* beside = nullptr);
 
 // DecodeFile in the primary monitor's colours, for callers that do not follow the window.
 bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomic<bool>* cancelled = nullptr);

@@ -361,6 +361,25 @@ int32_t Render(PictureView& view, int32_t reuse, RotateRequest rotate) {
   return 0;
 }
 
+void ShowFirstView(PictureView& view, const CImage& firstView, int32_t pictureWidth, int32_t pictureHeight) {
+  VISTREL_CHECK_THREAD(view.thread);
+  HWND picture = GetDlgItem(view.viewer, IDC_PICTURE);
+  if (picture == nullptr || firstView.IsNull()) return;
+  RECT client{};
+  GetClientRect(picture, &client);
+  const int32_t width = client.right - client.left;
+  const int32_t height = client.bottom - client.top;
+  if (width <= 0 || height <= 0) return;
+  const XywhRect fitted = FitImage(pictureWidth, pictureHeight, width, height);
+  view.composed.valid = false;  // no drag may move it: it is not the picture's frame
+  ComposeIntoFrame(view, picture, width, height, [&](HDC frame) {
+    FillWithBackground(frame, XywhRect{0, 0, width, height});
+    DrawPlain(frame, fitted, firstView);
+  });
+  MarkStartPhase(StartPhase::kFirstView);
+  UpdateWindow(picture);
+}
+
 bool RepaintKeptFrame(const PictureView& view, const DRAWITEMSTRUCT& item) {
   const KeptFrame& kept = view.frame;  if (kept.Handle() == nullptr || item.hDC == nullptr) return false;
   MemoryDc frame(item.hDC, kept.Handle());

@@ -8,6 +8,7 @@
 
 #include "picture/rotate_request.h"
 
+class CImage;
 class PictureView;
 
 // Decodes the current file when reuse is 0 (the turn then comes from the file's EXIF
@@ -29,6 +30,11 @@ inline int32_t Turn(PictureView& view, RotateRequest turn) { return Render(view,
 // view is still shown. The window routes the timer to AskForExactView.
 constexpr UINT_PTR kExactViewTimer = 0x5646;
 void AskForExactView(PictureView& view);
+
+// A first view of the picture awaited (fitted, upright; the picture itself is pictureWidth x
+// pictureHeight upright) drawn fitted over the background, until the picture itself comes and is
+// rendered. Nothing else changes: the shown picture, its rules and the view state stay.
+void ShowFirstView(PictureView& view, const CImage& firstView, int32_t pictureWidth, int32_t pictureHeight);
 
 // Puts the last frame Render composed back on the screen (the picture control's draw-item
 // request after the first paint). Returns false when there is no kept frame.

@@ -99,6 +99,37 @@ FileDecodeOutcome DecodeJpeg(const EncodedPicture& picture, CImage& image) {
   return DecodeWithProfile(picture, picture.facts->profile, image);
 }
 
+FileDecodeOutcome DecodeJpegFirstView(const EncodedPicture& picture, int32_t viewWidth, int32_t viewHeight,
+                                      CImage& image) {
+  image.Destroy();
+  if (!IsJpegSignature(picture.bytes, picture.size)) return FileDecodeOutcome::kNotTaken;
+  MemoryJpegReader reader(picture.bytes, picture.size);
+  JpegRowsDecoder decoder(reader, JpegCmyk::kDecline);
+  JpegRowsHeader header;
+  if (!decoder.ReadHeader(header)) return FileDecodeOutcome::kNotTaken;
+  if (!SizeFitsDecoder(static_cast<uint64_t>(header.width), static_cast<uint64_t>(header.height), 4))
+    return FileDecodeOutcome::kRefused;
+  const int denominator = ReductionForView(header.width, header.height, viewWidth, viewHeight);
+  const bool progressive = decoder.Progressive();
+  if (denominator == 0 && !progressive) return FileDecodeOutcome::kNotTaken;
+  if (denominator != 0 && !decoder.ScaleDown(denominator, header)) return FileDecodeOutcome::kNotTaken;
+  if (!image.Create(header.width, header.height, header.BitsPerPixel(), false) ||
+      (header.layout == JpegRowLayout::kGrey8 && !SetGreyColourTable(image))) {
+    image.Destroy();
+    return FileDecodeOutcome::kNotTaken;
+  }
+  const JpegRowsOutcome outcome = progressive
+                                      ? decoder.DecodeFirstScans(image.TopRow(), image.Pitch(), picture.cancelled)
+                                      : decoder.DecodeRows(image.TopRow(), image.Pitch(), picture.cancelled);
+  switch (outcome) {
+    case JpegRowsOutcome::kDecoded: break;
+    case JpegRowsOutcome::kCancelled: image.Destroy(); return FileDecodeOutcome::kCancelled;
+    case JpegRowsOutcome::kNotTaken: image.Destroy(); return FileDecodeOutcome::kNotTaken;
+  }
+  ConvertColours(image, picture.facts->profile, *picture.display);
+  return FileDecodeOutcome::kDecoded;
+}
+
 FileDecodeOutcome DecodeJpegFile(const std::wstring& path, CImage& image, const std::atomic<bool>* cancel,
                                  const std::vector<uint8_t>& embedded) {
   image.Destroy();

@@ -18,6 +18,14 @@
 // too large to decode is kRefused, whatever its kind. Any thread, for its own image.
 FileDecodeOutcome DecodeJpeg(const EncodedPicture& picture, CImage& image);
 
+// A first view of the picture, for a view of viewWidth x viewHeight, into image, in the display's
+// colours, while the full decode runs: decoded reduced (2, 4 or 8 times, see ReductionForView)
+// when the view allows, and from the first scans alone when the file is progressive. kNotTaken
+// when neither applies (the full decode would be about as quick) and for kinds other than colour
+// and greyscale. Any thread, for its own image.
+FileDecodeOutcome DecodeJpegFirstView(const EncodedPicture& picture, int32_t viewWidth, int32_t viewHeight,
+                                      CImage& image);
+
 // The same for the file at path (read once), with embedded as its profile (empty: no conversion,
 // CMYK declined) and the primary monitor's colours. For tests and benchmarks.
 FileDecodeOutcome DecodeJpegFile(const std::wstring& path, CImage& image, const std::atomic<bool>* cancel = nullptr,
