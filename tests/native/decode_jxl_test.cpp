@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/cicp_colour.h"
 #include "decode/decode_limit.h"
 #include "decode/format_table.h"
 #include "decode/jxl/jxl_format.h"
@@ -206,6 +208,31 @@ TEST(JxlRows, LosslessPicturesExactInEveryOrientationAndFailuresQuiet) {
         for (int k = 0; k < d.info.BitsPerPixel() / 8; ++k) {
           if (p[k] != want[k] && wrong++ < 3)
             ADD_FAILURE() << "(" << x << ", " << y << ") byte " << k << ": expected " << want[k] << ", got " << int(p[k]);
+        }
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+
+  // 16-bit samples, plain and marked PQ (BT.2100): rounded to 8 bits, or first tone-mapped onto
+  // the sRGB curve. Grey, so that the primaries' conversion keeps the levels.
+  png.colourType = 2, png.depth = 16;
+  const auto grey = [](int32_t x, int32_t y, int) { return static_cast<uint32_t>(x * 1070 + y * 3 + 1); };
+  for (const char* hint : {"", "-x color_space=RGB_D65_202_Rel_PeQ"}) {
+    const bool pq = hint[0] != 0;
+    const Decoded d = Decode(Cjxl(MakeRawPng(png, grey), ".png", std::string("-d 0 ") + hint));
+    ASSERT_EQ(d.outcome, JxlOutcome::kDecoded) << "expected the 16-bit picture to decode";
+    EXPECT_TRUE(d.info.deep);
+    int wrong = 0;
+    for (int32_t y = 0; y < png.height; ++y) {
+      for (int32_t x = 0; x < png.width; ++x) {
+        const double v = grey(x, y, 0) / 65535.0, light = ToneMappedLight(HdrCurve::kPq, v);
+        const double encoded = light <= 0.0031308 ? light * 12.92 : 1.055 * std::pow(light, 1 / 2.4) - 0.055;
+        const int want = static_cast<int>(std::lround(255 * (pq ? encoded : v)));
+        for (int k = 0; k < 3; ++k) {
+          if (std::abs(d.Pixel(x, y)[k] - want) > 1 && wrong++ < 3)
+            ADD_FAILURE() << (pq ? "PQ " : "") << "(" << x << ", " << y << "): expected " << want << ", got "
+                          << int(d.Pixel(x, y)[k]);
         }
       }
     }

@@ -9,6 +9,7 @@
 #include <new>
 #include <utility>
 
+#include "decode/cicp_colour.h"
 #include "decode/jxl/jxl_format.h"
 
 // libjxl's decoder and thread pool for one picture, released together, and how much of the file
@@ -18,6 +19,7 @@ struct JxlSession {
   size_t size = 0;
   const std::atomic<bool>* cancel = nullptr;
   size_t fedEnd = 0;  // libjxl has been given bytes [.., fedEnd)
+  size_t threads = 1;
   JxlThreadParallelRunnerPtr runner;
   JxlDecoderPtr decoder;  // destroyed first: it may still name the runner
 };
@@ -57,6 +59,17 @@ bool DisplayReferred(const JxlColorEncoding& encoding) {
     case JXL_TRANSFER_FUNCTION_DCI:
     case JXL_TRANSFER_FUNCTION_GAMMA: return true;
     default: return false;
+  }
+}
+
+// H.273's number for the primaries (and white) of a described colour space; custom ones count as
+// unspecified.
+uint16_t PrimariesCode(const JxlColorEncoding& encoding) {
+  switch (encoding.primaries) {
+    case JXL_PRIMARIES_SRGB: return 1;
+    case JXL_PRIMARIES_2100: return 9;
+    case JXL_PRIMARIES_P3: return encoding.white_point == JXL_WHITE_POINT_DCI ? 11 : 12;
+    default: return 2;
   }
 }
 
@@ -110,9 +123,9 @@ JxlOutcome JxlRowsDecoder::ReadInfo(JxlPictureInfo& info) {
     s.decoder = JxlDecoderMake(nullptr);
     if (s.decoder == nullptr) return JxlOutcome::kFailed;
     JxlDecoder* decoder = s.decoder.get();
-    const size_t threads = threads_ > 0 ? static_cast<size_t>(threads_) : JxlThreadParallelRunnerDefaultNumWorkerThreads();
-    if (threads > 1) {
-      s.runner = JxlThreadParallelRunnerMake(nullptr, threads);
+    s.threads = threads_ > 0 ? static_cast<size_t>(threads_) : JxlThreadParallelRunnerDefaultNumWorkerThreads();
+    if (s.threads > 1) {
+      s.runner = JxlThreadParallelRunnerMake(nullptr, s.threads);
       if (s.runner == nullptr ||
           JxlDecoderSetParallelRunner(decoder, JxlThreadParallelRunner, s.runner.get()) != JXL_DEC_SUCCESS) {
         return JxlOutcome::kFailed;
@@ -151,20 +164,22 @@ JxlOutcome JxlRowsDecoder::ReadInfo(JxlPictureInfo& info) {
     JxlColorEncoding original = {};
     const bool described = JxlDecoderGetColorAsEncodedProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL,
                                                               &original) == JXL_DEC_SUCCESS;
+    const bool hdr = described && (original.transfer_function == JXL_TRANSFER_FUNCTION_PQ ||
+                                   original.transfer_function == JXL_TRANSFER_FUNCTION_HLG);
+    info_.deep = basic.bits_per_sample > 8 || hdr;
     // A lossy (XYB) picture is rendered by libjxl into a space of its choosing: its original one
-    // when that suits 8 bits, otherwise sRGB (rather than its default, linear light, which 8-bit
-    // samples band), tone-mapped down to SDR from PQ or HLG.
-    if (!basic.uses_original_profile && (!described || !DisplayReferred(original))) {
+    // when that suits the display or is PQ or HLG (tone-mapped here), otherwise sRGB rather than
+    // its default, linear light, which 8-bit samples band.
+    if (!basic.uses_original_profile && !hdr && (!described || !DisplayReferred(original))) {
       const JxlColorEncoding srgb = Srgb(basic.num_color_channels == 1);
       JxlDecoderSetPreferredColorProfile(decoder, &srgb);
-      if (described && (original.transfer_function == JXL_TRANSFER_FUNCTION_PQ ||
-                        original.transfer_function == JXL_TRANSFER_FUNCTION_HLG)) {
-        JxlDecoderSetDesiredIntensityTarget(decoder, 255.0f);
-      }
     }
     size_t profileBytes = 0;
-    if (JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &profileBytes) == JXL_DEC_SUCCESS &&
-        profileBytes > 0) {
+    if (hdr) {
+      profile_ = ProfileForCicp(PrimariesCode(original), static_cast<uint16_t>(original.transfer_function));
+    } else if (JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &profileBytes) ==
+                   JXL_DEC_SUCCESS &&
+               profileBytes > 0) {
       profile_.resize(profileBytes);
       if (JxlDecoderGetColorAsICCProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, profile_.data(),
                                          profile_.size()) != JXL_DEC_SUCCESS) {
@@ -185,17 +200,27 @@ JxlOutcome JxlRowsDecoder::ReadInfo(JxlPictureInfo& info) {
   }
 }
 
-JxlOutcome JxlRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch) {
+JxlOutcome JxlRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch, const std::vector<uint8_t>& display) {
   if (!infoRead_ || rowsDone_ || topRow == nullptr) return JxlOutcome::kFailed;
   rowsDone_ = true;
   const int pixelBytes = info_.BitsPerPixel() / 8;
   const size_t stride = static_cast<size_t>(pitch < 0 ? -pitch : pitch);
-  if (stride < static_cast<size_t>(info_.width) * static_cast<size_t>(pixelBytes)) return JxlOutcome::kFailed;
-  // libjxl writes top-down rows of exactly this stride (its alignment is a whole row here) into
-  // the block the rows occupy, which for a bottom-up bitmap starts at its bottom row.
-  uint8_t* block = pitch < 0 ? topRow + static_cast<ptrdiff_t>(info_.height - 1) * pitch : topRow;
-  const JxlPixelFormat format = {static_cast<uint32_t>(pixelBytes), JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, stride};
+  const size_t width = static_cast<size_t>(info_.width), height = static_cast<size_t>(info_.height);
+  if (stride < width * static_cast<size_t>(pixelBytes)) return JxlOutcome::kFailed;
   try {
+    // 8-bit pictures: libjxl writes top-down rows of exactly this stride (its alignment is a whole
+    // row here) into the block the rows occupy, which for a bottom-up bitmap starts at its bottom
+    // row. Deep ones: 16-bit samples into a buffer of their own, converted into the rows after.
+    std::vector<uint16_t> deep;
+    uint8_t* out = pitch < 0 ? topRow + static_cast<ptrdiff_t>(info_.height - 1) * pitch : topRow;
+    size_t outBytes = stride * height;
+    JxlPixelFormat format = {static_cast<uint32_t>(pixelBytes), JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, stride};
+    if (info_.deep) {
+      deep.resize(width * height * static_cast<size_t>(pixelBytes));
+      out = reinterpret_cast<uint8_t*>(deep.data());
+      outBytes = deep.size() * sizeof(uint16_t);
+      format = {static_cast<uint32_t>(pixelBytes), JXL_TYPE_UINT16, JXL_NATIVE_ENDIAN, 0};
+    }
     JxlSession& s = *session_;
     JxlDecoder* decoder = s.decoder.get();
     for (;;) {
@@ -205,9 +230,8 @@ JxlOutcome JxlRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch) {
         if (!FeedMore(s)) return JxlOutcome::kFailed;
       } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
         size_t needed = 0;
-        if (JxlDecoderImageOutBufferSize(decoder, &format, &needed) != JXL_DEC_SUCCESS ||
-            needed != stride * static_cast<size_t>(info_.height) ||
-            JxlDecoderSetImageOutBuffer(decoder, &format, block, needed) != JXL_DEC_SUCCESS) {
+        if (JxlDecoderImageOutBufferSize(decoder, &format, &needed) != JXL_DEC_SUCCESS || needed != outBytes ||
+            JxlDecoderSetImageOutBuffer(decoder, &format, out, outBytes) != JXL_DEC_SUCCESS) {
           return JxlOutcome::kFailed;
         }
       } else if (status == JXL_DEC_FULL_IMAGE) {
@@ -216,9 +240,22 @@ JxlOutcome JxlRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch) {
         return JxlOutcome::kFailed;
       }
     }
+    if (info_.deep) {
+      DeepPixels samples;
+      samples.top = deep.data();
+      samples.pitchBytes = static_cast<ptrdiff_t>(width * static_cast<size_t>(pixelBytes) * sizeof(uint16_t));
+      samples.width = info_.width;
+      samples.height = info_.height;
+      samples.bitDepth = 16;  // libjxl scales every precision to the whole 16 bits
+      samples.hasAlpha = info_.alpha;
+      return WriteDeepRowsAsDisplay(samples, info_.transfer, profile_, display, topRow, pitch, info_.alpha,
+                                    static_cast<int>(session_->threads))
+                 ? JxlOutcome::kDecoded
+                 : JxlOutcome::kFailed;
+    }
+    SwapToBgr(out, stride, info_.width, info_.height, pixelBytes, pitch < 0);
+    return JxlOutcome::kDecoded;
   } catch (const std::bad_alloc&) {
     return JxlOutcome::kFailed;
   }
-  SwapToBgr(block, stride, info_.width, info_.height, pixelBytes, pitch < 0);
-  return JxlOutcome::kDecoded;
 }

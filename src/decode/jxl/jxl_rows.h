@@ -17,6 +17,9 @@ struct JxlPictureInfo {
   bool alpha = false;  // rows are then 32-bit blue, green, red, alpha; else 24-bit
   uint32_t bitsPerSample = 8;  // the colour samples' precision in the file
   uint16_t transfer = 0;       // the original's transfer as H.273 numbers it (16 PQ, 18 HLG); 0 unknown
+  // More than 8 bits, or PQ or HLG: decoded at 16 bits, then converted (and tone-mapped) to the
+  // display's colours by DecodeRows itself. Otherwise the rows hold the colours of Profile().
+  bool deep = false;
   int32_t BitsPerPixel() const { return alpha ? 32 : 24; }
 };
 
@@ -43,12 +46,14 @@ class JxlRowsDecoder {
   // profile of the pixels DecodeRows will write.
   JxlOutcome ReadInfo(JxlPictureInfo& info);
   // After ReadInfo: decodes the first frame, writing row y (top row first) at topRow + y * pitch,
-  // info.width pixels of info.BitsPerPixel() each; pitch is negative for bottom-up bitmaps. The
-  // rows hold nothing meaningful unless kDecoded. cancel is checked between libjxl's events, and
-  // libjxl is handed the file a slice at a time so that it stops at least every slice.
-  JxlOutcome DecodeRows(uint8_t* topRow, ptrdiff_t pitch);
-  // After ReadInfo: the ICC profile of the pixels written (libjxl's own for a described colour
-  // space, or the one the file embeds); empty when libjxl gives none.
+  // info.width pixels of info.BitsPerPixel() each; pitch is negative for bottom-up bitmaps. A deep
+  // picture is converted to `display` (an ICC profile; empty: sRGB) on the way. The rows hold
+  // nothing meaningful unless kDecoded. cancel is checked between libjxl's events, and libjxl is
+  // handed the file a slice at a time so that it stops at least every slice.
+  JxlOutcome DecodeRows(uint8_t* topRow, ptrdiff_t pitch, const std::vector<uint8_t>& display = {});
+  // After ReadInfo: the ICC profile of the decoded pixels (libjxl's own for a described colour
+  // space, the one the file embeds, or for PQ and HLG one for their primaries on the sRGB curve
+  // they are tone-mapped onto); empty when libjxl gives none.
   const std::vector<uint8_t>& Profile() const { return profile_; }
 
  private:
@@ -56,7 +61,7 @@ class JxlRowsDecoder {
   std::vector<uint8_t> profile_;
   JxlPictureInfo info_;
   uint64_t maxDecodedBytes_;
-  int threads_;
+  int threads_;  // as asked: 0 for one per core
   bool infoRead_ = false;
   bool rowsDone_ = false;
 };

@@ -23,12 +23,13 @@ FileDecodeOutcome DecodeInto(const EncodedPicture& picture, CImage& image) {
       !image.Create(info.width, info.height, info.BitsPerPixel(), info.alpha)) {
     return FileDecodeOutcome::kRefused;
   }
-  switch (decoder.DecodeRows(image.TopRow(), image.Pitch())) {
+  // Deep pictures come converted to the display's colours; the others are converted here.
+  switch (decoder.DecodeRows(image.TopRow(), image.Pitch(), *picture.display)) {
     case JxlOutcome::kDecoded: break;
     case JxlOutcome::kCancelled: return FileDecodeOutcome::kCancelled;
     case JxlOutcome::kFailed: return FileDecodeOutcome::kRefused;
   }
-  ConvertColours(image, decoder.Profile(), *picture.display);
+  if (!info.deep) ConvertColours(image, decoder.Profile(), *picture.display);
   return FileDecodeOutcome::kDecoded;
 }
 
