@@ -1,8 +1,8 @@
 # Host build: the platform-free code, its tests and benchmarks.
 file(GLOB VISTREL_NATIVE_TESTS CONFIGURE_DEPENDS tests/native/*.cpp)
-# The JPEG, JPEG 2000, PNG and BMP test files are made by the same code in the native and the Wine tests.
+# The JPEG, JPEG 2000, JPEG XL, PNG and BMP test files are made by the same code in the native and the Wine tests.
 add_executable(native_tests ${VISTREL_NATIVE_TESTS} tests/support/test_jpeg.cpp tests/support/test_jpeg2000.cpp tests/support/test_gif.cpp
-  tests/support/raw_pictures.cpp tests/support/test_isobmff.cpp)
+  tests/support/raw_pictures.cpp tests/support/test_isobmff.cpp tests/support/test_jxl.cpp)
 target_include_directories(native_tests PRIVATE tests)
 target_link_libraries(native_tests PRIVATE vistrel_core GTest::gtest_main)
 target_compile_options(native_tests PRIVATE ${VISTREL_WARNINGS})

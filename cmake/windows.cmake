@@ -52,7 +52,7 @@ foreach(layer ${VISTREL_LAYERS})
   endif()
   set(below ${layer})
 endforeach()
-target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2 vistrel_webp dav1d)
+target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2 vistrel_webp dav1d jxl_dec jxl_threads)
 # libheif.dll and libde265.dll are built beside vistrel.exe but not imported by it: the HEIF
 # decoder loads them at its first use (decode/heif/win32/heif_library), so a start never waits for them.
 target_include_directories(vistrel_decode SYSTEM PUBLIC ${VISTREL_LIBHEIF_SOURCE})
@@ -95,7 +95,11 @@ add_executable(wine_tests ${VISTREL_WINE_TESTS})
 target_compile_options(wine_tests PRIVATE ${VISTREL_WARNINGS})
 target_link_libraries(wine_tests PRIVATE test_support GTest::gtest_main)
 gtest_discover_tests(wine_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  PROPERTIES RESOURCE_LOCK screen)
+  PROPERTIES RESOURCE_LOCK screen FIXTURES_REQUIRED jxl_pictures)
+# The JPEG XL scenario's pictures, made by cjxl when the tests run (tests/jxl/make_jxl_pictures.sh;
+# without cjxl it notes why and the scenario skips).
+add_test(NAME jxl_pictures COMMAND bash ${CMAKE_SOURCE_DIR}/tests/jxl/make_jxl_pictures.sh ${CMAKE_BINARY_DIR}/jxl-pictures)
+set_tests_properties(jxl_pictures PROPERTIES FIXTURES_SETUP jxl_pictures)
 
 # End-to-end scenarios start the real vistrel.exe; they share the screen and the settings file.
 file(GLOB VISTREL_E2E_TESTS CONFIGURE_DEPENDS tests/e2e/*.cpp)

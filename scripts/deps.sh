@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing, and fetches the
 # pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2, libwebp, dav1d, libheif,
-# libde265) into build/deps/ once (the build compiles them for each preset).
+# libde265, libjxl, highway, brotli) into build/deps/ once (the build compiles them for each preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
@@ -10,7 +10,7 @@ packages=(
   wine wine64 xvfb x11-utils imagemagick
   nasm dpkg-dev wixl msitools zip
   liblcms2-utils colord-data icc-profiles-free libgs-common
-  webp libavif-bin libheif-examples
+  webp libavif-bin libheif-examples libjxl-tools
 )
 # The JPEG decoder: Debian bookworm's libjpeg-turbo, exactly this version.
 jpeg_source=libjpeg-turbo
@@ -32,6 +32,10 @@ sources=(
   # The HEIF reader and its HEVC decoder (bookworm's), built as replaceable DLLs for Windows.
   "libheif=1.15.1-1+deb12u1 libheif-1.15.1 libheif/heif_context.cc"
   "libde265=1.0.11-1+deb12u2 libde265-1.0.11 libde265/decctx.cc"
+  # The JPEG XL decoder with its SIMD library and its Brotli decoder (bookworm's).
+  "jpeg-xl=0.7.0-10+deb12u1 jpeg-xl-0.7.0 lib/jxl/decode.cc"
+  "highway=1.0.3-3+deb12u1 highway-1.0.3 hwy/targets.cc"
+  "brotli=1.0.9-2 brotli-1.0.9 c/dec/decode.c"
 )
 
 sudo=""
@@ -101,7 +105,9 @@ for entry in "${wanted[@]}"; do
   read -r spec dir check <<<"$entry"
   fetch() {
     rm -rf "${work:?}"/*
-    (cd "$work" && "${apt[@]}" source -qq "$spec" >/dev/null 2>"$work.log")
+    # --only-source: the names are source packages' (brotli is also a binary package, whose
+    # version would otherwise pick the source).
+    (cd "$work" && "${apt[@]}" source -qq --only-source "$spec" >/dev/null 2>"$work.log")
   }
   echo "deps: fetching source package $spec"
   if ! fetch; then

@@ -7,6 +7,7 @@
 #include "decode/isobmff/isobmff_format.h"
 #include "decode/jpeg/jpeg_format.h"
 #include "decode/jpeg2000/jpeg2000_format.h"
+#include "decode/jxl/jxl_format.h"
 #include "decode/png/png_format.h"
 #include "decode/tiff/tiff_format.h"
 #include "decode/webp/webp_format.h"
@@ -25,6 +26,7 @@ constexpr FormatRow kFormats[] = {
     // One ISOBMFF reader for both: the brands choose the row.
     {PictureFormat::kAvif, "AVIF", IsAvifSignature, ReadIsobmffFacts},
     {PictureFormat::kHeif, "HEIF", IsHeifSignature, ReadIsobmffFacts},
+    {PictureFormat::kJxl, "JPEG XL", IsJxlSignature, ReadJxlFacts},
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "decode/heif/win32/heif_decode.h"
 #include "decode/jpeg/win32/jpeg_decode.h"
 #include "decode/jpeg2000/win32/jpeg2000_decode.h"
+#include "decode/jxl/win32/jxl_decode.h"
 #include "decode/png/win32/png_decode.h"
 #include "decode/webp/win32/webp_decode.h"
 #include "decode/win32/imaging_library.h"
@@ -27,6 +28,7 @@ constexpr DecoderRow kDecoders[] = {
     {PictureFormat::kWebp, DecodeWebp},
     {PictureFormat::kHeif, DecodeHeif},
     {PictureFormat::kAvif, DecodeAvif},
+    {PictureFormat::kJxl, DecodeJxl},
 };
 
 }  // namespace
