@@ -13,8 +13,9 @@
 
 namespace {
 
-constexpr PictureFormat kEveryFormat[] = {PictureFormat::kJpeg, PictureFormat::kPng,  PictureFormat::kGif,
-                                          PictureFormat::kBmp,  PictureFormat::kTiff, PictureFormat::kJpeg2000};
+constexpr PictureFormat kEveryFormat[] = {PictureFormat::kJpeg, PictureFormat::kPng,      PictureFormat::kGif,
+                                          PictureFormat::kBmp,  PictureFormat::kTiff,     PictureFormat::kJpeg2000,
+                                          PictureFormat::kJxl};
 
 }  // namespace
 

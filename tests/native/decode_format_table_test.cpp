@@ -14,6 +14,7 @@
 #include "support/test_gif.h"
 #include "support/test_jpeg.h"
 #include "support/test_jpeg2000.h"
+#include "support/test_jxl.h"
 
 namespace {
 
@@ -63,6 +64,8 @@ std::vector<Sample> OneOfEach() {
       {"TIFF", LittleTiff(300, 200), PictureFormat::kTiff, 300, 200},
       {"JP2", EncodeJpeg2000(jp2, grey), PictureFormat::kJpeg2000, 21, 11},
       {"J2K", EncodeJpeg2000(j2k, grey), PictureFormat::kJpeg2000, 21, 11},
+      {"JPEG XL", MakeJxlCodestreamHeader({100000, 70000, 1, true, true}), PictureFormat::kJxl, 100000, 70000},
+      {"JPEG XL box", InJxlContainer(MakeJxlCodestreamHeader({33, 19, 6, true, true}), {5}, false), PictureFormat::kJxl, 19, 33},
   };
 }
 
