@@ -190,6 +190,22 @@ TEST(JxlRows, ExactInEveryOrientationDeepSamplesConvertedAndFailuresQuiet) {
     EXPECT_EQ(wrong, 0);
   }
 
+  // Noise past a slice of input (1 MiB): handed to libjxl in parts, still exact.
+  RawPng big;
+  big.width = 1200, big.height = 900;
+  const auto noise = [](int32_t x, int32_t y, int c) {
+    return ((uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ uint32_t(c) * 83492791u) * 2654435761u) >> 24;
+  };
+  const Bytes large = Cjxl(MakeRawPng(big, noise), "-d 0 -e 1");
+  ASSERT_GT(large.size(), size_t{1} << 20) << "expected a file of several slices";
+  Decoded d = Decode(large);
+  ASSERT_EQ(d.outcome, JxlOutcome::kDecoded);
+  int wrong = 0;
+  for (int32_t y = 0; y < big.height; ++y)
+    for (int32_t x = 0; x < big.width; ++x)
+      for (int k = 0; k < 3; ++k) wrong += d.Pixel(x, y)[k] != (noise(x, y, 2 - k) & 255);
+  EXPECT_EQ(wrong, 0) << "expected every sample of the large picture";
+
   // 61 x 37 at 16 bytes a pixel is 36112: refused below that before libjxl holds any of it.
   EXPECT_EQ(Decode(rgb, true, nullptr, 36111).outcome, JxlOutcome::kFailed) << "expected a refusal under the limit";
   EXPECT_EQ(Decode(rgb, true, nullptr, 36112).outcome, JxlOutcome::kDecoded);
