@@ -15,7 +15,8 @@ namespace {
 
 constexpr PictureFormat kEveryFormat[] = {PictureFormat::kJpeg, PictureFormat::kPng,      PictureFormat::kGif,
                                           PictureFormat::kBmp,  PictureFormat::kTiff,     PictureFormat::kJpeg2000,
-                                          PictureFormat::kWebp, PictureFormat::kAvif,     PictureFormat::kHeif};
+                                          PictureFormat::kWebp, PictureFormat::kAvif,     PictureFormat::kHeif,
+                                          PictureFormat::kJxl};
 
 }  // namespace
 

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const PictureHeader header = ReadPictureHeader(source);
   const uint32_t pixel = header.decodedBytesPerPixel;
   Require(pixel == 4 || (header.format == PictureFormat::kPng && (pixel == 6 || pixel == 8)) ||
-              (header.format == PictureFormat::kJpeg2000 && pixel % 4 == 0 && pixel <= 4 * 65535u),
+              (header.format == PictureFormat::kJpeg2000 && pixel % 4 == 0 && pixel <= 4 * 65535u) ||
+              (header.format == PictureFormat::kJxl && pixel == 16),
           "pixel width");
   if (header.format == PictureFormat::kUnknown) {
     Require(header.width == 0 && header.height == 0, "unknown carries no size");

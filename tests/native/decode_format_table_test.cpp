@@ -16,6 +16,7 @@
 #include "support/test_gif.h"
 #include "support/test_jpeg.h"
 #include "support/test_jpeg2000.h"
+#include "support/test_jxl.h"
 
 namespace {
 
@@ -76,6 +77,8 @@ std::vector<Sample> OneOfEach() {
        PictureFormat::kWebp, 19, 12},
       {"AVIF", isobmff::Build(avif), PictureFormat::kAvif, 41, 27},
       {"HEIF", isobmff::Build(heif), PictureFormat::kHeif, 41, 27},
+      {"JPEG XL", MakeJxlCodestreamHeader({100000, 70000, 1, true, true}), PictureFormat::kJxl, 100000, 70000},
+      {"JPEG XL box", InJxlContainer(MakeJxlCodestreamHeader({33, 19, 6, true, true}), {5}, false), PictureFormat::kJxl, 19, 33},
   };
 }
 

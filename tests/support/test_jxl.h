@@ -1,6 +1,6 @@
-// JPEG XL headers written bit by bit, for the size reader's tests and the hostile files of the
-// viewer's: a codestream's signature, size header and image metadata up to the point where libjxl
-// reports the basic info, and the container boxes around it. Platform-free.
+// JPEG XL headers written bit by bit, for the size reader's tests and the viewer's hostile files: a
+// codestream's signature, size header and image metadata (all libjxl reads before its basic info),
+// and container boxes around it. Platform-free.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +12,9 @@ struct JxlHeaderOptions {
   bool small = true;  // the short form where the size allows it (else always 9 to 30 bits)
   bool ratio = true;  // the width as a ratio of the height where one gives it exactly
 };
-
-// The signature, the size header and default image metadata (8-bit, XYB, sRGB): all that
-// libjxl reads before its basic info.
 std::vector<uint8_t> MakeJxlCodestreamHeader(const JxlHeaderOptions& options);
 
-// The codestream in a container: signature box, ftyp, an Exif box, then one jxlc box (no cuts) or
-// jxlp boxes cut at the given offsets; longLengths writes every length as 64 bits.
+// Signature box, ftyp, an Exif box, then one jxlc box (no cuts) or jxlp boxes cut at the given
+// offsets; longLengths writes every length as 64 bits.
 std::vector<uint8_t> InJxlContainer(const std::vector<uint8_t>& codestream, const std::vector<size_t>& cuts,
                                     bool longLengths);

@@ -6,7 +6,10 @@
 #include <jxl/thread_parallel_runner_cxx.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "decode/cicp_colour.h"
@@ -73,6 +76,12 @@ uint16_t PrimariesCode(const JxlColorEncoding& encoding) {
   }
 }
 
+bool IsSrgb(const JxlColorEncoding& encoding) {
+  return (encoding.color_space == JXL_COLOR_SPACE_RGB || encoding.color_space == JXL_COLOR_SPACE_GRAY) &&
+         encoding.white_point == JXL_WHITE_POINT_D65 && encoding.primaries == JXL_PRIMARIES_SRGB &&
+         encoding.transfer_function == JXL_TRANSFER_FUNCTION_SRGB;
+}
+
 JxlColorEncoding Srgb(bool grey) {
   JxlColorEncoding srgb = {};
   srgb.color_space = grey ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
@@ -83,24 +92,49 @@ JxlColorEncoding Srgb(bool grey) {
   return srgb;
 }
 
-// libjxl writes red first and, into a bottom-up bitmap's memory, the top row at its lowest
-// address: red and blue are swapped in every pixel and, when flip is set, the rows reversed.
-void SwapToBgr(uint8_t* block, size_t stride, int32_t width, int32_t height, int pixelBytes, bool flip) {
-  const auto swapRow = [&](uint8_t* row) {
-    for (int32_t x = 0; x < width; ++x, row += pixelBytes) std::swap(row[0], row[2]);
-  };
-  if (!flip) {
-    for (int32_t y = 0; y < height; ++y) swapRow(block + static_cast<size_t>(y) * stride);
+// Rows a and b exchanged, red and blue exchanged in each pixel, in one pass; with a == b the row
+// is reordered in place (both writes of a pixel then agree).
+void ExchangeRows(uint8_t* a, uint8_t* b, int32_t width, int pixelBytes) {
+  if (pixelBytes == 4) {
+    const auto swap = [](uint32_t v) { return (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16); };
+    for (int32_t x = 0; x < width; ++x, a += 4, b += 4) {
+      uint32_t pa, pb;
+      std::memcpy(&pa, a, 4);
+      std::memcpy(&pb, b, 4);
+      pa = swap(pa), pb = swap(pb);
+      std::memcpy(a, &pb, 4);
+      std::memcpy(b, &pa, 4);
+    }
     return;
   }
-  const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(pixelBytes);
-  for (int32_t y = 0, other = height - 1; y <= other; ++y, --other) {
-    uint8_t* a = block + static_cast<size_t>(y) * stride;
-    uint8_t* b = block + static_cast<size_t>(other) * stride;
-    if (a != b) std::swap_ranges(a, a + rowBytes, b);
-    swapRow(a);
-    if (a != b) swapRow(b);
+  for (int32_t x = 0; x < width; ++x, a += 3, b += 3) {
+    const uint8_t r1 = a[0], g1 = a[1], b1 = a[2], r2 = b[0], g2 = b[1], b2 = b[2];
+    a[0] = b2, a[1] = g2, a[2] = r2;
+    b[0] = b1, b[1] = g1, b[2] = r1;
   }
+}
+
+// libjxl writes red first and, into a bottom-up bitmap's memory, the top row at its lowest
+// address: red and blue are exchanged in every pixel and, when flip is set, the rows reversed,
+// the rows shared with a second thread for large pictures (a pass over the whole picture).
+void SwapToBgr(uint8_t* block, size_t stride, int32_t width, int32_t height, int pixelBytes, bool flip, size_t threads) {
+  const int32_t pairs = flip ? (height + 1) / 2 : height;  // row pairs to exchange, or rows to reorder
+  const auto run = [=](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      uint8_t* row = block + static_cast<size_t>(y) * stride;
+      ExchangeRows(row, flip ? block + static_cast<size_t>(height - 1 - y) * stride : row, width, pixelBytes);
+    }
+  };
+  const int32_t half = pairs / 2;
+  std::thread helper;
+  if (threads > 1 && height >= 512) {
+    try {
+      helper = std::thread(run, half, pairs);
+    } catch (const std::system_error&) {
+    }
+  }
+  run(0, helper.joinable() ? half : pairs);
+  if (helper.joinable()) helper.join();
 }
 
 }  // namespace
@@ -174,8 +208,15 @@ JxlOutcome JxlRowsDecoder::ReadInfo(JxlPictureInfo& info) {
       const JxlColorEncoding srgb = Srgb(basic.num_color_channels == 1);
       JxlDecoderSetPreferredColorProfile(decoder, &srgb);
     }
+    // The pixels' own colour space: sRGB needs no profile (its numbers are shown as they are).
+    JxlColorEncoding data = {};
+    const bool srgbData = JxlDecoderGetColorAsEncodedProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &data) ==
+                              JXL_DEC_SUCCESS &&
+                          IsSrgb(data);
     size_t profileBytes = 0;
-    if (hdr) {
+    if (srgbData) {
+      profile_.clear();
+    } else if (hdr) {
       profile_ = ProfileForCicp(PrimariesCode(original), static_cast<uint16_t>(original.transfer_function));
     } else if (JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &profileBytes) ==
                    JXL_DEC_SUCCESS &&
@@ -253,7 +294,7 @@ JxlOutcome JxlRowsDecoder::DecodeRows(uint8_t* topRow, ptrdiff_t pitch, const st
                  ? JxlOutcome::kDecoded
                  : JxlOutcome::kFailed;
     }
-    SwapToBgr(out, stride, info_.width, info_.height, pixelBytes, pitch < 0);
+    SwapToBgr(out, stride, info_.width, info_.height, pixelBytes, pitch < 0, session_->threads);
     return JxlOutcome::kDecoded;
   } catch (const std::bad_alloc&) {
     return JxlOutcome::kFailed;
