@@ -52,7 +52,7 @@ foreach(layer ${VISTREL_LAYERS})
   endif()
   set(below ${layer})
 endforeach()
-target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2)
+target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2 giflib)
 set_target_properties(vistrel_core PROPERTIES EXCLUDE_FROM_ALL TRUE)
 # What the program and its tests link: the top layer, and with it every one below.
 add_library(vistrel_win INTERFACE)

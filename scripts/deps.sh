@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing, and fetches the
-# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2) into build/deps/ once (the
+# pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2,
+# giflib) into build/deps/ once (the
 # build compiles them for each preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,6 +25,8 @@ sources=(
   # The JPEG 2000 decoder and the colour management engine (bookworm's).
   "openjpeg2=2.5.0-2+deb12u3 openjpeg2-2.5.0 src/lib/openjp2/openjpeg.c"
   "lcms2=2.14-2+deb12u1 lcms2-2.14 src/cmscnvrt.c"
+  # The GIF frame reader for animations (bookworm's).
+  "giflib=5.2.1-2.5+deb12u1 giflib-5.2.1 dgif_lib.c"
 )
 
 sudo=""
