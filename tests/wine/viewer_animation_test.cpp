@@ -184,7 +184,9 @@ TEST_F(Animation, HostileAnimationPlaysOrEndsQuietly) {
   Show(L"c.gif");
   // The decode limit may refuse it whole (its extent counts the huge frame): then nothing plays.
   const bool refused = viewState.loadFailed == 1;
-  if (refused) EXPECT_FALSE(Browse().animation.playing);
+  if (refused) {
+    EXPECT_FALSE(Browse().animation.playing);
+  }
   int32_t seen = 0;
   DWORD longest = 0, last = GetTickCount();
   const DWORD start = last;
@@ -199,7 +201,9 @@ TEST_F(Animation, HostileAnimationPlaysOrEndsQuietly) {
     seen |= 1 << colour;
   }
   EXPECT_LT(longest, 500u) << "the window's thread stalled";
-  if (!refused) EXPECT_EQ(seen, 3) << "both frames before the broken one play";
+  if (!refused) {
+    EXPECT_EQ(seen, 3) << "both frames before the broken one play";
+  }
   Key(VK_LEFT);
   WaitForPicture();
   EXPECT_EQ(CentreOfFrame(), kGrey);
