@@ -38,3 +38,8 @@ add_test(NAME layering COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check_layers.
 add_executable(make_png_bmp_corpus EXCLUDE_FROM_ALL fuzz/make_png_bmp_corpus.cpp tests/support/raw_pictures.cpp)
 target_include_directories(make_png_bmp_corpus PRIVATE tests)
 target_compile_options(make_png_bmp_corpus PRIVATE ${VISTREL_WARNINGS})
+
+# Writes the GIF frame fuzzer's committed seeds; run by hand only (see the program's comment).
+add_executable(make_gif_corpus EXCLUDE_FROM_ALL fuzz/make_gif_corpus.cpp tests/support/test_gif.cpp)
+target_include_directories(make_gif_corpus PRIVATE tests)
+target_compile_options(make_gif_corpus PRIVATE ${VISTREL_WARNINGS})

@@ -52,7 +52,7 @@ foreach(layer ${VISTREL_LAYERS})
   endif()
   set(below ${layer})
 endforeach()
-target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2 vistrel_webp dav1d jxl_dec jxl_threads)
+target_link_libraries(vistrel_decode PUBLIC jpeg_turbo vistrel_spng openjpeg lcms2 vistrel_webp dav1d jxl_dec jxl_threads giflib)
 # libheif.dll and libde265.dll are built beside vistrel.exe but not imported by it: the HEIF
 # decoder loads them at its first use (decode/heif/win32/heif_library), so a start never waits for them.
 target_include_directories(vistrel_decode SYSTEM PUBLIC ${VISTREL_LIBHEIF_SOURCE})

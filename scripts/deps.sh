@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing, and fetches the
 # pinned source packages (libjpeg-turbo, libspng, zlib, openjpeg, lcms2, libwebp, dav1d, libheif,
-# libde265, libjxl, highway, brotli) into build/deps/ once (the build compiles them for each preset).
+# libde265, libjxl, highway, brotli, giflib) into build/deps/ once (the build compiles them for each preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
@@ -36,6 +36,8 @@ sources=(
   "jpeg-xl=0.7.0-10+deb12u1 jpeg-xl-0.7.0 lib/jxl/decode.cc"
   "highway=1.0.3-3+deb12u1 highway-1.0.3 hwy/targets.cc"
   "brotli=1.0.9-2 brotli-1.0.9 c/dec/decode.c"
+  # The GIF frame reader for animations (bookworm's).
+  "giflib=5.2.1-2.5+deb12u1 giflib-5.2.1 dgif_lib.c"
 )
 
 sudo=""

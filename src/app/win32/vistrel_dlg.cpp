@@ -4,6 +4,7 @@
 
 #include "app/win32/about_dlg.h"
 #include "app/win32/settings_file.h"
+#include "browse/win32/animation.h"
 #include "browse/win32/folder_listing.h"
 #include "browse/win32/navigation.h"
 #include "browse/win32/picture_loader.h"
@@ -188,6 +189,7 @@ LRESULT CVistrelDlg::OnSize(WPARAM wParam, LPARAM) {
   Default();
   if (wParam != SIZE_MAXIMIZED && wParam != SIZE_MINIMIZED && viewState.fullScreen == 0)
     RememberNormalRect();
+  PauseAnimation(state_.browse, wParam == SIZE_MINIMIZED);
   if (initialLayoutDone == 0) return 0;
   LayOutPictureOverClient();
   viewState.zoom = 1.0f;
@@ -289,6 +291,10 @@ LRESULT CVistrelDlg::OnWorkerResults(WPARAM, LPARAM) {
 }
 
 LRESULT CVistrelDlg::OnTimer(WPARAM wParam, LPARAM) {
+  if (wParam == kAnimationTimer) {
+    AnimationTick(state_.browse);
+    return 0;
+  }
   if (wParam != kExactViewTimer) return Default();
   AskForExactView(state_.view);
   return 0;

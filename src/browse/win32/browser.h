@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "browse/win32/animation.h"
 #include "decode/win32/display_profile.h"
 #include "decode/win32/file_identity.h"
 #include "decode/win32/image_decode.h"
@@ -31,6 +32,7 @@ struct PreparedPicture {
   PictureRules rules;
   FittedCopy fitted;
   ZoomReductions reductions;
+  std::shared_ptr<const FileBytes> animation;  // an animated GIF's bytes, for its later frames
 };
 
 class StartWindow;
@@ -73,6 +75,7 @@ struct LoaderState {
   FileIdentity shownIdentity;
   DisplayTarget shownTarget;
   uint64_t shownRevision = 0;  // 0 when it is no longer as prepared (turned, failed)
+  std::shared_ptr<const FileBytes> shownAnimation;  // an animated GIF's bytes, kept with it
   TaskRunner::TaskId checkTask = 0;  // the shown file's identity checked on the worker
   // The profile the window's monitor names, asked of the system once per monitor (and again
   // when the displays change), not at every step.
@@ -117,6 +120,7 @@ class Browser {
   LoaderState loader;
   ListingState listing;
   StartFile start;
+  AnimationState animation;
 };
 
 // True while a listing is awaited. Input that needs the list waits meanwhile, so nothing else

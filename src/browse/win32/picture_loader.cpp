@@ -105,6 +105,7 @@ void DecodePicture(PreparedPicture& picture, RotateRequest turns, const std::ato
   const bool decoded = DecodeFile(picture.path, picture.target, picture.image, facts, &cancelled, firstView);
   picture.identity = facts.identity;
   if (!decoded || cancelled) return;
+  picture.animation = std::move(facts.animation);
   MarkStartPhase(StartPhase::kDecodeEnd);
   PictureRules& rules = picture.rules;
   rules.exifTurn = facts.orientationFound ? TurnForOrientation(facts.exifOrientation) : kTurnNone;
@@ -211,6 +212,7 @@ void KeepShownPictureIfWanted(Browser& browser) {
     kept->rules = shown.rules;
     kept->fitted.Swap(shown.fitted);
     kept->reductions.Swap(shown.levels);
+    kept->animation = state.shownAnimation;
     state.prepared.push_back(std::move(kept));
   }
   state.shownRevision = 0;
@@ -229,6 +231,8 @@ void Adopt(Browser& browser, std::shared_ptr<PreparedPicture> picture, Adoption 
   AbandonTurn(view);             // it turns the picture leaving
   CancelExactViewJobs(view);     // asked for the picture leaving
   if (adoption == Adoption::kReplace) KeepShownPictureIfWanted(browser);
+  StopAnimation(browser);  // nothing of the picture leaving is drawn after it
+  state.shownAnimation.reset();
   currentImage.Destroy();
   ShownPicture& shown = view.shown;
   shown.present = true;
@@ -251,6 +255,12 @@ void Adopt(Browser& browser, std::shared_ptr<PreparedPicture> picture, Adoption 
   viewState.alphaPrepared = shown.rules.premultiplied ? 1 : 0;
   if (adoption == Adoption::kReplace && shown.rules.exifTurn != kTurnNone) viewState.zoom = 1.0f;
   Redraw(view);
+  if (picture->animation) {
+    // The first frame is on the screen; the others follow from the worker.
+    state.shownAnimation = picture->animation;
+    StartAnimation(browser, picture->animation);
+    return;  // levels of one frame are of no use to the next
+  }
   if (shown.levels.levels.empty()) {
     // The start picture comes without levels so as not to be delayed by them; they follow once
     // its neighbours are prepared (or at once, should the user zoom first).
@@ -426,6 +436,8 @@ void ShowCurrentPicture(Browser& browser, StepDirection direction) {
   if (direction != StepDirection::kNone) state.direction = direction;
   state.waitingFor.clear();
   const std::wstring* path = CurrentPath();
+  // A step stops the animation at once; shown again, the picture starts it again when adopted.
+  if (path == nullptr || *path != browser.animation.path) StopAnimation(browser);
   if (path == nullptr) {
     // Nothing to decode: an empty list paints the background, an index outside the list fails.
     ForgetPreparedPictures(browser);
@@ -590,4 +602,5 @@ void ForgetPreparedPictures(Browser& browser) {
   browser.tasks.Cancel(state.checkTask);
   state.checkTask = 0;
   state.shownRevision = 0;  // the shown picture stays, but no longer goes back among the prepared
+  StopAnimation(browser);   // as a still
 }

@@ -2,6 +2,7 @@
 
 #include "decode/decode_limit.h"
 #include "decode/format_table.h"
+#include "decode/gif/gif_frames.h"
 #include "decode/win32/file_bytes.h"
 #include "decode/win32/format_decoders.h"
 #include "decode/win32/imaging_library.h"
@@ -28,14 +29,22 @@ bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& i
   if (cancelled != nullptr && cancelled->load(std::memory_order_relaxed)) return false;
   const auto display = DisplayProfileBytes(target);
   const EncodedPicture encoded{file.bytes.get(), file.size, &picture, display.get(), cancelled};
-  if (beside == nullptr) return DecodeByFormat(encoded, image);
-  struct FinishOnEveryPath {
-    BesideDecode* work;
-    ~FinishOnEveryPath() { work->Finish(); }
-  };
-  beside->Start(encoded);
-  const FinishOnEveryPath finish{beside};
-  return DecodeByFormat(encoded, image);
+  bool decoded = false;
+  if (beside == nullptr) {
+    decoded = DecodeByFormat(encoded, image);
+  } else {
+    struct FinishOnEveryPath {
+      BesideDecode* work;
+      ~FinishOnEveryPath() { work->Finish(); }
+    };
+    beside->Start(encoded);
+    const FinishOnEveryPath finish{beside};
+    decoded = DecodeByFormat(encoded, image);
+  }
+  if (decoded && picture.format == PictureFormat::kGif && IsAnimatedGif(file.bytes.get(), file.size)) {
+    facts.animation = std::make_shared<const FileBytes>(std::move(file));
+  }
+  return decoded;
 }
 
 bool DecodeFileToImage(const std::wstring& path, CImage& image, const std::atomic<bool>* cancelled) {

@@ -7,11 +7,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "decode/image_header.h"
 #include "decode/win32/display_profile.h"
 #include "decode/win32/encoded_picture.h"
+#include "decode/win32/file_bytes.h"
 #include "decode/win32/file_identity.h"
 #include "picture/win32/dib_image.h"
 
@@ -22,6 +24,9 @@ struct DecodeFacts {
   PictureFormat format = PictureFormat::kUnknown;  // what the bytes are
   int32_t exifOrientation = 0;  // valid when orientationFound
   bool orientationFound = false;
+  // A GIF of more than one frame: its bytes, kept from the one read for the frames that follow
+  // the first (the decode gives the first). Null for everything else.
+  std::shared_ptr<const FileBytes> animation;
 };
 
 // Reads path once and decodes it into image (released first), its colours converted from its
