@@ -154,6 +154,10 @@ void Describe(const Dav1dPicture& p, YuvPlanes& yuv, Planes& planes) {
   planes.matrix = static_cast<uint16_t>(p.seq_hdr->mtrx);
 }
 
+bool FitsLimit(uint32_t width, uint32_t height, int depth, uint64_t maxDecodedBytes) {
+  return uint64_t{width} * height * (depth > 8 ? 8 : 4) <= maxDecodedBytes;
+}
+
 // An item's picture: one AV1 image of exactly width x height, or a grid of AV1 tiles of one size,
 // shape and depth that covers width x height and no more than a tile's worth beyond, copied
 // together and cut to it.
@@ -203,6 +207,8 @@ bool DecodePicture(AvifSession& session, ByteCursor& cursor, const IsobmffMeta& 
           (shape.subsampleY != 0 && tileHeight % 2 != 0 && grid.rows > 1)) {
         return false;
       }
+      // The joined planes are allocated at the tiles' true depth: judged by it first.
+      if (!FitsLimit(width, height, shape.bitDepth, session.maxDecodedBytes)) return false;
       out.yuv = shape;
       out.fullRange = facts.fullRange, out.primaries = facts.primaries, out.transfer = facts.transfer;
       out.matrix = facts.matrix;
@@ -253,10 +259,6 @@ int StatedDepth(ByteCursor& cursor, const IsobmffMeta& meta, const IsobmffItem& 
   const IsobmffProperty* av1c = coded != nullptr ? meta.Property(*coded, FourCc("av1C")) : nullptr;
   if (av1c == nullptr || av1c->content.length < 4 || !cursor.U8(av1c->content.offset + 2, flags)) return 8;
   return (flags & 0x40) == 0 ? 8 : (flags & 0x20) != 0 ? 12 : 10;
-}
-
-bool FitsLimit(uint32_t width, uint32_t height, int depth, uint64_t maxDecodedBytes) {
-  return uint64_t{width} * height * (depth > 8 ? 8 : 4) <= maxDecodedBytes;
 }
 
 }  // namespace
