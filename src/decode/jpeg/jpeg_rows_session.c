@@ -180,6 +180,27 @@ void JpegRowsSetProgress(JpegRowsSession* session, JpegRowsProgressFn progress, 
   session->rowsWrittenContext = progressContext;
 }
 
+/* Reads the output rows in batches into topRow + y * pitch, telling the progress callback and
+   asking the stop test after each batch. Only called under a jump point set by the caller. */
+static JpegRowsStatus ReadEveryRow(JpegRowsSession* session, unsigned char* topRow, ptrdiff_t pitch,
+                                   int* rowsDone) {
+  struct jpeg_decompress_struct* d = &session->decoder;
+  while (d->output_scanline < d->output_height) {
+    JSAMPROW rows[kRowsPerCall];
+    const JDIMENSION first = d->output_scanline;
+    JDIMENSION count = d->output_height - first;
+    JDIMENSION i;
+    if (count > kRowsPerCall) count = kRowsPerCall;
+    for (i = 0; i < count; ++i) rows[i] = topRow + (ptrdiff_t)(first + i) * pitch;
+    /* Our source never suspends, so every call makes progress. */
+    if (jpeg_read_scanlines(d, rows, count) == 0) return kJpegRowsFailed;
+    *rowsDone = (int)d->output_scanline;
+    if (session->rowsWritten != NULL) session->rowsWritten(session->rowsWrittenContext, *rowsDone);
+    if (session->stop != NULL && session->stop(session->stopContext)) return kJpegRowsStopped;
+  }
+  return kJpegRowsOk;
+}
+
 int JpegRowsProgressive(JpegRowsSession* session) { return session->decoder.progressive_mode ? 1 : 0; }
 
 /* Every component has its DC coefficients, at some precision: the first scans are enough for a
@@ -217,19 +238,8 @@ JpegRowsStatus JpegRowsDecodeFirstScans(JpegRowsSession* session, unsigned char*
     if (stop != NULL && stop(stopContext)) return kJpegRowsStopped;
   } while (status != JPEG_REACHED_EOI && !(status == JPEG_SCAN_COMPLETED && EveryComponentHasItsDc(d)));
   jpeg_start_output(d, d->input_scan_number);
-  while (d->output_scanline < d->output_height) {
-    JSAMPROW rows[kRowsPerCall];
-    const JDIMENSION first = d->output_scanline;
-    JDIMENSION count = d->output_height - first;
-    JDIMENSION i;
-    if (count > kRowsPerCall) count = kRowsPerCall;
-    for (i = 0; i < count; ++i) rows[i] = topRow + (ptrdiff_t)(first + i) * pitch;
-    if (jpeg_read_scanlines(d, rows, count) == 0) return kJpegRowsFailed;
-    *rowsDone = (int)d->output_scanline;
-    if (stop != NULL && stop(stopContext)) return kJpegRowsStopped;
-  }
-  /* The rest of the file is the full decode's: this session ends here. */
-  return kJpegRowsOk;
+  /* The rest of the file is the full decode's: this session ends with these rows. */
+  return ReadEveryRow(session, topRow, pitch, rowsDone);
 }
 
 JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, ptrdiff_t pitch,
@@ -245,18 +255,6 @@ JpegRowsStatus JpegRowsDecode(JpegRowsSession* session, unsigned char* topRow, p
       d->output_height != session->outputHeight) {
     return kJpegRowsFailed;
   }
-  while (d->output_scanline < d->output_height) {
-    JSAMPROW rows[kRowsPerCall];
-    const JDIMENSION first = d->output_scanline;
-    JDIMENSION count = d->output_height - first;
-    JDIMENSION i;
-    if (count > kRowsPerCall) count = kRowsPerCall;
-    for (i = 0; i < count; ++i) rows[i] = topRow + (ptrdiff_t)(first + i) * pitch;
-    /* Our source never suspends, so every call makes progress. */
-    if (jpeg_read_scanlines(d, rows, count) == 0) return kJpegRowsFailed;
-    *rowsDone = (int)d->output_scanline;
-    if (session->rowsWritten != NULL) session->rowsWritten(session->rowsWrittenContext, *rowsDone);
-  }
   /* What follows the last row (normally just the end marker) is not read: the picture is done. */
-  return kJpegRowsOk;
+  return ReadEveryRow(session, topRow, pitch, rowsDone);
 }
