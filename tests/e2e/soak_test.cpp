@@ -176,28 +176,34 @@ TEST_F(Soak, FiveHundredStepsThroughAMixedFolderHoldNoMoreThanOneHundred) {
   std::wstring seen;
   ASSERT_TRUE(viewer_.WaitForCaption(L"Vistrel - " + names_[0], kStartTimeoutMs, &seen)) << Narrow(seen);
   const ULONGLONG started = GetTickCount64();
-  Holdings atHundred;
+  Holdings atHundred, atThreeHundred;
   for (int step = 1; step <= 500; ++step) {
     ASSERT_NO_FATAL_FAILURE(Step(step));
     if (step == 100) atHundred = SettledHoldings();
+    if (step == 300) atThreeHundred = SettledHoldings();
   }
   const Holdings atFiveHundred = SettledHoldings();
   const ULONGLONG seconds = (GetTickCount64() - started) / 1000;
-  std::printf("soak: 500 steps in %llu s; after step 100: %s; after step 500: %s\n", seconds,
-              ToString(atHundred).c_str(), ToString(atFiveHundred).c_str());
+  std::printf("soak: 500 steps in %llu s; after step 100: %s; after step 300: %s; after step 500: %s\n", seconds,
+              ToString(atHundred).c_str(), ToString(atThreeHundred).c_str(), ToString(atFiveHundred).c_str());
 
   ASSERT_GT(atHundred.privateBytes, 0u) << "the viewer's private memory could not be read";
   ASSERT_GT(atHundred.windows, 0) << "the viewer's windows could not be counted";
   ASSERT_GT(atHundred.threads, 0) << "the viewer's threads could not be counted";
-  // Step 500 shows the same file as step 100, with the same neighbours prepared: the same
-  // pictures are held, and the two readings differed by a few KB in every run. The allowance,
-  // a quarter of the largest picture (1200 x 900 x 4 bytes), is heap slack; 3 KB lost a step
-  // already exceed it over the 400 steps (Wine's own leak of 24 KB on each failed decode of a
-  // GIF that ends after its image descriptor exceeds it eight times over).
-  const SIZE_T allowance = 1200 * 900 * 4 / 4;
-  EXPECT_LE(atFiveHundred.privateBytes, atHundred.privateBytes + allowance)
-      << "expected the private memory flat between step 100 and step 500, got " << ToString(atHundred)
-      << " then " << ToString(atFiveHundred);
+  // Steps 100, 300 and 500 show the same file with the same neighbours prepared, so the same
+  // pictures are held. A leak grows in both halves of the walk; the heap reaching a new high
+  // mark once (under load a step can outrun the preparation and decode two pictures at a time)
+  // grows in one half only, and was seen at 2 MB in one run. The allowance, an eighth of the
+  // largest picture (1200 x 900 x 4 bytes), is heap slack; 3 KB lost a step exceed it in each
+  // half (Wine's own leak of 24 KB on each failed decode of a GIF that ends after its image
+  // descriptor exceeds it eight times over).
+  const SIZE_T allowance = 1200 * 900 * 4 / 8;
+  auto growth = [](const Holdings& from, const Holdings& to) {
+    return to.privateBytes > from.privateBytes ? to.privateBytes - from.privateBytes : SIZE_T{0};
+  };
+  EXPECT_LE(std::min(growth(atHundred, atThreeHundred), growth(atThreeHundred, atFiveHundred)), allowance)
+      << "expected the private memory flat in at least one half of the walk, got " << ToString(atHundred)
+      << ", then " << ToString(atThreeHundred) << ", then " << ToString(atFiveHundred);
   EXPECT_EQ(atFiveHundred.windows, atHundred.windows) << "windows after step 100 and after step 500";
   EXPECT_EQ(atFiveHundred.threads, atHundred.threads) << "threads after step 100 and after step 500";
   EXPECT_EQ(Narrow(viewer_.Caption()), "Vistrel - " + Narrow(names_[500 % names_.size()]));
