@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint32_t> first;
   while (composed < kMostFrames && frames.Next()) {
     Require(frames.FrameIndex() == composed, "frame index counts up");
-    Require(frames.DelayMs() >= kGifShortestDelayMs, "delay floor");
+    Require(frames.DelayMs() >= kShortestFrameDelayMs, "delay floor");
     CheckCanvas(frames);
     if (composed == 0) first.assign(frames.Pixels(), frames.Pixels() + static_cast<size_t>(frames.Width()) * frames.Height());
     ++composed;

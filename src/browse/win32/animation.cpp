@@ -8,9 +8,10 @@
 
 #include "browse/win32/browser.h"
 #include "browse/win32/picture_loader.h"
-#include "decode/gif/gif_frames.h"
+#include "decode/animation_frames.h"
 #include "imagelist/win32/image_list.h"
 #include "picture/win32/dib_image.h"
+#include "picture/premultiply.h"
 #include "picture/win32/image_edits.h"
 #include "resource.h"
 #include "view/fit_layout.h"
@@ -40,9 +41,10 @@ class AnimationSource {
   // The first frame composed (it is on the screen already, from the decode); its delay.
   bool Start(int32_t& delayMs) {
     started_ = true;
-    if (!frames_.Open(bytes_->bytes.get(), bytes_->size) || !frames_.Next()) return false;
+    frames_ = OpenAnimationFrames(bytes_->bytes.get(), bytes_->size);
+    if (!frames_ || !frames_->Next()) return false;
     composedThisPlay_ = 1;
-    delayMs = frames_.DelayMs();
+    delayMs = frames_->DelayMs();
     return true;
   }
   bool Started() const { return started_; }
@@ -51,23 +53,23 @@ class AnimationSource {
   // left; false once the animation is over. A play of fewer than two frames (a file broken early)
   // is not repeated.
   bool Next() {
-    if (frames_.Next()) {
+    if (frames_->Next()) {
       ++composedThisPlay_;
       return true;
     }
     ++plays_;
-    const int32_t plays = GifPlays(frames_.LoopCount());
+    const int32_t plays = frames_->Plays();
     if (composedThisPlay_ < 2 || (plays != 0 && plays_ >= plays)) return false;
     composedThisPlay_ = 0;
-    if (!frames_.Rewind() || !frames_.Next()) return false;
+    if (!frames_->Rewind() || !frames_->Next()) return false;
     composedThisPlay_ = 1;
     return true;
   }
-  const GifFrames& Frames() const { return frames_; }
+  const AnimationFrames& Frames() const { return *frames_; }
 
  private:
   std::shared_ptr<const FileBytes> bytes_;
-  GifFrames frames_;
+  std::unique_ptr<AnimationFrames> frames_;
   bool started_ = false;
   int32_t plays_ = 0;
   int32_t composedThisPlay_ = 0;
@@ -94,16 +96,17 @@ SIZE PictureArea(HWND viewer) {
   return SIZE{client.right - client.left, client.bottom - client.top};
 }
 
-// Worker thread: the canvas as a bitmap the renderer draws as it is. A GIF's pixels are either
-// opaque or transparent with all channels zero, so they are premultiplied as they stand.
-std::shared_ptr<AnimationFrame> MakeFrame(const GifFrames& frames, RotateRequest turns, bool alpha, SIZE area) {
+// Worker thread: the canvas as a bitmap the renderer draws as it is, premultiplied on the alpha
+// path as a still picture is.
+std::shared_ptr<AnimationFrame> MakeFrame(const AnimationFrames& frames, RotateRequest turns, bool alpha, SIZE area) {
   auto frame = std::make_shared<AnimationFrame>();
   const int32_t width = frames.Width(), height = frames.Height();
   if (!frame->image.Create(width, height, 32, true)) return nullptr;
   const size_t rowBytes = static_cast<size_t>(width) * 4;
   for (int32_t y = 0; y < height; ++y) {
-    std::memcpy(frame->image.TopRow() + static_cast<ptrdiff_t>(y) * frame->image.Pitch(),
-                frames.Pixels() + static_cast<size_t>(y) * static_cast<size_t>(width), rowBytes);
+    uint8_t* row = frame->image.TopRow() + static_cast<ptrdiff_t>(y) * frame->image.Pitch();
+    std::memcpy(row, frames.Pixels() + static_cast<size_t>(y) * static_cast<size_t>(width), rowBytes);
+    if (alpha) PremultiplyPixels(row, static_cast<size_t>(width));
   }
   frame->image.MarkPixelsChanged();
   if (turns != kTurnNone) {

@@ -1,4 +1,4 @@
-// Playing an animated GIF in the window. The first frame is the decoded picture, shown like any
+// Playing an animation (GIF, WebP, PNG, JPEG XL) in the window. The first frame is the decoded picture, shown like any
 // still; the worker composes the frames after it a few ahead (full canvas, in the form the
 // renderer draws: 32-bit, premultiplied on the alpha path, turned by the shown picture's user
 // turns, with their fitted copy), and the window's thread only swaps a ready frame in as the

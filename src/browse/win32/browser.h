@@ -32,7 +32,7 @@ struct PreparedPicture {
   PictureRules rules;
   FittedCopy fitted;
   ZoomReductions reductions;
-  std::shared_ptr<const FileBytes> animation;  // an animated GIF's bytes, for its later frames
+  std::shared_ptr<const FileBytes> animation;  // an animation's bytes, for its later frames
 };
 
 class StartWindow;
@@ -75,7 +75,7 @@ struct LoaderState {
   FileIdentity shownIdentity;
   DisplayTarget shownTarget;
   uint64_t shownRevision = 0;  // 0 when it is no longer as prepared (turned, failed)
-  std::shared_ptr<const FileBytes> shownAnimation;  // an animated GIF's bytes, kept with it
+  std::shared_ptr<const FileBytes> shownAnimation;  // an animation's bytes, kept with it
   TaskRunner::TaskId checkTask = 0;  // the shown file's identity checked on the worker
   // The profile the window's monitor names, asked of the system once per monitor (and again
   // when the displays change), not at every step.

@@ -54,10 +54,7 @@ GifFileType* OpenMemory(GifMemory& input) {
 
 }  // namespace
 
-int32_t GifDelayMs(int32_t hundredths) {
-  const int32_t ms = hundredths * 10;
-  return ms < kGifShortestDelayMs ? kGifShortDelayMs : ms;
-}
+int32_t GifDelayMs(int32_t hundredths) { return PlayedDelayMs(hundredths * 10); }
 
 int32_t GifPlays(int32_t loopCount) {
   if (loopCount < 0) return 1;

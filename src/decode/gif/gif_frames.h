@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "decode/animation_frames.h"
 #include "decode/decode_limit.h"
 
 struct GifFileType;
@@ -25,10 +26,6 @@ struct GifMemory {
   size_t size = 0;
   size_t at = 0;
 };
-
-// The shortest delay honoured, and what shorter ones become (as browsers play them).
-constexpr int32_t kGifShortestDelayMs = 20;
-constexpr int32_t kGifShortDelayMs = 100;
 
 // A frame's delay in milliseconds from its stored hundredths of a second.
 int32_t GifDelayMs(int32_t hundredths);
@@ -44,10 +41,10 @@ int32_t CountGifFrames(const uint8_t* data, size_t size, int32_t most);
 // True when the bytes are a GIF of more than one frame: an animation. Any thread.
 inline bool IsAnimatedGif(const uint8_t* data, size_t size) { return CountGifFrames(data, size, 2) >= 2; }
 
-class GifFrames {
+class GifFrames final : public AnimationFrames {
  public:
   GifFrames();
-  ~GifFrames();
+  ~GifFrames() override;
   GifFrames(const GifFrames&) = delete;
   GifFrames& operator=(const GifFrames&) = delete;
 
@@ -56,20 +53,21 @@ class GifFrames {
   bool Open(const uint8_t* data, size_t size, uint64_t mostPixels = kMaxDecodedPixels);
   // Composes the next frame over the canvas. False at the end of the file or at a broken frame
   // (Broken() tells which; the canvas is then not a frame to show).
-  bool Next();
+  bool Next() override;
   // Back to the start for another play: the canvas empty, the first frame next.
-  bool Rewind();
+  bool Rewind() override;
 
-  int32_t Width() const { return width_; }
-  int32_t Height() const { return height_; }
+  int32_t Width() const override { return width_; }
+  int32_t Height() const override { return height_; }
   // The canvas after the last Next(): Width() x Height() pixels, top row first, each 32 bits of
   // blue, green, red, alpha (0xAARRGGBB), not premultiplied; transparent where nothing was drawn.
-  const uint32_t* Pixels() const { return canvas_.data(); }
-  int32_t DelayMs() const { return delayMs_; }
+  const uint32_t* Pixels() const override { return canvas_.data(); }
+  int32_t DelayMs() const override { return delayMs_; }
   int32_t FrameIndex() const { return frameIndex_; }  // of the last frame composed, from 0
   // The NETSCAPE2.0 loop count once read (it comes before the first frame in practice); -1 when
   // the file has none.
   int32_t LoopCount() const { return loopCount_; }
+  int32_t Plays() const override { return GifPlays(loopCount_); }
   bool Broken() const { return broken_; }
 
  private:

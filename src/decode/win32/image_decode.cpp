@@ -2,7 +2,7 @@
 
 #include "decode/decode_limit.h"
 #include "decode/format_table.h"
-#include "decode/gif/gif_frames.h"
+#include "decode/animation_frames.h"
 #include "decode/win32/file_bytes.h"
 #include "decode/win32/format_decoders.h"
 #include "decode/win32/imaging_library.h"
@@ -41,7 +41,7 @@ bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& i
     const FinishOnEveryPath finish{beside};
     decoded = DecodeByFormat(encoded, image);
   }
-  if (decoded && picture.format == PictureFormat::kGif && IsAnimatedGif(file.bytes.get(), file.size)) {
+  if (decoded && IsAnimation(file.bytes.get(), file.size)) {
     facts.animation = std::make_shared<const FileBytes>(std::move(file));
   }
   return decoded;
