@@ -1,5 +1,7 @@
 // The bundled samples as a newcomer sees them: natural order, the text file left out, the
 // EXIF-turned JPEG shown upright and the transparent PNG over the light background.
+#include <cstdlib>
+
 #include "e2e/viewer_fixture.h"
 #include "resource.h"
 
@@ -113,6 +115,14 @@ TEST_F(StartupSamples, ProfileSwitchWritesEveryPhaseOnceInOrder) {
   }
   EXPECT_NE(text.find("imaging library started  not reached"), std::string::npos)
       << "a JPEG start should not start the imaging library: " << text;
+  // The loader's share, from the process's creation to its entry: some milliseconds under Wine,
+  // never negative and never seconds (a unit or clock mixed up).
+  const std::string loader = "start profile: loader, before entry";
+  const size_t found = text.find(loader);
+  ASSERT_NE(found, std::string::npos) << "expected the loader's time in \"" << text << "\"";
+  const double ms = std::atof(text.c_str() + found + loader.size());
+  EXPECT_GT(ms, 0.0) << "expected the loader's time in milliseconds, got " << ms;
+  EXPECT_LT(ms, 5000.0) << "expected the loader's time in milliseconds, got " << ms;
 }
 
 }  // namespace
