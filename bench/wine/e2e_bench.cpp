@@ -298,10 +298,23 @@ class WatchedViewer {
 
   // Holds the Right arrow for `presses` auto-repeat periods (a key-down each), lets go, and
   // times the release to the first capture of the final picture, which must be `name`'s.
-  Timing HoldRight(int presses, const std::wstring& name, const std::vector<uint32_t>* reference) {
+  // While the key is down the screen is read between presses: *picturesShown counts the
+  // different pictures that reached it (a state that looks like a fitted picture and differs from
+  // the last one counted on a tenth of the area or more).
+  Timing HoldRight(int presses, const std::wstring& name, const std::vector<uint32_t>* reference,
+                   int* picturesShown = nullptr) {
     const std::wstring expected = Caption(name);
     const double first = NowMs();
+    std::vector<uint32_t> pixels, counted = shown_;
+    int shownCount = 0;
     for (int i = 0; i < presses; ++i) {
+      while (NowMs() < first + i * kKeyRepeatMs - 2) {
+        if (!sampler_->Capture(&pixels)) break;
+        if (LooksLikeFittedPicture(pixels) && MatchingFraction(pixels, counted, 12) < 0.9) {
+          ++shownCount;
+          counted = pixels;
+        }
+      }
       SleepUntilMs(first + i * kKeyRepeatMs);
       if (i == 0) {
         viewer_.PostKeyDown(VK_RIGHT);
@@ -310,6 +323,7 @@ class WatchedViewer {
       }
     }
     SleepUntilMs(first + presses * kKeyRepeatMs);
+    if (picturesShown != nullptr) *picturesShown = shownCount;
     const double released = NowMs();
     viewer_.PostKeyUp(VK_RIGHT);
     WatchRules rules = Rules(released, reference);
@@ -661,6 +675,7 @@ void FormatFigures(const Options& options) {
 struct StepFigures {
   Samples paced;
   Samples held;
+  std::vector<double> heldPicturesPerSecond;  // different pictures on the screen while the key was down
   ProcessMemory afterPace;
   ProcessMemory afterHold;
 };
@@ -701,7 +716,9 @@ void SteppingRun(const Options& options, const PictureSet& set, ViewerMode mode,
   figures->afterPace = viewer.Memory();
   if (heldKey == HeldKey::skip) return;
   const int end = (index + HeldPresses(options)) % kNamesPerFolder;
-  figures->held.Add(viewer.HoldRight(HeldPresses(options), SteppingName(end), &references[ContentOf(end)]));
+  int shown = 0;
+  figures->held.Add(viewer.HoldRight(HeldPresses(options), SteppingName(end), &references[ContentOf(end)], &shown));
+  figures->heldPicturesPerSecond.push_back(shown * 1000.0 / (HeldPresses(options) * kKeyRepeatMs));
   figures->afterHold = viewer.Memory();
 }
 
@@ -760,6 +777,11 @@ void SteppingFigures(const Options& options, const std::vector<PictureSet>& sets
     PrintRow("    held, " + std::to_string(HeldPresses(options)) + " key-downs: release -> final picture",
              Ms(figures[0].held), Ms(figures[1].held), Ratio(heldFast, heldEarlier),
              "ends on the right picture");
+    char perSecond[2][32];
+    for (int m = 0; m < 2; ++m) {
+      std::snprintf(perSecond[m], sizeof perSecond[m], "%.1f", ::Median(figures[m].heldPicturesPerSecond));
+    }
+    PrintRow("    held: different pictures on the screen a second", perSecond[0], perSecond[1], "", ">= 8");
     std::printf("    held key ends on the right picture: fast %s, earlier build %s\n",
                 figures[0].held.Ok() ? "yes" : "NO", figures[1].held.Ok() ? "yes" : "NO");
     for (int m = 0; m < 2; ++m) {

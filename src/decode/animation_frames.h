@@ -37,6 +37,9 @@ class AnimationFrames {
   virtual int32_t DelayMs() const = 0;
   // How many times the whole animation plays: 0 for ever. Read once the first frame is composed.
   virtual int32_t Plays() const = 0;
+  // True when every pixel is either opaque or transparent with all channels zero, so that the
+  // canvas is premultiplied as it stands (a GIF's): the pass that premultiplies is skipped.
+  virtual bool OpaqueOrClear() const { return false; }
 };
 
 // The frames of the animation in these bytes, its canvas read; null when the bytes are no

@@ -80,6 +80,8 @@ namespace {
 // Frames composed ahead: enough to ride over a short stall of the worker, few enough that a
 // large canvas costs only a few copies.
 constexpr size_t kRingFrames = 3;
+// A frame this close to its time is shown at once: waiting for it would cost a timer period.
+constexpr auto kTimerSlack = milliseconds(2);
 // Further behind its clock than this, the animation starts its clock again rather than rushing.
 constexpr auto kMostBehind = milliseconds(1000);
 
@@ -103,10 +105,11 @@ std::shared_ptr<AnimationFrame> MakeFrame(const AnimationFrames& frames, RotateR
   const int32_t width = frames.Width(), height = frames.Height();
   if (!frame->image.Create(width, height, 32, true)) return nullptr;
   const size_t rowBytes = static_cast<size_t>(width) * 4;
+  const bool premultiply = alpha && !frames.OpaqueOrClear();
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = frame->image.TopRow() + static_cast<ptrdiff_t>(y) * frame->image.Pitch();
     std::memcpy(row, frames.Pixels() + static_cast<size_t>(y) * static_cast<size_t>(width), rowBytes);
-    if (alpha) PremultiplyPixels(row, static_cast<size_t>(width));
+    if (premultiply) PremultiplyPixels(row, static_cast<size_t>(width));
   }
   frame->image.MarkPixelsChanged();
   if (turns != kTurnNone) {
@@ -173,7 +176,9 @@ void ScheduleTick(Browser& browser) {
     animation.timer.Kill();  // set again when frames come
     return;
   }
-  const auto wait = std::chrono::duration_cast<milliseconds>(animation.due - Clock::now()).count();
+  // Rounded up: a timer that fires a little early would find the frame not yet due and wait a
+  // whole timer period more (the system's shortest is about 10 ms).
+  const auto wait = std::chrono::ceil<milliseconds>(animation.due - Clock::now()).count();
   animation.timer.Set(browser.view.viewer, kAnimationTimer, static_cast<UINT>(std::max<int64_t>(wait, 1)));
 }
 
@@ -280,7 +285,7 @@ void AnimationTick(Browser& browser) {
     return;
   }
   const Clock::time_point now = Clock::now();
-  if (now < animation.due) {
+  if (now + kTimerSlack < animation.due) {
     ScheduleTick(browser);
     return;
   }

@@ -68,6 +68,7 @@ class GifFrames final : public AnimationFrames {
   // the file has none.
   int32_t LoopCount() const { return loopCount_; }
   int32_t Plays() const override { return GifPlays(loopCount_); }
+  bool OpaqueOrClear() const override { return true; }
   bool Broken() const { return broken_; }
 
  private:

@@ -1,11 +1,33 @@
 #include "decode/win32/image_decode.h"
 
+#include <cstring>
+#include <memory>
+
 #include "decode/decode_limit.h"
 #include "decode/format_table.h"
 #include "decode/animation_frames.h"
 #include "decode/win32/file_bytes.h"
 #include "decode/win32/format_decoders.h"
 #include "decode/win32/imaging_library.h"
+
+namespace {
+
+// An animated GIF's first frame, composed as its later frames will be. The imaging library
+// decodes every frame of a GIF before it gives the first, which for a long animation takes
+// longer than the frame's whole time on the screen.
+bool DecodeFirstFrame(const uint8_t* data, size_t size, CImage& image) {
+  std::unique_ptr<AnimationFrames> frames = OpenAnimationFrames(data, size);
+  if (!frames || !frames->Next() || !image.Create(frames->Width(), frames->Height(), 32, true)) return false;
+  const size_t width = static_cast<size_t>(frames->Width());
+  for (int32_t y = 0; y < frames->Height(); ++y) {
+    std::memcpy(image.TopRow() + static_cast<ptrdiff_t>(y) * image.Pitch(), frames->Pixels() + static_cast<size_t>(y) * width,
+                width * 4);
+  }
+  image.MarkPixelsChanged();
+  return true;
+}
+
+}  // namespace
 
 bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& image, DecodeFacts& facts,
                 const std::atomic<bool>* cancelled, BesideDecode* beside) {
@@ -30,7 +52,10 @@ bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& i
   const auto display = DisplayProfileBytes(target);
   const EncodedPicture encoded{file.bytes.get(), file.size, &picture, display.get(), cancelled};
   bool decoded = false;
-  if (beside == nullptr) {
+  const bool animation = IsAnimation(file.bytes.get(), file.size);
+  if (animation && picture.format == PictureFormat::kGif) {
+    decoded = DecodeFirstFrame(file.bytes.get(), file.size, image);
+  } else if (beside == nullptr) {
     decoded = DecodeByFormat(encoded, image);
   } else {
     struct FinishOnEveryPath {
@@ -41,7 +66,7 @@ bool DecodeFile(const std::wstring& path, const DisplayTarget& target, CImage& i
     const FinishOnEveryPath finish{beside};
     decoded = DecodeByFormat(encoded, image);
   }
-  if (decoded && IsAnimation(file.bytes.get(), file.size)) {
+  if (decoded && animation) {
     facts.animation = std::make_shared<const FileBytes>(std::move(file));
   }
   return decoded;
