@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "browse/win32/animation.h"
+#include "commands/win32/slideshow.h"
 #include "framework/unique_handle.h"
 #include "imagelist/win32/image_list.h"
 #include "support/test_gif.h"
@@ -159,6 +160,39 @@ TEST_F(Animation, PlaysTurnsAndStopsOnAStep) {
   }
   EXPECT_TRUE(bmp) << "the BMP never came";
   EXPECT_EQ(Caption(), L"Vistrel - b.bmp");
+}
+
+// Faults: the slideshow cutting an animation short or holding it past its 3 s, an animation
+// left playing under the next slide, frames still swapped in while the window is minimised, and
+// playback that never resumes after it.
+TEST_F(Animation, PlaysThroughItsSlideAndPausesWhileMinimised) {
+  Show(L"a.gif");
+  Key('S');
+  ASSERT_EQ(viewState.slideshowRunning, 1);
+  const DWORD started = GetTickCount();
+  ExpectPlaysInOrder(Watch(0, -5, 2500), "during its slide");
+  while (currentIndex == 0 && GetTickCount() - started < 5000) Pump();
+  const DWORD slide = GetTickCount() - started;
+  EXPECT_GE(slide, 2700u) << "expected the slide to last about 3 s, got " << slide << " ms";
+  EXPECT_LE(slide, 3800u) << "expected the slide to last about 3 s, got " << slide << " ms";
+  EXPECT_FALSE(Browse().animation.playing) << "the next slide leaves the animation";
+  Key('S');
+  EXPECT_EQ(viewState.slideshowRunning, 0);
+
+  Key(VK_LEFT);
+  WaitForPicture();
+  ASSERT_TRUE(Browse().animation.playing) << "shown again, it plays again";
+  Watch(0, -5, 600);
+  ShowWindow(Hwnd(), SW_MINIMIZE);
+  const auto shownFrame = [] {
+    return currentImage.IsNull() ? 0u : *reinterpret_cast<const uint32_t*>(currentImage.TopRow());
+  };
+  const uint32_t before = shownFrame();
+  const DWORD minimised = GetTickCount();
+  while (GetTickCount() - minimised < 3 * kFrameMs) Pump();
+  EXPECT_EQ(Hex(shownFrame()), Hex(before)) << "no frame is swapped in while the window is minimised";
+  ShowWindow(Hwnd(), SW_RESTORE);
+  ExpectPlaysInOrder(Watch(0, -5, 1500), "restored");
 }
 
 // A hostile file: thousands of zero-delay frames, the third declared 65535 pixels square. Only
