@@ -155,11 +155,13 @@ if(VISTREL_DAV1D_ASM)
     filmgrain16_sse ipred16_sse itx16_sse loopfilter16_sse looprestoration16_sse mc16_sse)
   foreach(name ${dav1d_asm_names})
     set(object ${dav1d_generated}/asm/${name}.o)
+    # The includes are named rather than read from a depfile: Ninja lost the depfile CMake
+    # rewrites, and rebuilt every object (and relinked the library) on every build.
     add_custom_command(OUTPUT ${object}
       COMMAND ${VISTREL_NASM} -f ${dav1d_nasm_format} -I ${d}/src/ -I ${dav1d_generated}/
-              -MQ ${object} -MF ${object}.d ${d}/src/x86/${name}.asm -o ${object}
-      DEPENDS ${d}/src/x86/${name}.asm ${dav1d_generated}/config.asm
-      DEPFILE ${object}.d
+              ${d}/src/x86/${name}.asm -o ${object}
+      DEPENDS ${d}/src/x86/${name}.asm ${dav1d_generated}/config.asm ${d}/src/ext/x86/x86inc.asm
+              ${d}/src/x86/filmgrain_common.asm
       COMMENT "nasm ${name}.asm"
       VERBATIM)
     list(APPEND dav1d_asm_objects ${object})
