@@ -6,8 +6,9 @@
 # Usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux | --interactions
 #   --quick    24 MP pictures only, fewer rounds, a shorter held key
 #   --trace    print every change of the picture area seen while waiting
-#   --formats  only the start of PNG, PNG with alpha, BMP, TIFF and GIF pictures (made here with
-#              ImageMagick)
+#   --formats  only the start of PNG, PNG with alpha, BMP, TIFF, GIF, WebP, AVIF, HEIC and JPEG XL
+#              pictures (made here with ImageMagick and Debian's encoders), and for the last four a
+#              step onto a prepared picture
 #   --start-from-linux  only the start as a Linux shell makes it, each in a Wine desktop of its
 #              own, against a bare Wine window and feh (bench/start_from_linux.sh); with --formats
 #              also the 24 MP PNG, 12 MP PNG with alpha and 24 MP BMP
@@ -144,6 +145,28 @@ if [[ " ${options[*]-} " == *" --formats "* ]] && [ ! -f "$data/formats-2.done" 
     convert "$f/photo12.ppm" -colors 256 "$f/gif12/12mp.gif" && convert "$f/photo1.ppm" -colors 256 "$f/gif1/1mp.gif" || exit 1
   rm -f "$f"/photo*.ppm
   touch "$data/formats-2.done"
+fi
+# The newer formats, each in a folder of two 12 MP pictures (the second mirrored, for a step onto a
+# prepared picture) and a folder of one 1 MP picture, made by Debian's encoders.
+if [[ " ${options[*]-} " == *" --formats "* ]] && [ ! -f "$data/formats-new.done" ]; then
+  f=$data/formats
+  mkdir -p "$f"/{webp12,avif12,heic12,jxl12,webp1,avif1,heic1,jxl1}
+  convert -size 1500x1000 plasma:fractal -resize 4000x3000! -attenuate 0.3 +noise Gaussian PNG24:"$f/a.png" &&
+    convert "$f/a.png" -flop PNG24:"$f/b.png" && convert "$f/a.png" -resize 1224x816! PNG24:"$f/one.png" || exit 1
+  encode() {  # kind, input, output
+    case $1 in
+      webp) cwebp -quiet -q 80 "$2" -o "$3" ;;
+      avif) avifenc -s 8 -j 2 --min 18 --max 28 -d 8 -y 420 "$2" "$3" >/dev/null ;;
+      heic) heif-enc -q 80 "$2" -o "$3" >/dev/null ;;
+      jxl) cjxl "$2" "$3" >/dev/null 2>&1 ;;
+    esac
+  }
+  for kind in webp avif heic jxl; do
+    encode $kind "$f/a.png" "$f/${kind}12/a.$kind" && encode $kind "$f/b.png" "$f/${kind}12/b.$kind" &&
+      encode $kind "$f/one.png" "$f/${kind}1/1mp.$kind" || exit 1
+  done
+  rm -f "$f/a.png" "$f/b.png" "$f/one.png"
+  touch "$data/formats-new.done"
 fi
 
 if [ "$from_linux" -eq 1 ]; then

@@ -15,7 +15,8 @@
 // "many" folder of 20,000 small JPEGs is made by bench/e2e.sh (far quicker outside Wine).
 // --x-helper names bench/x11/watch_start, which times feh on the same screen.
 // --trace prints every change of the picture area seen while waiting.
-// --formats times only the other formats (PNG, PNG with alpha, BMP, TIFF, GIF) from start to
+// --formats times only the other formats (PNG, PNG with alpha, BMP, TIFF, GIF, WebP, AVIF, HEIC,
+// JPEG XL; the last four also a step onto a prepared picture of theirs) from start to
 // picture, with feh and the memory held, from the files bench/e2e.sh makes in DATA_FOLDER\formats.
 // --start-pictures only makes the pictures bench/start_from_linux.sh starts the viewer on (the
 // first 1 MP, 24 MP and 100 MP pictures, one/ and many/ start.jpg) and ends.
@@ -576,10 +577,13 @@ void StartFigures(const Options& options) {
 // picture of the same format. Each file sits alone in its folder.
 struct FormatFile {
   const char* label;
-  const wchar_t* folder;  // under DATA_FOLDER\formats, holding `name` alone
+  const wchar_t* folder;  // under DATA_FOLDER\formats, holding `name` (and `next`) alone
   const wchar_t* name;
   int width, height;
   const wchar_t* smallFolder;  // a 1 MP picture of the same format, alone in its folder
+  bool feh = true;             // feh (imlib2) reads it
+  const wchar_t* next = nullptr;  // another picture after `name`, for the step to a prepared one
+  bool earlierReads = true;       // the earlier build shows it (it predates the newer formats)
 };
 const FormatFile kFormatFiles[] = {
     {"24 MP PNG", L"png24", L"24mp.png", 6000, 4000, L"png1"},
@@ -588,6 +592,10 @@ const FormatFile kFormatFiles[] = {
     // Still decoded by the imaging library: measured to see whether moving them would pay.
     {"24 MP TIFF", L"tiff24", L"24mp.tif", 6000, 4000, L"tiff1"},
     {"12 MP GIF", L"gif12", L"12mp.gif", 4000, 3000, L"gif1"},
+    {"12 MP WebP", L"webp12", L"a.webp", 4000, 3000, L"webp1", true, L"b.webp", false},
+    {"12 MP AVIF", L"avif12", L"a.avif", 4000, 3000, L"avif1", false, L"b.avif", false},
+    {"12 MP HEIC", L"heic12", L"a.heic", 4000, 3000, L"heic1", false, L"b.heic", false},
+    {"12 MP JPEG XL", L"jxl12", L"a.jxl", 4000, 3000, L"jxl1", false, L"b.jxl", false},
 };
 
 std::wstring FirstFileIn(const std::wstring& folder) {
@@ -611,7 +619,7 @@ void FormatFigures(const Options& options) {
       std::printf("(f) %s not measured: %s is missing (bench/e2e.sh --formats makes it)\n", f.label, Narrow(path).c_str());
       continue;
     }
-    const FehReference feh(options, path);
+    const FehReference feh(f.feh ? options : Options{}, path);
     Samples samples[2], fehSamples;
     std::vector<double> peaks[2];
     std::vector<uint32_t> references[2];
@@ -619,6 +627,7 @@ void FormatFigures(const Options& options) {
     for (int round = 0; round <= rounds; ++round) {
       const int order[2] = {round % 2, 1 - round % 2};
       for (int m : order) {
+        if (kModes[m] == ViewerMode::earlier && !f.earlierReads) continue;
         WatchedViewer viewer;
         const Timing timing = viewer.Start(path, f.name, kModes[m], &references[m]);
         if (round == 0 && timing.ok) references[m] = viewer.Shown();
@@ -654,6 +663,20 @@ void FormatFigures(const Options& options) {
                "<= 1.25 (of the larger of feh and a bare window)");
     }
     PrintRuns(f.label, samples[0], samples[1]);
+    if (f.next != nullptr) {
+      // A step onto the second picture once it has been prepared ahead (the start's neighbour).
+      Samples steps;
+      std::vector<uint32_t> nextReference;
+      for (int round = 0; round <= rounds; ++round) {
+        WatchedViewer viewer;
+        if (!viewer.Start(path, f.name, ViewerMode::fast, &references[0]).ok) continue;
+        Sleep(3000);  // the neighbour decoded and fitted
+        const Timing step = viewer.StepRight(f.next, &nextReference);
+        if (round == 0 && step.ok) nextReference = viewer.Shown();
+        if (round > 0) steps.Add(step);
+      }
+      PrintRow("    Right onto a prepared picture of the same kind", Ms(steps), "", "", "<= 20 ms");
+    }
     const double bitmapMb = 4.0 * f.width * f.height / (1024.0 * 1024.0);
     const double peakFast = Median(peaks[0]), peakEarlier = Median(peaks[1]);
     char text[3][32];
