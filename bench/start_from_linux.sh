@@ -7,7 +7,8 @@
 # starts Xvfb (DISPLAY) and the Wine prefix's persistent wineserver (WINEPREFIX and the rest).
 # Usage: bench/start_from_linux.sh OUT_DIR [--rounds N] [--formats]
 #   --formats  also the 24 MP PNG, the 12 MP PNG with alpha and the 24 MP BMP that
-#              `bench/e2e.sh --formats` makes, each against feh and the bare window
+#              `bench/e2e.sh --formats` makes, each against feh and the bare window, and its
+#              12 MP WebP, AVIF, HEIC and JPEG XL against the bare window
 #
 # Round 0 is not counted: it warms the file cache and Wine up and gives each subject its
 # reference, the state its screen ends on; the counted rounds accept only that state, since the
@@ -60,6 +61,13 @@ if [ "$formats" -eq 1 ]; then
     names+=("vistrel-$kind" "feh-$kind")
     what[vistrel-$kind]="wine|$viewer|$(windows "$data/formats/$f")"
     what[feh-$kind]="feh|$data/formats/$f"
+    needed+=("$data/formats/$f")
+  done
+  # The newer formats, against the bare window alone (feh's imlib2 reads none of them here).
+  for f in webp12/a.webp avif12/a.avif heic12/a.heic jxl12/a.jxl; do
+    kind=${f%%/*}
+    names+=("vistrel-$kind")
+    what[vistrel-$kind]="wine|$viewer|$(windows "$data/formats/$f")"
     needed+=("$data/formats/$f")
   done
 fi
@@ -142,6 +150,10 @@ for kind in png24 pngalpha12 bmp24; do
   larger=$(awk -v a="${m[feh-$kind]}" -v b="${m[bare]}" 'BEGIN{print (a > b ? a : b)}')
   echo "  $kind: vistrel / larger of feh and bare window   $(ratio "${m[vistrel-$kind]}" "$larger")   (<= 1.25)"
   echo "  $kind: vistrel - bare window vs feh's start    $(diff_ms "${m[vistrel-$kind]}" "${m[bare]}") vs ${m[feh-$kind]} ms"
+done
+for kind in webp12 avif12 heic12 jxl12; do
+  [ -n "${m[vistrel-$kind]:-}" ] || continue
+  echo "  $kind: vistrel - bare window   $(diff_ms "${m[vistrel-$kind]}" "${m[bare]}")   (<= its decode + 60 ms)"
 done
 echo "also: 1 MP vistrel / feh $(ratio "${m[vistrel-1mp]}" "${m[feh-1mp]}"), bare window / 24 MP feh $(ratio "${m[bare]}" "${m[feh-24mp]}")"
 echo
