@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "browse/win32/animation.h"
@@ -163,9 +164,9 @@ TEST_F(Animation, PlaysTurnsAndStopsOnAStep) {
 }
 
 // Faults: the slideshow cutting an animation short or holding it past its 3 s, an animation
-// left playing under the next slide, frames still swapped in while the window is minimised, and
-// playback that never resumes after it.
-TEST_F(Animation, PlaysThroughItsSlideAndPausesWhileMinimised) {
+// left playing under the next slide, frames still swapped in while the window is minimised,
+// playback that never resumes after it, and frames of a deleted file drawn after the delete.
+TEST_F(Animation, PlaysThroughItsSlidePausesWhileMinimisedAndGoesWithADelete) {
   Show(L"a.gif");
   Key('S');
   ASSERT_EQ(viewState.slideshowRunning, 1);
@@ -193,6 +194,19 @@ TEST_F(Animation, PlaysThroughItsSlideAndPausesWhileMinimised) {
   EXPECT_EQ(Hex(shownFrame()), Hex(before)) << "no frame is swapped in while the window is minimised";
   ShowWindow(Hwnd(), SW_RESTORE);
   ExpectPlaysInOrder(Watch(0, -5, 1500), "restored");
+
+  std::thread answer([] {
+    HWND box = nullptr;
+    for (int i = 0; i < 500 && box == nullptr; ++i, Sleep(10)) box = FindWindowW(L"#32770", L"Please Confirm");
+    if (box != nullptr) ViewerProcess::PressButton(box, IDYES);
+  });
+  Key(VK_DELETE);
+  answer.join();
+  EXPECT_EQ(GetFileAttributesW(Path(L"a.gif").c_str()), INVALID_FILE_ATTRIBUTES) << "expected a.gif deleted";
+  EXPECT_FALSE(Browse().animation.playing) << "a delete stops the animation at once";
+  WaitForPicture();
+  EXPECT_EQ(Hex(CentreOfFrame()), Hex(kGrey)) << "the picture after the deleted one";
+  EXPECT_EQ(Caption(), L"Vistrel - b.bmp");
 }
 
 // A hostile file: thousands of zero-delay frames, the third declared 65535 pixels square. Only
