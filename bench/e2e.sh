@@ -148,9 +148,9 @@ if [[ " ${options[*]-} " == *" --formats "* ]] && [ ! -f "$data/formats-2.done" 
 fi
 # The newer formats, each in a folder of two 12 MP pictures (the second mirrored, for a step onto a
 # prepared picture) and a folder of one 1 MP picture, made by Debian's encoders.
-if [[ " ${options[*]-} " == *" --formats "* ]] && [ ! -f "$data/formats-new.done" ]; then
+if [[ " ${options[*]-} " == *" --formats "* ]] && [ ! -f "$data/formats-new-2.done" ]; then
   f=$data/formats
-  mkdir -p "$f"/{webp12,avif12,heic12,jxl12,webp1,avif1,heic1,jxl1}
+  mkdir -p "$f"/{webp12,avif12,heic12,jxl12,webp12-step,avif12-step,heic12-step,jxl12-step,webp1,avif1,heic1,jxl1}
   convert -size 1500x1000 plasma:fractal -resize 4000x3000! -attenuate 0.3 +noise Gaussian PNG24:"$f/a.png" &&
     convert "$f/a.png" -flop PNG24:"$f/b.png" && convert "$f/a.png" -resize 1224x816! PNG24:"$f/one.png" || exit 1
   encode() {  # kind, input, output
@@ -162,11 +162,12 @@ if [[ " ${options[*]-} " == *" --formats "* ]] && [ ! -f "$data/formats-new.done
     esac
   }
   for kind in webp avif heic jxl; do
-    encode $kind "$f/a.png" "$f/${kind}12/a.$kind" && encode $kind "$f/b.png" "$f/${kind}12/b.$kind" &&
-      encode $kind "$f/one.png" "$f/${kind}1/1mp.$kind" || exit 1
+    rm -f "$f/${kind}12/b.$kind"  # kept there by an earlier layout
+    encode $kind "$f/a.png" "$f/${kind}12/a.$kind" && cp "$f/${kind}12/a.$kind" "$f/${kind}12-step/" &&
+      encode $kind "$f/b.png" "$f/${kind}12-step/b.$kind" && encode $kind "$f/one.png" "$f/${kind}1/1mp.$kind" || exit 1
   done
   rm -f "$f/a.png" "$f/b.png" "$f/one.png"
-  touch "$data/formats-new.done"
+  touch "$data/formats-new-2.done"
 fi
 
 if [ "$from_linux" -eq 1 ]; then

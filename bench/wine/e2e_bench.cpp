@@ -582,7 +582,9 @@ struct FormatFile {
   int width, height;
   const wchar_t* smallFolder;  // a 1 MP picture of the same format, alone in its folder
   bool feh = true;             // feh (imlib2) reads it
-  const wchar_t* next = nullptr;  // another picture after `name`, for the step to a prepared one
+  // Another picture after `name` in the folder `folder`-step (which holds `name` too), for a step
+  // onto a prepared one; the start and its memory are measured without a neighbour to prepare.
+  const wchar_t* next = nullptr;
   bool earlierReads = true;       // the earlier build shows it (it predates the newer formats)
 };
 const FormatFile kFormatFiles[] = {
@@ -667,10 +669,13 @@ void FormatFigures(const Options& options) {
       // A step onto the second picture once it has been prepared ahead (the start's neighbour).
       Samples steps;
       std::vector<uint32_t> nextReference;
+      const std::wstring stepPath = folder + L"-step\\" + f.name;
       for (int round = 0; round <= rounds; ++round) {
         WatchedViewer viewer;
-        if (!viewer.Start(path, f.name, ViewerMode::fast, &references[0]).ok) continue;
-        Sleep(3000);  // the neighbour decoded and fitted
+        const Timing started = viewer.Start(stepPath, f.name, ViewerMode::fast, &references[0]);
+        if (!started.ok) continue;
+        // The neighbour decoded and fitted: it takes about as long as the start's own decode.
+        Sleep(static_cast<DWORD>(std::max(3000.0, 2 * started.ms)));
         const Timing step = viewer.StepRight(f.next, &nextReference);
         if (round == 0 && step.ok) nextReference = viewer.Shown();
         if (round > 0) steps.Add(step);
