@@ -1,7 +1,7 @@
 # Host build: the platform-free code, its tests and benchmarks.
 file(GLOB VISTREL_NATIVE_TESTS CONFIGURE_DEPENDS tests/native/*.cpp)
 # The JPEG, JPEG 2000, JPEG XL, PNG and BMP test files are made by the same code in the native and the Wine tests.
-add_executable(native_tests ${VISTREL_NATIVE_TESTS} tests/support/test_jpeg.cpp tests/support/test_jpeg2000.cpp tests/support/test_gif.cpp
+add_executable(native_tests ${VISTREL_NATIVE_TESTS} tests/support/test_jpeg.cpp tests/support/test_jpeg2000.cpp tests/support/test_gif.cpp tests/support/test_apng.cpp
   tests/support/raw_pictures.cpp tests/support/test_isobmff.cpp tests/support/test_jxl.cpp)
 target_include_directories(native_tests PRIVATE tests)
 target_link_libraries(native_tests PRIVATE vistrel_core GTest::gtest_main)
@@ -43,3 +43,9 @@ target_compile_options(make_png_bmp_corpus PRIVATE ${VISTREL_WARNINGS})
 add_executable(make_gif_corpus EXCLUDE_FROM_ALL fuzz/make_gif_corpus.cpp tests/support/test_gif.cpp)
 target_include_directories(make_gif_corpus PRIVATE tests)
 target_compile_options(make_gif_corpus PRIVATE ${VISTREL_WARNINGS})
+
+# Writes the APNG frame fuzzer's committed seeds; run by hand only (see the program's comment).
+add_executable(make_apng_corpus EXCLUDE_FROM_ALL fuzz/make_apng_corpus.cpp tests/support/test_apng.cpp)
+target_include_directories(make_apng_corpus PRIVATE tests)
+target_link_libraries(make_apng_corpus PRIVATE vistrel_zlib)
+target_compile_options(make_apng_corpus PRIVATE ${VISTREL_WARNINGS})

@@ -4,6 +4,7 @@
 
 #include "decode/format_table.h"
 #include "decode/gif/gif_frames.h"
+#include "decode/png/apng_frames.h"
 
 namespace {
 
@@ -21,6 +22,11 @@ std::unique_ptr<AnimationFrames> OpenAnimationFrames(const uint8_t* data, size_t
       if (!frames->Open(data, size)) return nullptr;
       return frames;
     }
+    case PictureFormat::kPng: {
+      auto frames = std::make_unique<ApngFrames>();
+      if (!frames->Open(data, size)) return nullptr;
+      return frames;
+    }
     default:
       return nullptr;
   }
@@ -30,6 +36,8 @@ bool IsAnimation(const uint8_t* data, size_t size) {
   switch (FormatOf(data, size)) {
     case PictureFormat::kGif:
       return IsAnimatedGif(data, size);
+    case PictureFormat::kPng:
+      return IsAnimatedPng(data, size);
     default:
       return false;
   }
