@@ -4,6 +4,8 @@
 
 #include "decode/format_table.h"
 #include "decode/gif/gif_frames.h"
+#include "decode/jxl/jxl_frames.h"
+#include "decode/webp/webp_frames.h"
 
 namespace {
 
@@ -21,6 +23,16 @@ std::unique_ptr<AnimationFrames> OpenAnimationFrames(const uint8_t* data, size_t
       if (!frames->Open(data, size)) return nullptr;
       return frames;
     }
+    case PictureFormat::kWebp: {
+      auto frames = std::make_unique<WebpFrames>();
+      if (!frames->Open(data, size)) return nullptr;
+      return frames;
+    }
+    case PictureFormat::kJxl: {
+      auto frames = std::make_unique<JxlFrames>();
+      if (!frames->Open(data, size)) return nullptr;
+      return frames;
+    }
     default:
       return nullptr;
   }
@@ -30,6 +42,10 @@ bool IsAnimation(const uint8_t* data, size_t size) {
   switch (FormatOf(data, size)) {
     case PictureFormat::kGif:
       return IsAnimatedGif(data, size);
+    case PictureFormat::kWebp:
+      return IsAnimatedWebp(data, size);
+    case PictureFormat::kJxl:
+      return IsAnimatedJxl(data, size);
     default:
       return false;
   }

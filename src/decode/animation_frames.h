@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // Delays shorter than this are played as kShortFrameDelayMs, as browsers play them: files made for
 // "as fast as possible" would otherwise spin the worker.
@@ -37,6 +38,8 @@ class AnimationFrames {
   virtual int32_t DelayMs() const = 0;
   // How many times the whole animation plays: 0 for ever. Read once the first frame is composed.
   virtual int32_t Plays() const = 0;
+  // The ICC profile the pixels' colours are in; empty when they are to be shown as they are.
+  virtual std::vector<uint8_t> Profile() const { return {}; }
 };
 
 // The frames of the animation in these bytes, its canvas read; null when the bytes are no

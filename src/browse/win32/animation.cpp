@@ -9,6 +9,8 @@
 #include "browse/win32/browser.h"
 #include "browse/win32/picture_loader.h"
 #include "decode/animation_frames.h"
+#include "decode/win32/colour_managed.h"
+#include "decode/win32/display_profile.h"
 #include "imagelist/win32/image_list.h"
 #include "picture/win32/dib_image.h"
 #include "picture/premultiply.h"
@@ -36,13 +38,19 @@ struct AnimationFrame {
 // makes it and lets go of it, and the tasks that use it run one at a time.
 class AnimationSource {
  public:
-  explicit AnimationSource(std::shared_ptr<const FileBytes> bytes) : bytes_(std::move(bytes)) {}
+  AnimationSource(std::shared_ptr<const FileBytes> bytes, DisplayTarget target)
+      : bytes_(std::move(bytes)), target_(std::move(target)) {}
 
   // The first frame composed (it is on the screen already, from the decode); its delay.
   bool Start(int32_t& delayMs) {
     started_ = true;
     frames_ = OpenAnimationFrames(bytes_->bytes.get(), bytes_->size);
     if (!frames_ || !frames_->Next()) return false;
+    // The frames in the display's colours, as the first one was decoded.
+    profile_ = frames_->Profile();
+    if (!profile_.empty()) {
+      if (const auto display = DisplayProfileBytes(target_)) display_ = *display;
+    }
     composedThisPlay_ = 1;
     delayMs = frames_->DelayMs();
     return true;
@@ -66,9 +74,15 @@ class AnimationSource {
     return true;
   }
   const AnimationFrames& Frames() const { return *frames_; }
+  // The profile the frames' colours are in (empty: shown as they are) and the display's.
+  const std::vector<uint8_t>& Profile() const { return profile_; }
+  const std::vector<uint8_t>& Display() const { return display_; }  // empty: sRGB
 
  private:
   std::shared_ptr<const FileBytes> bytes_;
+  DisplayTarget target_;
+  std::vector<uint8_t> profile_;
+  std::vector<uint8_t> display_;
   std::unique_ptr<AnimationFrames> frames_;
   bool started_ = false;
   int32_t plays_ = 0;
@@ -96,9 +110,10 @@ SIZE PictureArea(HWND viewer) {
   return SIZE{client.right - client.left, client.bottom - client.top};
 }
 
-// Worker thread: the canvas as a bitmap the renderer draws as it is, premultiplied on the alpha
-// path as a still picture is.
-std::shared_ptr<AnimationFrame> MakeFrame(const AnimationFrames& frames, RotateRequest turns, bool alpha, SIZE area) {
+// Worker thread: the canvas as a bitmap the renderer draws as it is: in the display's colours
+// and premultiplied on the alpha path, as a still picture is.
+std::shared_ptr<AnimationFrame> MakeFrame(const AnimationSource& source, RotateRequest turns, bool alpha, SIZE area) {
+  const AnimationFrames& frames = source.Frames();
   auto frame = std::make_shared<AnimationFrame>();
   const int32_t width = frames.Width(), height = frames.Height();
   if (!frame->image.Create(width, height, 32, true)) return nullptr;
@@ -106,7 +121,10 @@ std::shared_ptr<AnimationFrame> MakeFrame(const AnimationFrames& frames, RotateR
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = frame->image.TopRow() + static_cast<ptrdiff_t>(y) * frame->image.Pitch();
     std::memcpy(row, frames.Pixels() + static_cast<size_t>(y) * static_cast<size_t>(width), rowBytes);
-    if (alpha) PremultiplyPixels(row, static_cast<size_t>(width));
+  }
+  if (!source.Profile().empty()) ConvertColours(frame->image, source.Profile(), source.Display());
+  for (int32_t y = 0; alpha && y < height; ++y) {
+    PremultiplyPixels(frame->image.TopRow() + static_cast<ptrdiff_t>(y) * frame->image.Pitch(), static_cast<size_t>(width));
   }
   frame->image.MarkPixelsChanged();
   if (turns != kTurnNone) {
@@ -155,7 +173,7 @@ void AskForFrames(Browser& browser) {
             batch.ended = true;
             break;
           }
-          std::shared_ptr<AnimationFrame> frame = MakeFrame(source->Frames(), turns, alpha, area);
+          std::shared_ptr<AnimationFrame> frame = MakeFrame(*source, turns, alpha, area);
           if (!frame) {
             batch.ended = true;
             break;
@@ -237,7 +255,7 @@ void StartAnimation(Browser& browser, std::shared_ptr<const FileBytes> bytes) {
   animation.path = browser.view.shown.rules.path;
   animation.alpha = browser.view.shown.rules.alphaPath;
   animation.bytes = bytes;
-  animation.source = std::make_shared<AnimationSource>(std::move(bytes));
+  animation.source = std::make_shared<AnimationSource>(std::move(bytes), browser.loader.shownTarget);
   animation.started = Clock::now();
   AskForFrames(browser);
 }
