@@ -3,6 +3,11 @@
 // invariants: delays are at least the shortest honoured, frame indices count up to no more than
 // the demuxer's frame count, a second play repeats the first frame, and a file that composes two
 // frames is one the cheap animation test (chunk headers alone) calls an animation.
+// Seeds (fuzz/corpus/webp_frames/) are tiny three-frame animations (opaque, clear with a square,
+// half-clear) made by Debian's encoders from PNGs ImageMagick writes, e.g.
+//   convert -size 8x6 xc:red a.png (and xc:none with a rectangle, xc:'rgba(0,255,0,0.5)')
+//   img2webp -loop 2 -d 50 a.png -d 10 b.png -d 200 c.png -o lossless.webp (also -lossy, -mixed)
+//   gif2webp of the same frames as a GIF; animated.webp is the WebP fuzzer's.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
