@@ -119,4 +119,16 @@ TEST(WebpFrames, ComposedExactlyAndHostileFilesPlayOrFailQuietly) {
   EXPECT_EQ(OpenAnimationFrames(vast.data(), vast.size()), nullptr) << "expected the decode limit to refuse 60000 x 60000";
 }
 
+// The fuzzer's findings: a file that composes two frames is one the cheap test calls an animation.
+TEST(WebpFrames, FuzzFindingsReplayed) {
+  for (const auto& entry : std::filesystem::directory_iterator(VISTREL_SOURCE_DIR "/fuzz/regressions/webp_frames")) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    const Bytes file(std::istreambuf_iterator<char>(in), {});
+    WebpFrames frames;
+    int composed = 0;
+    while (composed < 300 && (composed > 0 || frames.Open(file.data(), file.size())) && frames.Next()) ++composed;
+    EXPECT_TRUE(composed < 2 || IsAnimatedWebp(file.data(), file.size())) << entry.path() << ": " << composed << " frames, no animation";
+  }
+}
+
 }  // namespace

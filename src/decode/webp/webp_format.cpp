@@ -1,6 +1,5 @@
 #include "decode/webp/webp_format.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "decode/icc_profile_extract.h"
@@ -158,25 +157,4 @@ void ReadWebpFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts) 
     std::vector<uint8_t> profile(layout.profileBytes);
     if (cursor.Read(layout.profileOffset, profile.data(), profile.size())) facts.profile = std::move(profile);
   }
-}
-
-int32_t CountWebpFrames(const uint8_t* data, size_t size, int32_t most) {
-  const auto le32 = [data](uint64_t at) {
-    return data[at] | (uint32_t{data[at + 1]} << 8) | (uint32_t{data[at + 2]} << 16) | (uint32_t{data[at + 3]} << 24);
-  };
-  constexpr uint64_t kFirstChunk = kRiffHeaderBytes;
-  if (data == nullptr || size < kFirstChunk + kChunkHeaderBytes + kVp8xBytes || !IsWebpSignature(data, size) ||
-      !TagIs(data + kFirstChunk, "VP8X") || (le32(kFirstChunk + kChunkHeaderBytes) & kAnimationFlag) == 0) {
-    return 0;
-  }
-  // Only what the RIFF says it holds, as libwebp's demuxer reads it.
-  const uint64_t end = std::min<uint64_t>(size, uint64_t{8} + le32(4));
-  int32_t frames = 0;
-  for (uint64_t at = kFirstChunk; frames < most && at + kChunkHeaderBytes <= end;) {
-    const uint64_t onDisk = (kChunkHeaderBytes + le32(at + 4) + 1) & ~uint64_t{1};
-    if (onDisk > end - at) break;
-    if (TagIs(data + at, "ANMF")) ++frames;
-    at += onDisk;
-  }
-  return frames;
 }

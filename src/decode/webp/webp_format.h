@@ -34,8 +34,3 @@ bool IsWebpSignature(const uint8_t* first, size_t count);
 // then unspecified).
 bool ReadWebpLayout(ByteCursor& cursor, WebpLayout& layout);
 void ReadWebpFacts(ByteCursor& cursor, FactsWanted wanted, PictureFacts& facts);
-
-// Up to `most` ANMF chunks of an animation (VP8X with its animation flag) counted by walking the
-// chunk headers alone, nothing decoded; 0 for any other file. A file that breaks off or whose
-// chunks run past its RIFF counts the frames before that.
-int32_t CountWebpFrames(const uint8_t* data, size_t size, int32_t most);

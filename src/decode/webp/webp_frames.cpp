@@ -16,7 +16,16 @@ constexpr uint32_t kCanvasBytesPerPixel = 8;
 
 }  // namespace
 
-bool IsAnimatedWebp(const uint8_t* data, size_t size) { return CountWebpFrames(data, size, 2) >= 2; }
+bool IsAnimatedWebp(const uint8_t* data, size_t size) {
+  if (data == nullptr || !IsWebpSignature(data, size)) return false;
+  // The demuxer's own walk over the chunk headers (no pixels decoded): it steps out of an ANMF
+  // chunk where the frame's bitstream ends, not where the chunk says it ends, so only its count
+  // agrees with the frames the animation decoder plays.
+  const WebPData whole{data, size};
+  const std::unique_ptr<WebPDemuxer, void (*)(WebPDemuxer*)> demux(WebPDemux(&whole), WebPDemuxDelete);
+  return demux != nullptr && (WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS) & ANIMATION_FLAG) != 0 &&
+         WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT) >= 2;
+}
 
 void WebpFrames::DecoderDelete::operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
 

@@ -21,7 +21,8 @@
 
 struct WebPAnimDecoder;
 
-// True when the bytes are an animated WebP of at least two frames: chunk headers only. Any thread.
+// True when the bytes are an animated WebP of at least two frames: libwebp's demuxer reads the
+// chunk headers and each frame's bitstream header, no pixels. Any thread.
 bool IsAnimatedWebp(const uint8_t* data, size_t size);
 
 class WebpFrames final : public AnimationFrames {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "decode/byte_cursor.h"
 #include "decode/decode_limit.h"
 #include "decode/webp/webp_format.h"
 #include "decode/webp/webp_frames.h"
@@ -33,7 +34,10 @@ FileDecodeOutcome DecodeRows(const EncodedPicture& picture, CImage& image) {
   // Our own header reader sized it first: one it could not size, or too large, goes no further.
   const PictureHeader& sized = picture.facts->header;
   if (sized.format != PictureFormat::kWebp || !HeaderFitsDecoder(sized)) return FileDecodeOutcome::kRefused;
-  if (CountWebpFrames(picture.bytes, picture.size, 1) > 0) return DecodeFirstFrame(picture, image);
+  MemoryByteSource source(picture.bytes, picture.size);
+  ByteCursor cursor(source);
+  WebpLayout layout;
+  if (ReadWebpLayout(cursor, layout) && layout.animated) return DecodeFirstFrame(picture, image);
   WebpRowsDecoder decoder(picture.bytes, picture.size);
   WebpRowsHeader header;
   if (!decoder.ReadHeader(header) || static_cast<uint32_t>(header.width) != sized.width ||
