@@ -1,7 +1,8 @@
 // An animated WebP and an animated JPEG XL in the real viewer window, made at test time by the
 // host's gif2webp and cjxl from one GIF written here (six colours over a white lower half, 200 ms
-// each): the frames seen in order at roughly their delays, the WebP on the alpha path, and a step
-// stopping the animation at once. What was drawn is read from the kept frame.
+// each): the frames seen in order at roughly their delays, the WebP on the alpha path. (Steps, turns
+// and pauses are the same code for every format: the GIF scenario covers them.) What was drawn is
+// read from the kept frame.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 
 #include "browse/win32/animation.h"
 #include "imagelist/win32/image_list.h"
-#include "resource.h"
 #include "support/host_tool.h"
 #include "support/test_gif.h"
 #include "viewer_window_fixture.h"
@@ -36,7 +36,6 @@ class AnimatedWebpJxl : public ViewerWindowTest {
     const std::string command = "/usr/bin/gif2webp -quiet " + gif + "-o '" + UnixPathOf(folder_ + L"\\a.webp") +
                                 "' && /usr/bin/cjxl " + gif + "'" + UnixPathOf(folder_ + L"\\b.jxl") + "' -d 0";
     ASSERT_EQ(RunOnHost(command, folder_), 0) << command;
-    ASSERT_TRUE(WriteSolidBmp(folder_ + L"\\c.bmp", 64, 40, Rgb{128, 128, 128}));
     ASSERT_NO_FATAL_FAILURE(OpenViewer());
     ShowWindow(Hwnd(), SW_RESTORE);
     SetWindowPos(Hwnd(), HWND_TOP, 100, 100, 900, 700, SWP_SHOWWINDOW);
@@ -80,20 +79,11 @@ class AnimatedWebpJxl : public ViewerWindowTest {
   std::wstring folder_;
 };
 
-// Faults: an animated WebP refused or shown still, frames out of order or at the wrong pace, the
-// animation drawn after a step.
-TEST_F(AnimatedWebpJxl, BothPlayInOrderAndStopOnAStep) {
+// Faults: an animated WebP refused or shown still, frames out of order or at the wrong pace.
+TEST_F(AnimatedWebpJxl, BothPlayInOrderAtTheirPace) {
   ASSERT_NO_FATAL_FAILURE(ExpectPlays(L"a.webp"));
   EXPECT_EQ(viewState.alphaPrepared, 1) << "expected an animated WebP on the alpha path";
   ASSERT_NO_FATAL_FAILURE(ExpectPlays(L"b.jxl"));
-  SendMessageW(Hwnd(), WM_COMMAND, ID_NEXT, 0);
-  EXPECT_FALSE(Browse().animation.playing) << "expected a step to stop the animation at once";
-  WaitForPicture();
-  for (const DWORD start = GetTickCount(); GetTickCount() - start < 600;) {
-    Pump();
-    ASSERT_EQ(CentreOfFrame(), 0x808080u) << "expected only the BMP after the step";
-  }
-  EXPECT_EQ(Caption(), L"Vistrel - c.bmp");
 }
 
 }  // namespace
