@@ -1,7 +1,7 @@
 # libwebp (the WebP decoder), from Debian's source package that scripts/deps.sh unpacks into
 # build/deps/. Only decoding is wanted: its decoder (src/dec), the decoding half of its DSP code
 # (src/dsp, the plain C and the x86 SSE2/SSE4.1 variants, picked at run time by CPU), its
-# utilities (src/utils) and the demuxer (src/demux, which animated pictures will need), compiled
+# utilities (src/utils) and the demuxer with its animation decoder (src/demux, for animations), compiled
 # here as one static library with the configuration header its own build would generate. None of
 # its encoder, tools or CMake options come along.
 set(VISTREL_LIBWEBP_SOURCE ${CMAKE_SOURCE_DIR}/build/deps/libwebp-1.2.4

@@ -5,6 +5,8 @@
 #include "decode/format_table.h"
 #include "decode/gif/gif_frames.h"
 #include "decode/png/apng_frames.h"
+#include "decode/jxl/jxl_frames.h"
+#include "decode/webp/webp_frames.h"
 
 namespace {
 
@@ -27,6 +29,16 @@ std::unique_ptr<AnimationFrames> OpenAnimationFrames(const uint8_t* data, size_t
       if (!frames->Open(data, size)) return nullptr;
       return frames;
     }
+    case PictureFormat::kWebp: {
+      auto frames = std::make_unique<WebpFrames>();
+      if (!frames->Open(data, size)) return nullptr;
+      return frames;
+    }
+    case PictureFormat::kJxl: {
+      auto frames = std::make_unique<JxlFrames>();
+      if (!frames->Open(data, size)) return nullptr;
+      return frames;
+    }
     default:
       return nullptr;
   }
@@ -38,6 +50,10 @@ bool IsAnimation(const uint8_t* data, size_t size) {
       return IsAnimatedGif(data, size);
     case PictureFormat::kPng:
       return IsAnimatedPng(data, size);
+    case PictureFormat::kWebp:
+      return IsAnimatedWebp(data, size);
+    case PictureFormat::kJxl:
+      return IsAnimatedJxl(data, size);
     default:
       return false;
   }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // Delays shorter than this are played as kShortFrameDelayMs, as browsers play them: files made for
 // "as fast as possible" would otherwise spin the worker.
@@ -40,6 +41,8 @@ class AnimationFrames {
   // True when every pixel is either opaque or transparent with all channels zero, so that the
   // canvas is premultiplied as it stands (a GIF's): the pass that premultiplies is skipped.
   virtual bool OpaqueOrClear() const { return false; }
+  // The ICC profile the pixels' colours are in; empty when they are to be shown as they are.
+  virtual std::vector<uint8_t> Profile() const { return {}; }
 };
 
 // The frames of the animation in these bytes, its canvas read; null when the bytes are no

@@ -47,10 +47,16 @@ class AnimationSource {
     started_ = true;
     frames_ = OpenAnimationFrames(bytes_->bytes.get(), bytes_->size);
     if (!frames_ || !frames_->Next()) return false;
-    // The later frames in the colours the decode gave the first one (a PNG may embed a profile).
-    MemoryByteSource source(bytes_->bytes.get(), bytes_->size);
-    embedded_ = ReadPictureFacts(source).profile;
-    if (!embedded_.empty()) display_ = DisplayProfileBytes(target_);
+    // The frames in the display's colours, as the first one was decoded: the profile the
+    // composer gives, else the one the file embeds (a PNG's).
+    profile_ = frames_->Profile();
+    if (profile_.empty()) {
+      MemoryByteSource source(bytes_->bytes.get(), bytes_->size);
+      profile_ = ReadPictureFacts(source).profile;
+    }
+    if (!profile_.empty()) {
+      if (const auto display = DisplayProfileBytes(target_)) display_ = *display;
+    }
     composedThisPlay_ = 1;
     delayMs = frames_->DelayMs();
     return true;
@@ -74,17 +80,16 @@ class AnimationSource {
     return true;
   }
   const AnimationFrames& Frames() const { return *frames_; }
-  // A frame's straight-alpha rows from the file's profile to the display's.
-  void ConvertFrame(CImage& image) const {
-    if (display_) ConvertColours(image, embedded_, *display_);
-  }
-  bool Converts() const { return display_ != nullptr; }
+  // The profile the frames' colours are in (empty: shown as they are) and the display's.
+  const std::vector<uint8_t>& Profile() const { return profile_; }
+  const std::vector<uint8_t>& Display() const { return display_; }  // empty: sRGB
+  bool Converts() const { return !profile_.empty(); }
 
  private:
   std::shared_ptr<const FileBytes> bytes_;
   DisplayTarget target_;
-  std::vector<uint8_t> embedded_;
-  std::shared_ptr<const std::vector<uint8_t>> display_;  // null without an embedded profile
+  std::vector<uint8_t> profile_;
+  std::vector<uint8_t> display_;
   std::unique_ptr<AnimationFrames> frames_;
   bool started_ = false;
   int32_t plays_ = 0;
@@ -114,8 +119,8 @@ SIZE PictureArea(HWND viewer) {
   return SIZE{client.right - client.left, client.bottom - client.top};
 }
 
-// Worker thread: the canvas as a bitmap the renderer draws as it is, premultiplied on the alpha
-// path as a still picture is.
+// Worker thread: the canvas as a bitmap the renderer draws as it is: in the display's colours
+// and premultiplied on the alpha path, as a still picture is.
 std::shared_ptr<AnimationFrame> MakeFrame(const AnimationSource& source, RotateRequest turns, bool alpha, SIZE area) {
   const AnimationFrames& frames = source.Frames();
   auto frame = std::make_shared<AnimationFrame>();
@@ -126,7 +131,7 @@ std::shared_ptr<AnimationFrame> MakeFrame(const AnimationSource& source, RotateR
     uint8_t* row = frame->image.TopRow() + static_cast<ptrdiff_t>(y) * frame->image.Pitch();
     std::memcpy(row, frames.Pixels() + static_cast<size_t>(y) * static_cast<size_t>(width), rowBytes);
   }
-  source.ConvertFrame(frame->image);
+  if (source.Converts()) ConvertColours(frame->image, source.Profile(), source.Display());
   // A canvas of opaque and clear pixels is premultiplied as it stands, unless converted.
   const bool premultiply = alpha && (!frames.OpaqueOrClear() || source.Converts());
   for (int32_t y = 0; premultiply && y < height; ++y) {
