@@ -2,11 +2,13 @@
 
 #include <gdiplus.h>
 #include <objidl.h>
-#include <shlwapi.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstddef>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "decode/win32/colour_managed.h"
@@ -135,14 +137,100 @@ struct StreamTraits {
 };
 using StreamOwner = UniqueHandle<StreamTraits>;
 
+// A read-only stream over bytes it borrows. The library's own memory stream copies them, which
+// for a large file (a 24 MP TIFF of 180 MB) held the file twice while it decoded. The bytes must
+// outlive every reference the library takes; the library gives them back when its bitmap goes.
+// Any one thread at a time, as the library uses it.
+class BorrowedBytesStream final : public IStream {
+ public:
+  BorrowedBytesStream(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IStream) || IsEqualIID(id, IID_ISequentialStream)) {
+      *out = static_cast<IStream*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  HRESULT STDMETHODCALLTYPE Read(void* into, ULONG count, ULONG* read) override {
+    if (into == nullptr) return STG_E_INVALIDPOINTER;
+    const size_t n = at_ < size_ ? std::min<size_t>(count, size_ - at_) : 0;
+    if (n > 0) std::memcpy(into, bytes_ + at_, n);
+    at_ += n;
+    if (read != nullptr) *read = static_cast<ULONG>(n);
+    return n == count ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+  HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* now) override {
+    int64_t base = 0;
+    switch (origin) {
+      case STREAM_SEEK_SET: base = 0; break;
+      case STREAM_SEEK_CUR: base = static_cast<int64_t>(at_); break;
+      case STREAM_SEEK_END: base = static_cast<int64_t>(size_); break;
+      default: return STG_E_INVALIDFUNCTION;
+    }
+    const int64_t to = base + move.QuadPart;
+    if (to < 0) return STG_E_INVALIDFUNCTION;
+    at_ = static_cast<size_t>(to);  // past the end is allowed; reads there give nothing
+    if (now != nullptr) now->QuadPart = static_cast<ULONGLONG>(to);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
+  HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Revert() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+    return STG_E_INVALIDFUNCTION;
+  }
+  HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+    return STG_E_INVALIDFUNCTION;
+  }
+  HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
+    if (stat == nullptr) return STG_E_INVALIDPOINTER;
+    std::memset(stat, 0, sizeof *stat);  // no name, whatever the flag asks
+    stat->type = STGTY_STREAM;
+    stat->cbSize.QuadPart = size_;
+    stat->grfMode = STGM_READ;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Clone(IStream** out) override {
+    if (out == nullptr) return STG_E_INVALIDPOINTER;
+    auto* copy = new (std::nothrow) BorrowedBytesStream(bytes_, size_);
+    if (copy == nullptr) return E_OUTOFMEMORY;
+    copy->at_ = at_;
+    *out = copy;
+    return S_OK;
+  }
+
+ private:
+  ~BorrowedBytesStream() = default;  // through Release only
+
+  const uint8_t* bytes_;
+  size_t size_;
+  size_t at_ = 0;
+  ULONG references_ = 1;
+};
+
 }  // namespace
 
 bool DecodeBytesWithImagingLibrary(const uint8_t* bytes, size_t size, CImage& image) {
   image.Destroy();
   if (bytes == nullptr || size == 0 || size > UINT_MAX || !EnsureImagingStarted()) return false;
-  // The library reads a stream over a copy of the bytes, never the file: it holds no handle of it,
-  // not even after a failed decode.
-  StreamOwner stream(SHCreateMemStream(bytes, static_cast<UINT>(size)));
+  // The library reads a stream over the bytes, never the file: it holds no handle of it, not
+  // even after a failed decode.
+  StreamOwner stream(new (std::nothrow) BorrowedBytesStream(bytes, size));
   if (!stream) return false;
   // Declared after the stream, so it goes first: the bitmap reads its stream until disposed.
   GpBitmapOwner decoded;
