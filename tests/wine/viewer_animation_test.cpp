@@ -27,19 +27,6 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kGrey = 0x808080;
 constexpr int32_t kFrameMs = 200;
 
-std::string Hex(uint32_t colour) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%06X", colour);
-  return text;
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  KernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
 std::vector<GifFrameSpec> ColourFrames() {
   std::vector<GifFrameSpec> frames;
   for (uint8_t i = 0; i < 6; ++i) {

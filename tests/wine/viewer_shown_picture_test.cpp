@@ -25,19 +25,6 @@ constexpr uint32_t kRed = 0x00FF0000;
 constexpr uint32_t kGreen = 0x0000FF00;
 constexpr uint32_t kBlue = 0x000000FF;
 
-std::string Hex(uint32_t colour) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%06X", colour);
-  return text;
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  KernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
 class ShownPicture : public ViewerWindowTest {
  protected:
   void SetUp() override {

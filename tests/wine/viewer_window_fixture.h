@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ inline HGLOBAL MakeDrop(const std::vector<std::wstring>& paths) {
   }
   GlobalUnlock(memory);
   return memory;
+}
+
+// A colour as six hex digits (RRGGBB), for failure messages.
+inline std::string Hex(uint32_t colour) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06X", colour);
+  return text;
 }
 
 class ViewerWindowTest : public ::testing::Test {
