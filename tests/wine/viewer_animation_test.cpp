@@ -116,7 +116,7 @@ class Animation : public ViewerWindowTest {
 };
 
 // Faults: frames out of order or at the wrong pace, frames composed before a turn shown untouched,
-// a frame of the animation drawn over the picture stepped to.
+// a zoom that stops the frames, a frame of the animation drawn over the picture stepped to.
 TEST_F(Animation, PlaysTurnsAndStopsOnAStep) {
   Show(L"a.gif");
   ASSERT_TRUE(Browse().animation.playing) << "an animated GIF plays";
@@ -132,6 +132,11 @@ TEST_F(Animation, PlaysTurnsAndStopsOnAStep) {
   ExpectPlaysInOrder(Watch(5, 0, 2600, &strange), "turned");
   EXPECT_TRUE(strange.empty()) << "an unturned frame or another pixel: " << Hex(strange.empty() ? 0 : strange.front());
   EXPECT_EQ(Near(-5, 0), kWhite);
+
+  // Up: zoomed in, the frames go on playing in order.
+  Key(VK_UP);
+  EXPECT_GT(viewState.zoom, 1.0f) << "Up zooms in";
+  ExpectPlaysInOrder(Watch(5, 0, 1500), "zoomed");
 
   // A step onto the BMP: from the moment of the step only the frame then shown, then the BMP.
   const uint32_t atStep = Near(5, 0);
