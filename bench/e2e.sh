@@ -3,7 +3,7 @@
 # vistrel.exe as it was at an earlier commit (in a worktree of its own), starts a private Xvfb and
 # the Wine desktop as scripts/test.sh does, times this viewer, the earlier build and feh on the
 # same file and screen, prints the figures, and stops every process it started.
-# Usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux | --interactions
+# Usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux [--rounds=N] | --interactions
 #   --quick    24 MP pictures only, fewer rounds, a shorter held key
 #   --trace    print every change of the picture area seen while waiting
 #   --formats  only the start of PNG, PNG with alpha, BMP, TIFF, GIF, WebP, AVIF, HEIC and JPEG XL
@@ -26,6 +26,7 @@ for arg in "$@"; do
     --quick|--trace|--formats) options+=("$arg") ;;
     --start-from-linux) from_linux=1 ;;
     --interactions) interactions=1 ;;
+    --rounds=*) options+=(--rounds "${arg#--rounds=}") ;;  # the starts from Linux: rounds counted
     *) echo "usage: bench/e2e.sh [--quick] [--trace] [--formats] | --start-from-linux | --interactions" >&2; exit 2 ;;
   esac
 done
@@ -53,7 +54,7 @@ out=$root/build/e2e-bench
 mkdir -p "$out"
 if [ "$interactions" -eq 0 ] || [ -z "${VISTREL_EXE:-}" ]; then
   [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null || exit 1
-  if ! cmake --build --preset windows -j2 --target vistrel e2e_bench bare_window >"$out/build.log" 2>&1; then
+  if ! cmake --build --preset windows -j2 --target vistrel e2e_bench bare_window decode_bench >"$out/build.log" 2>&1; then
     cat "$out/build.log"; echo "build failed" >&2; exit 1
   fi
 fi

@@ -54,9 +54,21 @@ class FirstView : public ViewerWindowTest {
   void TearDown() override { RemoveTree(folder_); }
 
   std::wstring Path(const wchar_t* name) const { return folder_ + L"\\" + name; }
-  void Key(WPARAM key) {
-    MSG msg{Hwnd(), WM_KEYDOWN, key, 0, 0, {}};
+  void Key(WPARAM key, bool repeat = false) {
+    MSG msg{Hwnd(), WM_KEYDOWN, key, repeat ? LPARAM{1} << 30 : 0, 0, {}};
     if (!viewer_.FilterQueuedMessage(&msg)) DispatchMessageW(&msg);
+  }
+  // As the viewer's own loop does: every message, then its turn (which replays held input).
+  void LoopFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (!viewer_.FilterQueuedMessage(&msg)) DispatchMessageW(&msg);
+        viewer_.OnLoopTurn();
+      }
+      Sleep(2);
+    } while (GetTickCount() - start < ms);
   }
   uint32_t Background() const { return kLightBackground * 0x010101u; }
   void ExpectFirstViewThenExact(const char* what);
@@ -160,6 +172,36 @@ TEST_F(FirstView, BigJpegsShowAQuickDecodeFirstThenTheExactPicture) {
   Key(VK_RIGHT);
   ASSERT_NO_FATAL_FAILURE(ExpectFirstViewThenExact("the progressive 24 MP picture"));
   EXPECT_EQ(currentImage.Width(), 6000);
+
+  // Right held through them, none prepared: a press, then a repeat every 40 ms. Each repeat waits
+  // a little for the picture it would supersede to show its first view, so pictures go by on the
+  // screen while the key is down; and the hold ends where its 20 presses lead (e.jpg again, 20
+  // steps round a folder of 5), no press lost, exact.
+  ForgetPreparedPictures(Browse());
+  std::vector<uint32_t> last, frame;
+  ReadKeptFrame(View().frame, last, width, height);
+  int viewsWhileHeld = 0;
+  for (int press = 0; press < 20; ++press) {
+    Key(VK_RIGHT, press > 0);
+    const DWORD pressed = GetTickCount();
+    while (GetTickCount() - pressed < 40) {
+      LoopFor(1);
+      if (ReadKeptFrame(View().frame, frame, width, height) && frame != last) {
+        ++viewsWhileHeld;
+        last = frame;
+      }
+    }
+  }
+  for (const DWORD released = GetTickCount(); (Busy() || !viewer_.State().input.held.empty()) &&
+                                              GetTickCount() - released < 30000;) {
+    LoopFor(10);
+  }
+  EXPECT_GE(viewsWhileHeld, 2) << "expected pictures on the screen while Right was held, got " << viewsWhileHeld;
+  EXPECT_TRUE(viewer_.State().input.held.empty()) << "expected every held press replayed";
+  EXPECT_EQ(Caption(), L"Vistrel - e.jpg") << "expected the hold to end 20 steps on";
+  EXPECT_EQ(currentImage.Width(), 6000);
+  ReadKeptFrame(View().frame, exact, width, height);
+  EXPECT_GE(FittedPsnr(exact, width, height), 60.0) << "expected e.jpg's exact fitted view after the hold";
 }
 
 }  // namespace

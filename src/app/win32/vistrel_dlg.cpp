@@ -295,6 +295,10 @@ LRESULT CVistrelDlg::OnTimer(WPARAM wParam, LPARAM) {
     AnimationTick(state_.browse);
     return 0;
   }
+  if (wParam == kHeldStepTimer) {
+    KillTimer(hwnd_, kHeldStepTimer);  // the loop's turn after this message replays
+    return 0;
+  }
   if (wParam != kExactViewTimer) return Default();
   AskForExactView(state_.view);
   return 0;

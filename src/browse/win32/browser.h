@@ -68,6 +68,8 @@ struct LoaderState {
   // long as the file stays unreadable), but decoded again when stepped onto.
   std::vector<std::wstring> failedAhead;
   std::wstring waitingFor;                                 // the shown entry's path while it decodes
+  ULONGLONG waitingSince = 0;  // GetTickCount64 when it was asked for
+  bool awaitedOnScreen = false;  // its first view is shown meanwhile
   uint64_t serials = 0;
   std::optional<EarlyPreparation> early;  // until the window is given to it
   StepDirection direction = StepDirection::kForward;

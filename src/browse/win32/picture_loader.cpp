@@ -287,7 +287,7 @@ const DisplayTarget& CurrentTarget(Browser& browser) {
 // Window's thread: a first view is shown while its picture is still the one awaited (or the
 // start's), in the list's current entry and not shown itself yet.
 void TakeFirstView(Browser& browser, const FirstViewPicture& view) {
-  const LoaderState& state = browser.loader;
+  LoaderState& state = browser.loader;
   const bool asked = (state.early && state.early->serial == view.serial) ||
                      std::any_of(state.inFlight.begin(), state.inFlight.end(),
                                  [&](const PendingPreparation& j) { return j.serial == view.serial; });
@@ -295,6 +295,7 @@ void TakeFirstView(Browser& browser, const FirstViewPicture& view) {
   if (!asked || current == nullptr || *current != view.path) return;
   if (!currentImage.IsNull() && browser.view.shown.rules.path == view.path) return;  // the picture came first
   ShowFirstView(browser.view, view.fitted, view.pictureWidth, view.pictureHeight);
+  if (state.waitingFor == view.path) state.awaitedOnScreen = true;
 }
 
 FirstViewBeside::Taker FirstViewTaker(Browser& browser) {
@@ -412,6 +413,7 @@ void CheckShownFile(Browser& browser) {
           return;
         }
         browser.loader.waitingFor = path;  // changed: decoded afresh, the frame kept meanwhile
+        browser.loader.awaitedOnScreen = true;  // its earlier state is on the screen
         Submit(browser, path, TaskRunner::Placement::kFirst, 0, PreparationFor::kShow);
       });
 }
@@ -464,6 +466,8 @@ void ShowCurrentPicture(Browser& browser, StepDirection direction) {
     }
   }
   state.waitingFor = *path;
+  state.waitingSince = GetTickCount64();
+  state.awaitedOnScreen = false;
   auto job = std::find_if(state.inFlight.begin(), state.inFlight.end(), [&](const PendingPreparation& j) {
     return j.path == *path && j.purpose != PreparationFor::kRefresh;
   });
@@ -482,6 +486,12 @@ bool PictureLoading(const Browser& browser) {
   if (waiting.empty()) return false;
   const std::wstring* shown = CurrentPath();
   return shown != nullptr && *shown == waiting;
+}
+
+bool AwaitedPictureWorthWaitingFor(const Browser& browser) {
+  const LoaderState& state = browser.loader;
+  return PictureLoading(browser) && !state.awaitedOnScreen &&
+         GetTickCount64() - state.waitingSince < kAwaitedWorthWaitingMs;
 }
 
 bool PreparingAhead(const Browser& browser) {

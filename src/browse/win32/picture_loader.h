@@ -19,6 +19,11 @@
 void ShowCurrentPicture(Browser& browser, StepDirection direction);
 // True while the shown entry's picture is being decoded.
 bool PictureLoading(const Browser& browser);
+// While PictureLoading: true until a first view of the picture is on the screen, and for at most
+// kAwaitedWorthWaitingMs after it was asked for. A held key's repeated steps wait for it, so
+// that each picture they land on is seen before the next supersedes it.
+constexpr ULONGLONG kAwaitedWorthWaitingMs = 250;
+bool AwaitedPictureWorthWaitingFor(const Browser& browser);
 // Asks the worker for the neighbours of the shown entry that are not prepared yet: the one in
 // the direction of travel first, at most two kept, within a memory budget.
 void SchedulePrefetch(Browser& browser);

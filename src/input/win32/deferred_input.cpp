@@ -75,11 +75,22 @@ bool IsStep(const MSG& msg) {
   }
 }
 
+// An arrow key's auto-repeat: the key is held.
+bool IsRepeatedStep(const MSG& msg) {
+  return msg.message == WM_KEYDOWN && (msg.wParam == VK_LEFT || msg.wParam == VK_RIGHT) && (msg.lParam & (1 << 30)) != 0;
+}
+
 // Whether the message must wait for what the viewer is busy with. A step to another picture
-// does not wait for a picture it replaces: it supersedes it, as auto-repeat does.
-bool MustWait(const Browser& browse, const MSG& msg, Needs needs) {
+// does not wait for a picture it replaces: it supersedes it. A held key's repeat waits a little
+// for the picture it would supersede to show something (its first view), unless another step
+// waits behind it: so a key held through big pictures shows one after another instead of
+// nothing until it is let go, and ends where it would have ended, no step lost.
+bool MustWait(const Browser& browse, const MSG& msg, Needs needs, bool stepFollows = false) {
   switch (needs) {
-    case Needs::kList: return FolderListing(browse) || (PictureLoading(browse) && !IsStep(msg));
+    case Needs::kList:
+      return FolderListing(browse) ||
+             (PictureLoading(browse) &&
+              (!IsStep(msg) || (IsRepeatedStep(msg) && !stepFollows && AwaitedPictureWorthWaitingFor(browse))));
     case Needs::kPicture: return PictureLoading(browse);
     default: return false;
   }
@@ -95,13 +106,15 @@ bool DeferWhileBusy(ViewerInput& input, const MSG& msg) {
   // Behind input that waits, everything waits, so that input acts in the order it came.
   if (waiting.empty() && !MustWait(input.browse, msg, needs)) return false;
   waiting.push_back(msg);
+  if (IsRepeatedStep(msg)) SetTimer(input.view.viewer, kHeldStepTimer, static_cast<UINT>(kAwaitedWorthWaitingMs), nullptr);
   return true;
 }
 
 void ReplayDeferredInput(ViewerInput& input) {
   VISTREL_CHECK_THREAD(input.view.thread);
   std::deque<MSG>& waiting = input.held;
-  while (!waiting.empty() && !MustWait(input.browse, waiting.front(), NeedsOf(waiting, waiting.front()))) {
+  while (!waiting.empty() && !MustWait(input.browse, waiting.front(), NeedsOf(waiting, waiting.front()),
+                                       waiting.size() > 1 && IsStep(waiting[1]))) {
     MSG msg = waiting.front();
     waiting.pop_front();
     FilterViewerInput(input, msg);

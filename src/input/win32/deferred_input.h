@@ -9,8 +9,12 @@
 
 // True when the viewer is busy and msg was taken to run later; false lets it go on now. A step
 // to another picture (arrows, Next, Previous, a slideshow step, a drop) does not wait for a
-// picture it replaces: it goes on at once when nothing else waits.
+// picture it replaces: it goes on at once when nothing else waits; but a held arrow key's
+// repeat waits up to kAwaitedWorthWaitingMs for that picture's first view.
 bool DeferWhileBusy(ViewerInput& input, const MSG& msg);
+// The one-shot timer that ends such a wait when nothing else comes: its WM_TIMER turns the
+// viewer's loop, which replays (the viewer kills it).
+constexpr UINT_PTR kHeldStepTimer = 0x5648;
 // Runs what waited, in order, through the input filter and normal delivery, until the viewer
 // is busy again or nothing is left.
 void ReplayDeferredInput(ViewerInput& input);
