@@ -708,9 +708,8 @@ struct StepFigures {
   ProcessMemory afterHold;
 };
 
-int HeldPresses(const Options& options) {
-  return static_cast<int>((options.quick ? 500 : 1000) / kKeyRepeatMs);
-}
+// Two seconds of auto-repeat: long enough to count the pictures shown a second to half a picture.
+int HeldPresses(const Options&) { return static_cast<int>(2000 / kKeyRepeatMs); }
 
 enum class HeldKey { measure, skip };
 

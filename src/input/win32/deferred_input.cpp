@@ -82,15 +82,16 @@ bool IsRepeatedStep(const MSG& msg) {
 
 // Whether the message must wait for what the viewer is busy with. A step to another picture
 // does not wait for a picture it replaces: it supersedes it. A held key's repeat waits a little
-// for the picture it would supersede to show something (its first view), unless another step
-// waits behind it: so a key held through big pictures shows one after another instead of
-// nothing until it is let go, and ends where it would have ended, no step lost.
-bool MustWait(const Browser& browse, const MSG& msg, Needs needs, bool stepFollows = false) {
+// for the picture it would supersede to show something (its first view), unless it goesOn (the
+// wait is over and another step follows it, or the key is up): so a key held through big
+// pictures shows one after another instead of nothing until it is let go, and ends where it
+// would have ended, no step lost.
+bool MustWait(const Browser& browse, const MSG& msg, Needs needs, bool goesOn = false) {
   switch (needs) {
     case Needs::kList:
       return FolderListing(browse) ||
              (PictureLoading(browse) &&
-              (!IsStep(msg) || (IsRepeatedStep(msg) && !stepFollows && AwaitedPictureWorthWaitingFor(browse))));
+              (!IsStep(msg) || (IsRepeatedStep(msg) && !goesOn && AwaitedPictureWorthWaitingFor(browse))));
     case Needs::kPicture: return PictureLoading(browse);
     default: return false;
   }
@@ -102,6 +103,9 @@ bool DeferWhileBusy(ViewerInput& input, const MSG& msg) {
   VISTREL_CHECK_THREAD(input.view.thread);
   std::deque<MSG>& waiting = input.held;
   const Needs needs = NeedsOf(waiting, msg);
+  if (msg.message == WM_KEYUP && (msg.wParam == VK_LEFT || msg.wParam == VK_RIGHT) && !waiting.empty()) {
+    input.heldKeyReleased = true;  // the repeats it left go at once: the last picture is the one wanted
+  }
   if (needs == Needs::kNothing) return false;
   // Behind input that waits, everything waits, so that input acts in the order it came.
   if (waiting.empty() && !MustWait(input.browse, msg, needs)) return false;
@@ -113,14 +117,20 @@ bool DeferWhileBusy(ViewerInput& input, const MSG& msg) {
 void ReplayDeferredInput(ViewerInput& input) {
   VISTREL_CHECK_THREAD(input.view.thread);
   std::deque<MSG>& waiting = input.held;
-  while (!waiting.empty() && !MustWait(input.browse, waiting.front(), NeedsOf(waiting, waiting.front()),
-                                       waiting.size() > 1 && IsStep(waiting[1]))) {
+  // Once the picture a held key waited for shows something (or the wait is over), the steps that
+  // came meanwhile go at once, one after the other, so the key's repeats never pile up; once the
+  // key is up, all of them go.
+  const bool waitOver = !AwaitedPictureWorthWaitingFor(input.browse);
+  while (!waiting.empty() &&
+         !MustWait(input.browse, waiting.front(), NeedsOf(waiting, waiting.front()),
+                   input.heldKeyReleased || (waitOver && waiting.size() > 1 && IsStep(waiting[1])))) {
     MSG msg = waiting.front();
     waiting.pop_front();
     FilterViewerInput(input, msg);
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  if (waiting.empty()) input.heldKeyReleased = false;
 }
 
 void DropDeferredInput(ViewerInput& input) {
@@ -129,4 +139,5 @@ void DropDeferredInput(ViewerInput& input) {
     if (msg.message == WM_DROPFILES) DragFinish(reinterpret_cast<HDROP>(msg.wParam));
   }
   waiting.clear();
+  input.heldKeyReleased = false;
 }

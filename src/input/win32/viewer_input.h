@@ -18,4 +18,5 @@ class ViewerInput {
   Browser& browse;
   PictureView& view;
   std::deque<MSG> held;  // in the order it came
+  bool heldKeyReleased = false;  // an arrow key went up while its repeats waited in `held`
 };
