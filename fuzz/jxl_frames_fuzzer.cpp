@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "checks.h"
+#include "frame_play.h"
 #include "decode/jxl/jxl_frames.h"
 
 namespace {
@@ -28,19 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t pixels = static_cast<size_t>(frames.Width()) * static_cast<size_t>(frames.Height());
   Require(pixels <= kMaxPixels, "canvas bound");
   Require(frames.Plays() >= 0, "plays");
-  int32_t composed = 0;
-  std::vector<uint32_t> first;
-  while (composed < kMostFrames && frames.Next()) {
-    Require(frames.FrameIndex() == composed, "frame index counts up");
-    Require(frames.DelayMs() >= kShortestFrameDelayMs, "delay floor");
-    if (composed == 0) first.assign(frames.Pixels(), frames.Pixels() + pixels);
-    ++composed;
-  }
+  const int32_t composed = PlayTwice(frames, kMostFrames, [](int32_t) {});
   if (composed >= 2) Require(IsAnimatedJxl(data, size), "two frames composed: an animation");
-  if (composed > 0) {
-    Require(frames.Rewind(), "rewind");
-    Require(frames.Next(), "the first frame again");
-    Require(std::vector<uint32_t>(frames.Pixels(), frames.Pixels() + pixels) == first, "same first frame");
-  }
   return 0;
 }
