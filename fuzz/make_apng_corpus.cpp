@@ -7,25 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "corpus_files.h"
 #include "support/test_apng.h"
 
-namespace {
-
-bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]);
-    return 2;
-  }
-  const std::string folder = std::string(argv[1]) + "/apng_frames/";
+  std::string argument;
+  if (!FolderArgument(argc, argv, argument)) return 2;
+  const std::string folder = argument + "/apng_frames/";
   auto argb = [](int32_t x, int32_t y) { return (x + y) % 3 == 0 ? 0x80FF0000u : (x + y) % 3 == 1 ? 0xFF00FF00u : 0u; };
   auto indices = [](int32_t x, int32_t y) { return static_cast<uint32_t>((x + y) % 3); };
   bool ok = true;

@@ -6,25 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "corpus_files.h"
 #include "support/test_gif.h"
 
-namespace {
-
-bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]);
-    return 2;
-  }
-  const std::string folder = std::string(argv[1]) + "/gif_frames/";
+  std::string argument;
+  if (!FolderArgument(argc, argv, argument)) return 2;
+  const std::string folder = argument + "/gif_frames/";
   const std::vector<uint32_t> palette = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
   auto stripes = [](int32_t x, int32_t y) { return static_cast<uint8_t>((x + y) % 4); };
   bool ok = true;

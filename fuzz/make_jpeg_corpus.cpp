@@ -6,25 +6,13 @@
 #include <cstdio>
 #include <string>
 
+#include "corpus_files.h"
 #include "support/test_jpeg.h"
 
-namespace {
-
-bool Write(const std::string& path, const std::string& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-    return 2;
-  }
-  const std::string folder = argv[1];
+  std::string argument;
+  if (!FolderArgument(argc, argv, argument)) return 2;
+  const std::string folder = argument;
   TestJpegOptions progressive = JpegOptions(TestJpegColour::kYcc420, 33, 17);
   progressive.progressive = true;
   TestJpegOptions greyProgressive = JpegOptions(TestJpegColour::kGrey, 19, 21);

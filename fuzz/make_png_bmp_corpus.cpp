@@ -5,27 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "corpus_files.h"
 #include "support/raw_pictures.h"
 
 namespace {
-
-bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
 
 uint32_t Sample(int32_t x, int32_t y, int c) { return static_cast<uint32_t>(x * 29 + y * 71 + c * 101); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]);
-    return 2;
-  }
-  const std::string root = argv[1];
+  std::string argument;
+  if (!FolderArgument(argc, argv, argument)) return 2;
+  const std::string root = argument;
   bool ok = true;
   const int kinds[][3] = {{0, 1, 0}, {0, 8, 1}, {0, 16, 0}, {2, 8, 0}, {2, 16, 1}, {3, 1, 1},
                           {3, 2, 0}, {3, 4, 0}, {3, 8, 0}, {4, 8, 0}, {6, 8, 1}, {6, 16, 0}};
